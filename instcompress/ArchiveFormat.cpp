@@ -1,0 +1,89 @@
+#include "ArchiveFormat.h"
+
+#include <cstdio>
+
+namespace qvx {
+
+namespace {
+
+void Put16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+std::uint32_t Get32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+}  // namespace
+
+std::array<std::uint8_t, ArchiveHeader::kSize> ArchiveHeader::Encode() const {
+    std::array<std::uint8_t, kSize> b{};
+    for (std::size_t i = 0; i < 5; ++i) b[i] = Magic[i];
+    for (std::size_t i = 0; i < 3; ++i) b[5 + i] = static_cast<std::uint8_t>(MethodId[i]);
+    Put32(&b[8], static_cast<std::uint32_t>(TotalSize));
+    b[12] = ArchiveType;
+    Put32(&b[13], Reserved1);
+    Put32(&b[17], Reserved2);
+    return b;
+}
+
+ArchiveHeader ArchiveHeader::Decode(const std::array<std::uint8_t, kSize>& b) {
+    ArchiveHeader h;
+    for (std::size_t i = 0; i < 5; ++i) h.Magic[i] = b[i];
+    for (std::size_t i = 0; i < 3; ++i) h.MethodId[i] = static_cast<char>(b[5 + i]);
+    h.TotalSize = static_cast<std::int32_t>(Get32(&b[8]));
+    h.ArchiveType = b[12];
+    h.Reserved1 = Get32(&b[13]);
+    h.Reserved2 = Get32(&b[17]);
+    return h;
+}
+
+std::array<std::uint8_t, EntryHeader::kSize> EntryHeader::Encode() const {
+    std::array<std::uint8_t, kSize> b{};
+    Put16(&b[0], static_cast<std::uint16_t>(NameLength));
+    Put16(&b[2], FileTime);
+    Put16(&b[4], FileDate);
+    Put16(&b[6], Attributes);
+    Put32(&b[8], static_cast<std::uint32_t>(ExpandedSize));
+    Put32(&b[12], static_cast<std::uint32_t>(StoredSize));
+    b[16] = MethodIndex;
+    Put32(&b[17], Checksum);
+    Put32(&b[21], EntryReserved);
+    return b;
+}
+
+EntryHeader EntryHeader::Decode(const std::array<std::uint8_t, kSize>& b) {
+    EntryHeader e;
+    e.NameLength = static_cast<std::int16_t>(Get16(&b[0]));
+    e.FileTime = Get16(&b[2]);
+    e.FileDate = Get16(&b[4]);
+    e.Attributes = Get16(&b[6]);
+    e.ExpandedSize = static_cast<std::int32_t>(Get32(&b[8]));
+    e.StoredSize = static_cast<std::int32_t>(Get32(&b[12]));
+    e.MethodIndex = b[16];
+    e.Checksum = Get32(&b[17]);
+    e.EntryReserved = Get32(&b[21]);
+    return e;
+}
+
+std::string_view MethodName(std::uint8_t methodIndex, char (&scratch)[8]) {
+    if (methodIndex < MethodIds.size()) return MethodIds[methodIndex];
+    std::snprintf(scratch, sizeof scratch, "#%u", static_cast<unsigned>(methodIndex));
+    return scratch;
+}
+
+std::uint32_t ByteSum(const std::uint8_t* data, std::size_t size, std::uint32_t start) noexcept {
+    std::uint32_t sum = start;
+    for (std::size_t i = 0; i < size; ++i) sum += data[i];
+    return sum;
+}
+
+}  // namespace qvx

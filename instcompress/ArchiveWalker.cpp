@@ -1,0 +1,34 @@
+#include "ArchiveWalker.h"
+
+#include "Exceptions.h"
+
+namespace qvx {
+
+ArchiveWalker::ArchiveWalker(const TQuorvexCompress& component, TStream& archive)
+    : component_(component), archive_(archive) {
+    component_.ReadArchiveHeader(archive_, header_, methodId_);
+}
+
+bool ArchiveWalker::Next(ArchiveEntry& entry) {
+    if (!TQuorvexCompress::ReadEntryHeader(archive_, entry.Header, entry.Name)) return false;
+    if (sum_ >= header_.TotalSize) return false;
+    const EntryHeader& h = entry.Header;
+    if (h.StoredSize < 0 || h.ExpandedSize < 0) throw EInvalidSize("Negative size in archive entry");
+    if (sum_ + h.ExpandedSize > 0x7FFFFFFF) throw EInvalidSize("Archive entry sizes exceed 2 GB in all");
+    sum_ += h.ExpandedSize;
+    entry.DataOffset = archive_.Position();
+    return true;
+}
+
+void ArchiveWalker::Expand(const ArchiveEntry& entry, TStream& dest) {
+    const EntryHeader& h = entry.Header;
+    component_.ExpandEntry(dest, archive_, h.StoredSize, h.ExpandedSize, h.Checksum, h.MethodIndex, methodId_);
+}
+
+void ArchiveWalker::Skip(const ArchiveEntry& entry) { archive_.Seek(entry.Header.StoredSize, SeekOrigin::Current); }
+
+void ArchiveWalker::SeekPastEntry(const ArchiveEntry& entry) {
+    archive_.SetPosition(entry.DataOffset + entry.Header.StoredSize);
+}
+
+}  // namespace qvx

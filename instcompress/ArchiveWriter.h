@@ -1,0 +1,52 @@
+// ArchiveWriter: writes an archive entry by entry into a seekable stream. Each entry is compressed
+// with the writer's method straight into the output; an entry whose compressed form would not be
+// smaller than its data is stored (NON) instead. Finish() writes the header's TotalSize.
+//
+// The writer never produces an archive that reads back differently: every size and the total must
+// fit in signed 32 bits, and an entry of expanded size 0 must be followed by a non-empty entry
+// (the reader's walk stops once the running sum reaches TotalSize, so trailing empty entries would
+// be lost). Violations raise EInvalidSize before anything misleading is written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ArchiveFormat.h"
+#include "DosDateTime.h"
+#include "QuorvexCompress.h"
+#include "Stream.h"
+
+namespace qvx {
+
+struct EntryInfo {
+    std::string Name;            // relative path with "\" separators
+    DosStamp Stamp;              // the file's modification time
+    std::uint16_t Attributes = 0x20;
+};
+
+class ArchiveWriter {
+public:
+    // Writes the archive header at out's position. method is cmNON, cmLZH or cmLH5; it names the
+    // archive in the header and compresses every entry.
+    ArchiveWriter(TStream& out, std::uint8_t method, TShowProgressEvent progress = {});
+
+    // Adds an entry holding the next size bytes of source. Returns the header as written.
+    EntryHeader AddEntry(const EntryInfo& info, TStream& source, std::int64_t size);
+
+    // Writes TotalSize into the header and leaves out at the end of the archive.
+    void Finish();
+
+    std::int64_t TotalSize() const noexcept { return totalSize_; }
+
+private:
+    void StoreEntry(TStream& source, std::int32_t size, EntryHeader& header);
+
+    TStream& out_;
+    std::uint8_t method_;
+    TQuorvexCompress component_;
+    std::int64_t headerPosition_;
+    std::int64_t totalSize_ = 0;
+    bool emptyAtEnd_ = false;
+};
+
+}  // namespace qvx

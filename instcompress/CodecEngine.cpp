@@ -1,0 +1,124 @@
+#include "CodecEngine.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "ArchiveFormat.h"
+#include "Exceptions.h"
+#include "QuorvexCompress.h"
+#include "RleExpand.h"
+#include "lh5/Lh5Codec.h"
+#include "lzh/LzhCodec.h"
+
+namespace qvx {
+
+CodecEngine::CodecEngine(TStream& dest, TStream& source, std::int32_t sourceSize, std::int32_t outputLimit,
+                         TShowProgressEvent progress)
+    : dest_(dest),
+      source_(source),
+      progress_(std::move(progress)),
+      inCur_(inBuf_),
+      inEnd_(inBuf_),
+      outCur_(outBuf_),
+      outStop_(outBuf_),
+      remainingInput_(sourceSize),
+      outputLimit_(outputLimit) {
+    if (sourceSize < 0) throw EInvalidSize("Negative source size");
+    UpdateOutputStop();
+}
+
+std::int32_t CodecEngine::Percent(std::int32_t a, std::int32_t b) noexcept {
+    if (b <= 100000) return b == 0 ? 0 : a * 100 / b;
+    return a / (b / 100);
+}
+
+std::uint8_t CodecEngine::Refill() {
+    // The block just used up joins the input checksum before it is replaced.
+    inputChecksum_ = ByteSum(inBuf_, static_cast<std::size_t>(inEnd_ - inBuf_), inputChecksum_);
+    inCur_ = inEnd_ = inBuf_;
+
+    endOfInput_ = true;
+    if (remainingInput_ == 0) return 0;
+    requestSize_ = std::min(requestSize_, remainingInput_);
+    const std::int32_t n = std::max<std::int32_t>(0, source_.Read(inBuf_, requestSize_));
+    remainingInput_ -= n;
+    if (n == 0) return 0;
+    inEnd_ = inBuf_ + n;
+    if (progress_) {
+        consumed_ += n;
+        std::int32_t percentageDone = Percent(consumed_, consumed_ + remainingInput_);
+        progress_(percentageDone);
+        if (percentageDone == -1) return 0;  // cancelled: the block stays for later reads
+    }
+    std::this_thread::yield();
+    endOfInput_ = false;
+    return *inCur_++;
+}
+
+void CodecEngine::UpdateOutputStop() noexcept {
+    const std::int64_t allowed = static_cast<std::int64_t>(outputLimit_) - flushedCount_;
+    outStop_ = outBuf_ + std::clamp<std::int64_t>(allowed, 0, kBlockSize);
+}
+
+void CodecEngine::MakeRoom() {
+    if (flushedCount_ + (outCur_ - outBuf_) >= outputLimit_) throw EUnableToCompress();
+    // The buffer is full: it goes out only now that the next byte has arrived.
+    std::this_thread::yield();
+    dest_.WriteBuffer(outBuf_, kBlockSize);
+    outputChecksum_ = ByteSum(outBuf_, kBlockSize, outputChecksum_);
+    flushedCount_ += kBlockSize;
+    outCur_ = outBuf_;
+    UpdateOutputStop();
+}
+
+void CodecEngine::FlushOutput() {
+    const auto n = static_cast<std::int32_t>(outCur_ - outBuf_);
+    if (n == 0) return;
+    dest_.WriteBuffer(outBuf_, n);
+    outputChecksum_ = ByteSum(outBuf_, static_cast<std::size_t>(n), outputChecksum_);
+    flushedCount_ += n;
+    outCur_ = outBuf_;
+    UpdateOutputStop();
+}
+
+std::uint32_t CodecEngine::InputChecksum() const noexcept {
+    return ByteSum(inBuf_, static_cast<std::size_t>(inCur_ - inBuf_), inputChecksum_);
+}
+
+std::uint32_t CodecEngine::OutputChecksum() const noexcept {
+    return ByteSum(outBuf_, static_cast<std::size_t>(outCur_ - outBuf_), outputChecksum_);
+}
+
+std::int32_t CodecEngine::OutputCount() const noexcept {
+    return static_cast<std::int32_t>(flushedCount_ + (outCur_ - outBuf_));
+}
+
+std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream& source, std::int32_t Sourcesize,
+                      std::int32_t Destsize, std::uint8_t Method, std::uint32_t& checksum, bool Expanding) {
+    if (!Expanding && Method == cmRLE) throw EUnrecognizedCompressionMethod("RLE compression disabled in this build");
+    // Compressed output may not exceed Sourcesize - MinimumSaving bytes.
+    const std::int32_t outputLimit =
+        Expanding ? CodecEngine::kExpandOutputLimit
+                  : static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                        static_cast<std::int64_t>(Sourcesize) - component.MinimumSaving(), 0, 0x7FFFFFFF));
+    CodecEngine engine(dest, source, Sourcesize, outputLimit, component.OnShowProgress());
+    if (Expanding) {
+        switch (Method) {
+            case cmRLE: RleExpand(engine); break;
+            case cmLZH: LzhExpand(engine, Destsize); break;
+            case cmLH5: Lh5Expand(engine, Destsize); break;
+            default: break;
+        }
+    } else {
+        switch (Method) {
+            case cmLZH: LzhCompress(engine); break;
+            case cmLH5: Lh5Compress(engine); break;
+            default: break;
+        }
+    }
+    engine.FlushOutput();
+    checksum = Expanding ? engine.OutputChecksum() : engine.InputChecksum();
+    return engine.OutputCount();
+}
+
+}  // namespace qvx

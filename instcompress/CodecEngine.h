@@ -1,0 +1,95 @@
+// The codec engine: one compress or expand request between two streams. It is the codecs' only
+// contact with the outside world: a buffered byte reader (ReadByte, EndOfInput) over the source, a
+// buffered byte writer (WriteByte) over the destination, the byte-sum checksums of both sides,
+// progress reporting with cancellation and the output limit.
+//
+// Every request has its own CodecEngine, so requests on different threads never meet. Streams are
+// touched only in blocks of up to 8192 bytes. ReadByte and WriteByte are inline and non-virtual;
+// their common paths are one comparison, one memory access and one pointer advance (the checksums
+// are summed per block, which gives the same values as summing per byte).
+#pragma once
+
+#include <cstdint>
+
+#include "Events.h"
+#include "Stream.h"
+
+namespace qvx {
+
+class TQuorvexCompress;
+
+class CodecEngine {
+public:
+    static constexpr std::int32_t kBlockSize = 8192;
+    static constexpr std::int32_t kExpandOutputLimit = 0x7FFFFFFF;
+
+    // sourceSize: bytes the engine may read from source (0 or more). outputLimit: bytes WriteByte
+    // accepts before it raises EUnableToCompress. progress may be unset.
+    CodecEngine(TStream& dest, TStream& source, std::int32_t sourceSize, std::int32_t outputLimit,
+                TShowProgressEvent progress);
+    CodecEngine(const CodecEngine&) = delete;
+    CodecEngine& operator=(const CodecEngine&) = delete;
+
+    // Next input byte; 0 with EndOfInput() set when no byte can be delivered (end of the input, or
+    // the progress handler cancelled).
+    std::uint8_t ReadByte() {
+        if (inCur_ < inEnd_) [[likely]] return *inCur_++;
+        return Refill();
+    }
+
+    // Appends one byte; raises EUnableToCompress once the output limit is used up, and lets a
+    // stream write failure pass.
+    void WriteByte(std::uint8_t b) {
+        if (outCur_ >= outStop_) [[unlikely]] MakeRoom();
+        *outCur_++ = b;
+    }
+
+    bool EndOfInput() const noexcept { return endOfInput_; }
+
+    // Writes the bytes still in the output buffer (the end of a successful request).
+    void FlushOutput();
+
+    std::uint32_t InputChecksum() const noexcept;
+    std::uint32_t OutputChecksum() const noexcept;
+    // Bytes accepted by WriteByte so far.
+    std::int32_t OutputCount() const noexcept;
+
+    // The share a of b in percent, as progress reports it (signed 32-bit, truncating).
+    static std::int32_t Percent(std::int32_t a, std::int32_t b) noexcept;
+
+private:
+    std::uint8_t Refill();
+    void MakeRoom();
+    void UpdateOutputStop() noexcept;
+
+    TStream& dest_;
+    TStream& source_;
+    TShowProgressEvent progress_;
+
+    const std::uint8_t* inCur_;
+    const std::uint8_t* inEnd_;
+    std::uint8_t* outCur_;
+    std::uint8_t* outStop_;  // the buffer's end, or earlier where the output limit falls
+
+    bool endOfInput_ = false;
+    std::int32_t remainingInput_;
+    std::int32_t requestSize_ = kBlockSize;
+    std::int32_t consumed_ = 0;
+    std::int32_t outputLimit_;        // bytes accepted at most, over the whole request
+    std::int64_t flushedCount_ = 0;   // bytes accepted before the current output buffer
+    std::uint32_t inputChecksum_ = 0;   // over the input blocks already used up
+    std::uint32_t outputChecksum_ = 0;  // over the output blocks already written
+
+    std::uint8_t inBuf_[kBlockSize];
+    std::uint8_t outBuf_[kBlockSize];
+};
+
+// Runs one codec request: expands (Expanding = true) or compresses source into dest with the codec
+// of Method, reading at most Sourcesize bytes. Destsize is the expanded size handed to the LZH and
+// LH5 decoders. checksum receives the byte sum of the uncompressed data. Returns the number of
+// bytes written to dest (the compressed size when compressing). NON, CUS and undefined methods read
+// and write nothing and give checksum 0. The component supplies OnShowProgress and MinimumSaving.
+std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream& source, std::int32_t Sourcesize,
+                      std::int32_t Destsize, std::uint8_t Method, std::uint32_t& checksum, bool Expanding);
+
+}  // namespace qvx

@@ -1,0 +1,21 @@
+// MS-DOS packed time stamps, as entries store them: time = hour * 2048 + minute * 32 + second / 2,
+// date = (year - 1980) * 512 + month * 32 + day, both in local time.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace qvx {
+
+struct DosStamp {
+    std::uint16_t Time = 0;
+    std::uint16_t Date = 0;
+};
+
+// Local time of t as a DOS stamp; times before 1980 give 1980-01-01 00:00:00, times after 2107
+// give 2107-12-31 23:59:58.
+DosStamp ToDosStamp(std::time_t t);
+// The local time a DOS stamp stands for; fields out of range are normalised as mktime does.
+std::time_t FromDosStamp(DosStamp stamp);
+
+}  // namespace qvx

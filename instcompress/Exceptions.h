@@ -1,0 +1,55 @@
+// The exception family of the system. Every class derives from qvx::Exception, which carries the
+// message text; ClassName() gives the class's own name for error reports.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace qvx {
+
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : message_(std::move(message)) {}
+    const std::string& Message() const noexcept { return message_; }
+    const char* what() const noexcept override { return message_.c_str(); }
+    virtual const char* ClassName() const noexcept { return "Exception"; }
+
+private:
+    std::string message_;
+};
+
+// Declares an exception class with its class name and its fixed message (empty for classes whose
+// message always carries details).
+#define QVX_EXCEPTION_CLASS(Name, DefaultMessage)                                   \
+    class Name : public Exception {                                                 \
+    public:                                                                         \
+        Name() : Exception(DefaultMessage) {}                                       \
+        explicit Name(std::string message) : Exception(std::move(message)) {}       \
+        const char* ClassName() const noexcept override { return #Name; }           \
+    };
+
+// Streams.
+QVX_EXCEPTION_CLASS(EFOpenError, "Cannot open file")
+QVX_EXCEPTION_CLASS(EFCreateError, "Cannot create file")
+QVX_EXCEPTION_CLASS(EReadError, "Stream read error")
+QVX_EXCEPTION_CLASS(EWriteError, "Stream write error")
+
+// Archives and codecs.
+QVX_EXCEPTION_CLASS(EInvalidHeader, "Can't recognize compressed file header")
+QVX_EXCEPTION_CLASS(EInvalidHeaderArchiveType, "Archive type must be caMulti")
+QVX_EXCEPTION_CLASS(EUnrecognizedCompressionMethod, "Unrecognized compression method")
+QVX_EXCEPTION_CLASS(EBadChecksum, "Bad checksum during expansion -- data may be invalid")
+QVX_EXCEPTION_CLASS(ELZHBadDecodeTable, "Bad decode table in archive!")
+QVX_EXCEPTION_CLASS(EUnableToCompress, "Could not compress data")
+
+// Sizes outside the format: a negative entry size, entry sizes whose sum leaves the signed 32-bit
+// range, a negative source size given to the codec engine, an archive too large to write.
+QVX_EXCEPTION_CLASS(EInvalidSize, "Invalid size in archive")
+
+#undef QVX_EXCEPTION_CLASS
+
+// The message of EUnrecognizedCompressionMethod raised for an unknown header identifier.
+std::string UnrecognizedMethodMessage(const std::string& methodId);
+
+}  // namespace qvx

@@ -1,0 +1,68 @@
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "Exceptions.h"
+#include "FileStream.h"
+
+namespace qvx {
+
+TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
+    const bool create = mode == FileMode::Create;
+    const int flags = (create ? (O_RDWR | O_CREAT) : O_RDONLY) | O_CLOEXEC;
+    fd_ = ::open(path.c_str(), flags, 0666);
+    // The lock is taken before a created file is truncated, so a file held by another opener is
+    // never emptied.
+    if (fd_ >= 0 && ::flock(fd_, (mode == FileMode::ReadShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ >= 0 && create && ::ftruncate(fd_, 0) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ < 0) {
+        if (create) throw EFCreateError("Cannot create file " + path);
+        throw EFOpenError("Cannot open file " + path);
+    }
+}
+
+TFileStream::~TFileStream() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::int32_t TFileStream::Read(void* buffer, std::int32_t count) {
+    if (count <= 0) return 0;
+    ssize_t n;
+    do {
+        n = ::read(fd_, buffer, static_cast<std::size_t>(count));
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? 0 : static_cast<std::int32_t>(n);
+}
+
+std::int32_t TFileStream::Write(const void* buffer, std::int32_t count) {
+    if (count <= 0) return 0;
+    const auto* bytes = static_cast<const char*>(buffer);
+    std::int32_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, bytes + done, static_cast<std::size_t>(count - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::int32_t>(n);
+    }
+    return done;
+}
+
+std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
+    const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    const off_t result = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    return result < 0 ? -1 : static_cast<std::int64_t>(result);
+}
+
+}  // namespace qvx
+
+#endif  // !_WIN32

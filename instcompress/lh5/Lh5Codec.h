@@ -1,0 +1,15 @@
+// The LH5 codec: LZSS over an 8192-byte window with static canonical Huffman codes sent per block.
+#pragma once
+
+#include <cstdint>
+
+namespace qvx {
+
+class CodecEngine;
+
+// Expands an LH5 stream until at least Destsize bytes have been produced.
+void Lh5Expand(CodecEngine& engine, std::int32_t Destsize);
+// Compresses the whole input into an LH5 stream.
+void Lh5Compress(CodecEngine& engine);
+
+}  // namespace qvx

@@ -1,0 +1,7 @@
+#include "Cli.h"
+
+namespace qvx::cli {
+
+void RegisterArchiveCommands(CLI::App&, CommandRegistry&) {}
+
+}  // namespace qvx::cli

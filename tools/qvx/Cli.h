@@ -1,0 +1,36 @@
+// The qvx command line: subcommand groups register themselves on the CLI11 application; every
+// command reports failures as one line "qvx: <file>: <message>" and returns the exit code.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+
+namespace qvx::cli {
+
+enum ExitCode : int { kExitOk = 0, kExitDataError = 1, kExitUsage = 2 };
+
+// Options every command shares.
+struct GlobalOptions {
+    bool quiet = false;  // no progress display
+};
+
+// A registered command stores its action here; main runs the one CLI11 parsed.
+using CommandAction = std::function<int()>;
+
+struct CommandRegistry {
+    GlobalOptions options;
+    std::vector<std::pair<CLI::App*, CommandAction>> actions;
+    void Add(CLI::App* command, CommandAction action) { actions.emplace_back(command, std::move(action)); }
+};
+
+// The groups of subcommands, one file each.
+void RegisterArchiveCommands(CLI::App& app, CommandRegistry& registry);  // list, test, cat, extract, create
+void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // compress, expand
+void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
+
+// Runs the tool on argv; returns the process exit code.
+int Run(int argc, char** argv);
+
+}  // namespace qvx::cli
