@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Measures qvx's LH5 and LZH codecs against gzip on the benchmark corpora, in one run on one machine:
+# whole-process wall time (median of RUNS runs), throughput in MB/s of uncompressed data,
+# compression ratio (compressed / original), peak resident memory, and each speed as a ratio to
+# gzip's (gzip -6 for compression, gzip -d for expansion). Prints a Markdown table.
+#
+#   bench/compare.sh [RUNS] [SIZE]     (defaults: 5 runs, 32 MiB corpora)
+set -euo pipefail
+runs=${1:-5}
+size=${2:-$((32 * 1024 * 1024))}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+cmake --preset release -G Ninja > /dev/null
+cmake --build --preset release --target qvx -j2 > /dev/null
+qvx=$root/build/release/tools/qvx/qvx
+corpus=$root/build/corpus
+bench/make-corpus.sh "$corpus" "$size" > /dev/null
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# measure OUT CMD...: runs CMD (stdout to OUT) RUNS times; prints "median_seconds peak_kb"
+measure() {
+  local out=$1; shift
+  local times=() peak=0 i
+  for ((i = 0; i < runs; i++)); do
+    /usr/bin/time -f '%e %M' -o "$tmp/time" "$@" > "$out"
+    read -r t m < "$tmp/time"
+    times+=("$t")
+    [ "$m" -gt "$peak" ] && peak=$m
+  done
+  printf '%s\n' "${times[@]}" | sort -g | awk -v p="$peak" '{a[NR]=$1} END {print a[int((NR+1)/2)], p}'
+}
+
+mbps() { awk -v b="$1" -v t="$2" 'BEGIN { if (t <= 0) t = 0.005; printf "%.1f", b / 1048576 / t }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+echo "| corpus | tool | direction | MB/s | ratio to gzip | compressed/original | peak RSS (MB) |"
+echo "|---|---|---|---:|---:|---:|---:|"
+for name in text binary repetitive random; do
+  in=$corpus/$name.bin
+  bytes=$(stat -c %s "$in")
+  read -r gz_c_t gz_c_m < <(measure "$tmp/gz" gzip -6 -c "$in")
+  gz_size=$(stat -c %s "$tmp/gz")
+  read -r gz_d_t gz_d_m < <(measure "$tmp/gz.out" gzip -d -c "$tmp/gz")
+  cmp -s "$tmp/gz.out" "$in" || { echo "gzip round trip failed on $name" >&2; exit 1; }
+  gz_c=$(mbps "$bytes" "$gz_c_t"); gz_d=$(mbps "$bytes" "$gz_d_t")
+  echo "| $name | gzip -6 | compress | $gz_c | 1.00 | $(ratio "$gz_size" "$bytes") | $(ratio "$gz_c_m" 1024) |"
+  echo "| $name | gzip -d | expand | $gz_d | 1.00 | | $(ratio "$gz_d_m" 1024) |"
+  for m in lh5 lzh; do
+    read -r c_t c_m < <(measure /dev/null "$qvx" -q compress -m "$m" "$in" "$tmp/$m")
+    c_size=$(stat -c %s "$tmp/$m")
+    read -r d_t d_m < <(measure /dev/null "$qvx" -q expand -m "$m" -s "$bytes" "$tmp/$m" "$tmp/$m.out")
+    cmp -s "$tmp/$m.out" "$in" || { echo "qvx $m round trip failed on $name" >&2; exit 1; }
+    c=$(mbps "$bytes" "$c_t"); d=$(mbps "$bytes" "$d_t")
+    echo "| $name | qvx $m | compress | $c | $(ratio "$c" "$gz_c") | $(ratio "$c_size" "$bytes") | $(ratio "$c_m" 1024) |"
+    echo "| $name | qvx $m | expand | $d | $(ratio "$d" "$gz_d") | | $(ratio "$d_m" 1024) |"
+  done
+done
