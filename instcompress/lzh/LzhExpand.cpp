@@ -55,7 +55,7 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
 
     for (int i = 0; i < kWindowStart; ++i) window[i] = kWindowFill;
     unsigned r = kWindowStart;
-    std::int32_t produced = 0;
+    std::int64_t produced = 0;  // may pass expandedSize by up to 59 bytes
 
     while (produced < expandedSize) {
         const int s = LzhDecodeSymbol(model, in);
