@@ -1,0 +1,18 @@
+// The LZH sliding window: a 4096-byte ring, followed by 60 bytes that mirror ring positions 0..58 on
+// the compressing side, so that the 60-byte string starting at any ring position can be read
+// straight.
+#pragma once
+
+#include <cstdint>
+
+namespace qvx::lzh {
+
+inline constexpr int kWindowSize = 4096;
+inline constexpr int kWindowMask = kWindowSize - 1;
+inline constexpr int kMaxMatch = 60;   // longest match
+inline constexpr int kMinMatch = 3;    // shortest match
+inline constexpr int kWindowStart = kWindowSize - kMaxMatch;  // 4036: the first write position
+inline constexpr std::uint8_t kWindowFill = 0x20;              // ring positions 0..4035 start as spaces
+inline constexpr int kWindowBytes = kWindowSize + kMaxMatch;   // 4156
+
+}  // namespace qvx::lzh
