@@ -103,13 +103,13 @@ Bytes Text(std::size_t size, std::uint32_t seed) {
 TEST(Lh5Archive, SeveralEntriesExpandInOneWalk) {
     std::vector<TestEntry> entries;
     // The encoder-style end: the last byte holds the last symbol's bits.
-    entries.push_back({"Part", Text(3000, 1), {}});
+    entries.push_back({"Data\\Chunk", Text(3000, 1), {}});
     entries.back().Stored = EncodeLh5(entries.back().Data);
     // Stored bytes that end one and two bytes into the look-ahead, across an input block boundary.
-    entries.push_back(LookAheadEntry("part", 8193));
-    entries.push_back(LookAheadEntry("PART", 8194));
-    entries.push_back(LookAheadEntry("Part", 16385));
-    entries.push_back({"Part", Text(20000, 2), {}});
+    entries.push_back(LookAheadEntry("data\\chunk", 8193));
+    entries.push_back(LookAheadEntry("DATA\\CHUNK", 8194));
+    entries.push_back(LookAheadEntry("Data\\Chunk", 16385));
+    entries.push_back({"Data\\Chunk", Text(20000, 2), {}});
     {
         StreamWriter s;
         s.WriteBlocks(Parse(entries.back().Data), 5000);
@@ -118,14 +118,14 @@ TEST(Lh5Archive, SeveralEntriesExpandInOneWalk) {
         entries.back().Stored.resize(pulled, 0);
     }
     // The worked seven-byte stream, then a stored entry.
-    entries.push_back({"Part", Bytes(10, 0x41), {0x00, 0x0A, 0x00, 0x00, 0x04, 0x10, 0x00}});
-    entries.push_back({"Part", Text(100, 3), {}, cmNON});
+    entries.push_back({"Data\\Chunk", Bytes(10, 0x41), {0x00, 0x0A, 0x00, 0x00, 0x04, 0x10, 0x00}});
+    entries.push_back({"Data\\Chunk", Text(100, 3), {}, cmNON});
     entries.back().Stored = entries.back().Data;
 
     TempArchive file(BuildArchive(entries));
     TQuorvexCompress component;
     TMemoryStream dest;
-    component.ExpandEntryByName(file.Path(), dest, "pART");
+    component.ExpandEntryByName(file.Path(), dest, "dATA\\cHUNK");
     Bytes want;
     for (const auto& e : entries) want.insert(want.end(), e.Data.begin(), e.Data.end());
     ASSERT_EQ(dest.Data().size(), want.size());
