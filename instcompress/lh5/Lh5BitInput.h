@@ -6,7 +6,9 @@
 // called again and the stream continues with zero bits.
 //
 // The bits are kept in a 64-bit accumulator (the low `have_` bits are the unconsumed ones, at least
-// 16 between calls), so FillBits does one subtraction when the look-ahead is deep enough.
+// 16 between calls), so FillBits does one subtraction when the look-ahead is deep enough. The
+// object is a small value: a hot loop may work on a local copy (kept in registers) and hand it
+// back before calling code that uses the original.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +19,7 @@ namespace qvx {
 
 class Lh5BitInput {
 public:
-    explicit Lh5BitInput(CodecEngine& engine) noexcept : engine_(engine) {}
+    explicit Lh5BitInput(CodecEngine& engine) noexcept : engine_(&engine) {}
 
     // Loads the first 16 bits (the first input byte in the high half).
     void Start() { FillBits(16); }
@@ -42,9 +44,9 @@ public:
     }
 
 private:
-    unsigned NextByte() { return engine_.EndOfInput() ? 0u : engine_.ReadByte(); }
+    unsigned NextByte() { return engine_->EndOfInput() ? 0u : engine_->ReadByte(); }
 
-    CodecEngine& engine_;
+    CodecEngine* engine_;
     std::uint64_t acc_ = 0;
     unsigned have_ = 16;  // a run starts with 16 zero bits that Start() shifts out
 };

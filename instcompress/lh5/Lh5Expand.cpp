@@ -16,6 +16,9 @@ void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
     Lh5Decoder decoder(engine, *workspace);
     decoder.Start();
 
+    // The bit input lives in a local copy for the loop: the compiler can keep it in registers,
+    // since no byte store of the loop can change it.
+    Lh5BitInput bits = decoder.Bits();
     std::uint8_t* const window = workspace->Window.data();
     std::fill_n(window, kWindowSize, kWindowFill);
     unsigned r = 0;
@@ -23,7 +26,7 @@ void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
     // Destsize; 64 bits keep that from overflowing.
     std::int64_t produced = 0;
     while (produced < Destsize) {
-        const unsigned c = decoder.DecodeLiteral();
+        const unsigned c = decoder.DecodeLiteral(bits);
         if (c < kFirstLengthSymbol) {
             window[r] = static_cast<std::uint8_t>(c);
             engine.WriteByte(static_cast<std::uint8_t>(c));
@@ -31,7 +34,7 @@ void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
             ++produced;
         } else {
             const unsigned length = c - kLengthSymbolBias;
-            const unsigned distance = decoder.DecodePosition();
+            const unsigned distance = decoder.DecodePosition(bits);
             unsigned s = (r - distance - 1) & kWindowMask;
             produced += length;
             // Byte by byte in increasing order: a match longer than its distance repeats itself.
