@@ -69,7 +69,9 @@ void Lh5Decoder::ReadCodeLengthLengths(unsigned nn, unsigned nbit, unsigned spec
         if (i == special) {
             // The skip field follows the third length, even when the count is 3.
             const unsigned k = bits_.GetBits(kCodeLengthSkipBits);
-            for (unsigned m = 0; m < k; ++m, ++i) ws_.SmallLengths[i] = 0;
+            for (unsigned m = 0; m < k; ++m, ++i) {
+                if (i < nn) ws_.SmallLengths[i] = 0;
+            }
         }
     }
     if (i < nn) std::fill(ws_.SmallLengths.begin() + i, ws_.SmallLengths.begin() + nn, std::uint8_t{0});
