@@ -368,6 +368,39 @@ TEST_F(ComponentTest, ExpandEntryRejectsNegativeSourcesizeForEveryMethod) {
     }
 }
 
+TEST_F(ComponentTest, OtherCodecEntriesAreSkippedUnread) {
+    // Entries of the LZSS methods whose names do not match are moved over by their stored size
+    // without reaching a codec, whatever their stored bytes.
+    TestEntry lh5;
+    lh5.Name = "big.exe";
+    lh5.Method = cmLH5;
+    lh5.Stored = Bytes(300, 0xA5);
+    lh5.ExpandedSize = 5000;
+    lh5.Checksum = 12345;
+    TestEntry lzh = lh5;
+    lzh.Method = cmLZH;
+    const Bytes archive = ArchiveBytes("LH5", {lh5, lzh, StoredEntry("small", "ok")});
+    EXPECT_EQ(ExpandByName(archive, "small"), ToBytes("ok"));
+}
+
+TEST(ExceptionFamily, FixedMessagesAndCommonBase) {
+    auto check = [](const Exception& e, const char* cls, const std::string& message) {
+        EXPECT_STREQ(e.ClassName(), cls);
+        EXPECT_EQ(e.Message(), message);
+        EXPECT_STREQ(e.what(), message.c_str());
+    };
+    check(EInvalidHeader(), "EInvalidHeader", "Can't recognize compressed file header");
+    check(EInvalidHeaderArchiveType(), "EInvalidHeaderArchiveType", "Archive type must be caMulti");
+    check(EBadChecksum(), "EBadChecksum", "Bad checksum during expansion -- data may be invalid");
+    check(ELZHBadDecodeTable(), "ELZHBadDecodeTable", "Bad decode table in archive!");
+    check(EUnableToCompress(), "EUnableToCompress", "Could not compress data");
+    check(EReadError(), "EReadError", "Stream read error");
+    check(EWriteError(), "EWriteError", "Stream write error");
+    check(EUnrecognizedCompressionMethod(UnrecognizedMethodMessage("A\"B")), "EUnrecognizedCompressionMethod",
+          "Unrecognized compression method: \"A\"B\" in header");
+    EXPECT_THROW(throw EBadChecksum(), Exception);
+}
+
 // Properties.
 
 TEST(ComponentProperties, DefaultsAndTargetPath) {

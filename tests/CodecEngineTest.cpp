@@ -240,6 +240,19 @@ TEST(RunCodecDispatch, NonCusAndUndefinedMethodsMoveNothing) {
     EXPECT_EQ(calls, 0);
 }
 
+TEST(RunCodecDispatch, RleWithSourcesizeZeroReadsNothing) {
+    TQuorvexCompress component;
+    int calls = 0;
+    component.SetOnShowProgress([&](std::int32_t&) { ++calls; });
+    ProbeStream src(ToBytes("abc")), dst;
+    std::uint32_t checksum = 42;
+    EXPECT_EQ(RunCodec(component, dst, src, 0, 10, cmRLE, checksum, true), 0);
+    EXPECT_EQ(checksum, 0u);
+    EXPECT_TRUE(src.ReadRequests.empty());
+    EXPECT_TRUE(dst.WriteSizes.empty());
+    EXPECT_EQ(calls, 0);
+}
+
 TEST(RunCodecDispatch, RleCompressionIsDisabled) {
     TQuorvexCompress component;
     ProbeStream src(ToBytes("abc")), dst;

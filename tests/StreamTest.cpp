@@ -177,5 +177,14 @@ TEST_F(FileStreamTest, CreateDoesNotTruncateAFileHeldByAnother) {
     EXPECT_EQ(TempDir::ReadFile(path), ToBytes("new"));
 }
 
+TEST_F(FileStreamTest, ADirectoryIsNoFile) {
+    const std::string path = dir.Path("sub");
+    std::filesystem::create_directory(path);
+    EXPECT_EQ(MessageOf<EFOpenError>([&] { TFileStream f(path, FileMode::ReadShared); }), "Cannot open file " + path);
+    EXPECT_EQ(MessageOf<EFOpenError>([&] { TFileStream f(path, FileMode::ReadExclusive); }),
+              "Cannot open file " + path);
+    EXPECT_EQ(MessageOf<EFCreateError>([&] { TFileStream f(path, FileMode::Create); }), "Cannot create file " + path);
+}
+
 }  // namespace
 }  // namespace qvx::test
