@@ -253,6 +253,21 @@ TEST(RunCodecDispatch, RleWithSourcesizeZeroReadsNothing) {
     EXPECT_EQ(calls, 0);
 }
 
+TEST(RunCodecDispatch, OutputBlockBoundaryThroughRunCodec) {
+    TQuorvexCompress component;
+    for (std::int32_t n : {8191, 8192, 8193, 16384, 16385}) {
+        const Bytes literals(static_cast<std::size_t>(n), 'L');
+        ProbeStream src(literals), dst;
+        std::uint32_t checksum = 0;
+        EXPECT_EQ(RunCodec(component, dst, src, n, 0, cmRLE, checksum, true), n);
+        std::vector<std::int32_t> expected(static_cast<std::size_t>((n - 1) / 8192), 8192);
+        expected.push_back(n - 8192 * ((n - 1) / 8192));
+        EXPECT_EQ(dst.WriteSizes, expected) << n;
+        EXPECT_EQ(dst.Data(), literals);
+        EXPECT_EQ(checksum, Sum(literals));
+    }
+}
+
 TEST(RunCodecDispatch, RleCompressionIsDisabled) {
     TQuorvexCompress component;
     ProbeStream src(ToBytes("abc")), dst;
