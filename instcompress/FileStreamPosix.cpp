@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +16,12 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
     const bool create = mode == FileMode::Create;
     const int flags = (create ? (O_RDWR | O_CREAT) : O_RDONLY) | O_CLOEXEC;
     fd_ = ::open(path.c_str(), flags, 0666);
+    // A directory opens for reading on POSIX but is no file (as on Windows).
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
     // The lock is taken before a created file is truncated, so a file held by another opener is
     // never emptied.
     if (fd_ >= 0 && ::flock(fd_, (mode == FileMode::ReadShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {

@@ -116,7 +116,7 @@ void TQuorvexCompress::ExpandEntry(TStream& dest, TStream& source, std::int32_t 
             [[fallthrough]];
         default:
             // Nothing can expand these bytes; moving over them keeps the walk on the entry boundaries.
-            source.Seek(Sourcesize, SeekOrigin::Current);
+            if (Sourcesize > 0) source.Seek(Sourcesize, SeekOrigin::Current);
             break;
     }
     if (method != cmNON && computed != storedChecksum) throw EBadChecksum();

@@ -1,1 +1,479 @@
 #include <gtest/gtest.h>
+
+#include <thread>
+
+#include "ArchiveWalker.h"
+#include "FileStream.h"
+#include "QuorvexCompress.h"
+#include "TestSupport.h"
+
+namespace qvx::test {
+namespace {
+
+class ComponentTest : public ::testing::Test {
+protected:
+    // Writes the archive to a file and expands the named entries into a memory stream.
+    Bytes ExpandByName(const Bytes& archive, const std::string& name) {
+        const std::string path = dir.Write("a.qvx", archive);
+        TMemoryStream out;
+        component.ExpandEntryByName(path, out, name);
+        return out.Data();
+    }
+
+    TempDir dir;
+    TQuorvexCompress component;
+};
+
+// Header validation.
+
+TEST_F(ComponentTest, HeaderFaultsInOrderMagicTypeMethod) {
+    Bytes bad = HeaderBytes("ZZZ", 0, 9, std::string_view("SPIS\x1B", 5));
+    EXPECT_EQ(MessageOf<EInvalidHeader>([&] { ExpandByName(bad, "x"); }), "Can't recognize compressed file header");
+    bad = HeaderBytes("ZZZ", 0, 9);
+    EXPECT_EQ(MessageOf<EInvalidHeaderArchiveType>([&] { ExpandByName(bad, "x"); }), "Archive type must be caMulti");
+    bad = HeaderBytes("ZZZ", 0, 1);
+    EXPECT_EQ(MessageOf<EUnrecognizedCompressionMethod>([&] { ExpandByName(bad, "x"); }),
+              "Unrecognized compression method: \"ZZZ\" in header");
+    // Identifiers compare case-sensitively.
+    bad = HeaderBytes("lh5", 0, 1);
+    EXPECT_EQ(MessageOf<EUnrecognizedCompressionMethod>([&] { ExpandByName(bad, "x"); }),
+              "Unrecognized compression method: \"lh5\" in header");
+}
+
+TEST_F(ComponentTest, EveryTableIdentifierIsAccepted) {
+    for (auto id : MethodIds) EXPECT_NO_THROW(ExpandByName(HeaderBytes(id, 0), "x")) << id;
+}
+
+TEST_F(ComponentTest, ShortHeaderReadsAsEmptyArchive) {
+    for (std::size_t n : {0u, 1u, 5u, 20u}) {
+        Bytes junk(n, 0xEE);
+        EXPECT_TRUE(ExpandByName(junk, "x").empty()) << n;
+    }
+    ArchiveHeader header;
+    std::string methodId = "ABCDE";
+    TMemoryStream s(Bytes(20, 0));
+    component.ReadArchiveHeader(s, header, methodId);
+    EXPECT_EQ(methodId.size(), 3u);
+    EXPECT_EQ(header.Magic, kArchiveMagic);
+    EXPECT_EQ(header.TotalSize, 0);
+    EXPECT_EQ(header.ArchiveType, 1);
+    EXPECT_EQ(std::string(header.MethodId.begin(), header.MethodId.end()), "ABC");
+    EXPECT_EQ(s.Position(), 0);
+}
+
+TEST_F(ComponentTest, HeaderIsReadAtTheStreamPosition) {
+    Bytes data = ToBytes("prefix");
+    Append(data, ArchiveBytes("NON", {StoredEntry("a", "hello")}));
+    TMemoryStream s(data);
+    s.SetPosition(6);
+    std::vector<std::string> names;
+    component.WalkArchive(s, [&](const ArchiveEntry& e) -> TStream* {
+        names.push_back(e.Name);
+        return nullptr;
+    });
+    EXPECT_EQ(names, std::vector<std::string>{"a"});
+}
+
+TEST_F(ComponentTest, MissingArchiveRaisesOpenError) {
+    const std::string path = dir.Path("none.qvx");
+    TMemoryStream out;
+    EXPECT_EQ(MessageOf<EFOpenError>([&] { component.ExpandEntryByName(path, out, "x"); }),
+              "Cannot open file " + path);
+}
+
+TEST_F(ComponentTest, ArchiveIsOpenedExclusivelyAndClosedAfterwards) {
+    const std::string path = dir.Write("a.qvx", ArchiveBytes("NON", {StoredEntry("a", "hello")}));
+    {
+        TFileStream holder(path, FileMode::ReadShared);
+        TMemoryStream out;
+        EXPECT_THROW(component.ExpandEntryByName(path, out, "a"), EFOpenError);
+    }
+    TMemoryStream out;
+    component.ExpandEntryByName(path, out, "a");
+    EXPECT_NO_THROW(TFileStream(path, FileMode::ReadExclusive));
+    // Closed after a failure too.
+    component.SetOnShowProgress([](std::int32_t&) { throw EReadError(); });
+    const std::string rle = dir.Write("r.qvx", ArchiveBytes("RLE", {RleEntry("r", {1, 2}, {1, 2})}));
+    EXPECT_THROW(component.ExpandEntryByName(rle, out, "r"), EReadError);
+    EXPECT_NO_THROW(TFileStream(rle, FileMode::ReadExclusive));
+}
+
+// The walk.
+
+TEST_F(ComponentTest, StoredEntriesByNameAndUntouchedDestForMissingName) {
+    const Bytes archive =
+        ArchiveBytes("NON", {StoredEntry("first.txt", "one"), StoredEntry("Installer\\Quorvex.exe", "MZ-engine"),
+                             StoredEntry("third", "three")});
+    EXPECT_EQ(ExpandByName(archive, "Installer\\Quorvex.exe"), ToBytes("MZ-engine"));
+    EXPECT_EQ(ExpandByName(archive, "third"), ToBytes("three"));
+    EXPECT_TRUE(ExpandByName(archive, "fourth").empty());
+    EXPECT_TRUE(ExpandByName(archive, "third ").empty());
+}
+
+TEST_F(ComponentTest, DestIsAppendedAtItsPosition) {
+    const std::string path = dir.Write("a.qvx", ArchiveBytes("NON", {StoredEntry("a", "xyz")}));
+    TMemoryStream out(ToBytes("0123456"));
+    out.SetPosition(2);
+    component.ExpandEntryByName(path, out, "a");
+    EXPECT_EQ(out.Data(), ToBytes("01xyz56"));
+}
+
+TEST_F(ComponentTest, NameMatchIgnoresAsciiCaseOnly) {
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("Dir\\File\xE9.TXT", "data")});
+    EXPECT_EQ(ExpandByName(archive, "dIR\\fILE\xE9.txt"), ToBytes("data"));
+    // 0xC9 and 0xE9 differ by the ASCII case bit, but are not ASCII letters.
+    EXPECT_TRUE(ExpandByName(archive, "Dir\\File\xC9.TXT").empty());
+    // '[' (0x5B) and '{' (0x7B) differ by the same bit and are not letters either.
+    const Bytes brackets = ArchiveBytes("NON", {StoredEntry("a[b", "data")});
+    EXPECT_TRUE(ExpandByName(brackets, "a{b").empty());
+    EXPECT_TRUE(ExpandByName(brackets, "A{B").empty());
+    EXPECT_EQ(ExpandByName(brackets, "A[B"), ToBytes("data"));
+    EXPECT_TRUE(SameEntryName("", ""));
+    EXPECT_FALSE(SameEntryName("ab", "abc"));
+    EXPECT_FALSE(SameEntryName("@", "`"));
+}
+
+TEST_F(ComponentTest, EmptyNameEntry) {
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("", "anon"), StoredEntry("b", "bee")});
+    EXPECT_EQ(ExpandByName(archive, ""), ToBytes("anon"));
+    EXPECT_EQ(ExpandByName(archive, "b"), ToBytes("bee"));
+}
+
+TEST_F(ComponentTest, EntriesOfOneNameAreAllExpandedInOrder) {
+    const Bytes archive = ArchiveBytes(
+        "RLE", {StoredEntry("dup", "first-"), StoredEntry("other", "zzz"),
+                RleEntry("DUP", {'A', 0x94, 0x03}, ToBytes("AAA"))});
+    EXPECT_EQ(ExpandByName(archive, "dup"), ToBytes("first-AAA"));
+}
+
+TEST_F(ComponentTest, TotalSizeZeroReadsEmpty) {
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "hello")}, 0);
+    EXPECT_TRUE(ExpandByName(archive, "a").empty());
+}
+
+TEST_F(ComponentTest, TotalSizeLimitsTheWalk) {
+    // TotalSize 3: the first entry (3 bytes) is taken; at the second the sum has reached it.
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), StoredEntry("b", "def")}, 3);
+    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
+    EXPECT_TRUE(ExpandByName(archive, "b").empty());
+    // A TotalSize smaller than the first entry still lets that entry be read.
+    const Bytes small = ArchiveBytes("NON", {StoredEntry("a", "abc"), StoredEntry("b", "def")}, 1);
+    EXPECT_EQ(ExpandByName(small, "a"), ToBytes("abc"));
+    EXPECT_TRUE(ExpandByName(small, "b").empty());
+}
+
+TEST_F(ComponentTest, TrailingEmptyEntriesAreUnreachable) {
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("empty1", ""), StoredEntry("a", "abc"),
+                                               StoredEntry("empty2", ""), StoredEntry("a", "again")},
+                                       3);
+    // empty1 is reached (sum 0 < 3); after "a" the sum is 3 and the walk ends.
+    std::vector<std::string> names;
+    TMemoryStream s(archive);
+    component.WalkArchive(s, [&](const ArchiveEntry& e) -> TStream* {
+        names.push_back(e.Name);
+        return nullptr;
+    });
+    EXPECT_EQ(names, (std::vector<std::string>{"empty1", "a"}));
+    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
+}
+
+TEST_F(ComponentTest, TruncatedEntryHeaderOrNameEndsTheWalkSilently) {
+    Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), StoredEntry("bbbb", "def")});
+    const Bytes whole = archive;
+    archive.resize(whole.size() - 3 - 2);  // cut inside the second name
+    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
+    EXPECT_TRUE(ExpandByName(archive, "bbbb").empty());
+    archive.resize(21 + 25 + 1 + 3 + 10);  // cut inside the second entry header
+    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
+}
+
+TEST_F(ComponentTest, NegativeNameLengthEndsTheWalk) {
+    TestEntry bad = StoredEntry("", "zz");
+    bad.NameLength = 0x8001;
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), bad, StoredEntry("c", "cc")}, 100);
+    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
+    EXPECT_TRUE(ExpandByName(archive, "c").empty());
+    std::string name;
+    EntryHeader e;
+    TMemoryStream s(EntryBytes(bad));
+    EXPECT_FALSE(TQuorvexCompress::ReadEntryHeader(s, e, name));
+    EXPECT_EQ(e.NameLength, -32767);
+}
+
+TEST_F(ComponentTest, ShortStoredEntryRaisesReadError) {
+    TestEntry e = StoredEntry("a", "abc");
+    e.StoredSize = 10;
+    e.ExpandedSize = 10;
+    EXPECT_EQ(MessageOf<EReadError>([&] { ExpandByName(ArchiveBytes("NON", {e}), "a"); }), "Stream read error");
+}
+
+TEST_F(ComponentTest, FailingDestRaisesWriteError) {
+    const std::string path = dir.Write("a.qvx", ArchiveBytes("RLE", {StoredEntry("a", "abc"),
+                                                                      RleEntry("r", {1, 2}, {1, 2})}));
+    FailingWriteStream out;
+    EXPECT_EQ(MessageOf<EWriteError>([&] { component.ExpandEntryByName(path, out, "a"); }), "Stream write error");
+    EXPECT_EQ(MessageOf<EWriteError>([&] { component.ExpandEntryByName(path, out, "r"); }), "Stream write error");
+}
+
+TEST_F(ComponentTest, StoredEntriesAreNeverVerified) {
+    TestEntry e = StoredEntry("a", "abc");
+    e.Checksum = 0xDEADBEEF;
+    TestEntry empty = StoredEntry("b", "");
+    empty.Checksum = 7;
+    const Bytes archive = ArchiveBytes("NON", {e, empty, StoredEntry("c", "c")});
+    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
+    EXPECT_TRUE(ExpandByName(archive, "b").empty());
+}
+
+TEST_F(ComponentTest, RleEntryExpandsAndWalkStaysAligned) {
+    const Bytes expanded = {'x', 'x', 'x', 'x', 0x94, 'y'};
+    const Bytes archive = ArchiveBytes("RLE", {RleEntry("r", {'x', 0x94, 0x04, 0x94, 0x00, 'y'}, expanded),
+                                               StoredEntry("after", "tail")});
+    EXPECT_EQ(ExpandByName(archive, "r"), expanded);
+    EXPECT_EQ(ExpandByName(archive, "after"), ToBytes("tail"));
+}
+
+TEST_F(ComponentTest, WrongRleChecksumRaisesAfterTheDataIsWritten) {
+    TestEntry e = RleEntry("r", {'x', 0x94, 0x04}, ToBytes("xxxx"));
+    e.Checksum += 1;
+    const std::string path = dir.Write("a.qvx", ArchiveBytes("RLE", {e, StoredEntry("r", "never")}));
+    TMemoryStream out;
+    EXPECT_EQ(MessageOf<EBadChecksum>([&] { component.ExpandEntryByName(path, out, "r"); }),
+              "Bad checksum during expansion -- data may be invalid");
+    EXPECT_EQ(out.Data(), ToBytes("xxxx"));
+}
+
+TEST_F(ComponentTest, CancelledRleExpansionReportsBadChecksum) {
+    component.SetOnShowProgress([](std::int32_t& p) { p = -1; });
+    const Bytes archive = ArchiveBytes("RLE", {RleEntry("r", {'x', 'y'}, ToBytes("xy"))});
+    EXPECT_THROW(ExpandByName(archive, "r"), EBadChecksum);
+}
+
+TEST_F(ComponentTest, ProgressHandlerSeesRleEntries) {
+    std::vector<std::int32_t> seen;
+    component.SetOnShowProgress([&](std::int32_t& p) { seen.push_back(p); });
+    const Bytes archive = ArchiveBytes("RLE", {RleEntry("r", Bytes(10000, 'q'), Bytes(10000, 'q'))});
+    EXPECT_EQ(ExpandByName(archive, "r"), Bytes(10000, 'q'));
+    EXPECT_EQ(seen, (std::vector<std::int32_t>{81, 100}));
+}
+
+// Custom methods.
+
+TEST_F(ComponentTest, RecognizedCustomIdCountsAsCusAndReachesOnExpand) {
+    std::vector<std::string> asked;
+    component.SetOnRecognize([&](const std::string& id, bool& recognized) {
+        asked.push_back(id);
+        recognized = id == "XYZ";
+    });
+    EXPECT_EQ(component.RecognizeMethod("XYZ"), cmCUS);
+    EXPECT_EQ(component.RecognizeMethod("LH5"), cmLH5);  // table ids never reach the event
+    EXPECT_EQ(MessageOf<EUnrecognizedCompressionMethod>([&] { component.RecognizeMethod("ABC"); }),
+              "Unrecognized compression method: \"ABC\" in header");
+    EXPECT_EQ(asked, (std::vector<std::string>{"XYZ", "ABC"}));
+
+    std::string receivedId;
+    std::int32_t receivedSourcesize = -1, receivedDestsize = -1;
+    component.SetOnExpand([&](TStream& dest, TStream& source, std::int32_t Sourcesize, std::int32_t Destsize,
+                              const std::string& CompressID, std::uint32_t& checksum) {
+        receivedId = CompressID;
+        receivedSourcesize = Sourcesize;
+        receivedDestsize = Destsize;
+        Bytes in(static_cast<std::size_t>(Sourcesize));
+        source.ReadBuffer(in.data(), Sourcesize);
+        for (auto& b : in) b = static_cast<std::uint8_t>(b ^ 0x20);
+        dest.WriteBuffer(in.data(), Sourcesize);
+        checksum = Sum(in);
+    });
+    TestEntry custom;
+    custom.Name = "c";
+    custom.Method = cmCUS;
+    custom.Stored = ToBytes("HELLO");
+    custom.ExpandedSize = 5;
+    custom.Checksum = Sum(ToBytes("hello"));
+    const Bytes archive = ArchiveBytes("XYZ", {custom, StoredEntry("c", "!")});
+    EXPECT_EQ(ExpandByName(archive, "c"), ToBytes("hello!"));
+    EXPECT_EQ(receivedId, "XYZ");
+    EXPECT_EQ(receivedSourcesize, 5);
+    EXPECT_EQ(receivedDestsize, 5);
+
+    custom.Checksum += 1;
+    EXPECT_THROW(ExpandByName(ArchiveBytes("XYZ", {custom}), "c"), EBadChecksum);
+}
+
+TEST_F(ComponentTest, RecognizeHandlerThatDeclinesStillRaises) {
+    component.SetOnRecognize([](const std::string&, bool&) {});
+    EXPECT_THROW(ExpandByName(HeaderBytes("QQQ", 0), "x"), EUnrecognizedCompressionMethod);
+}
+
+TEST_F(ComponentTest, UnexpandableEntriesNeedChecksumZeroAndKeepTheWalkAligned) {
+    for (std::uint8_t method : {std::uint8_t{cmCUS}, std::uint8_t{5}, std::uint8_t{255}}) {
+        TestEntry e;
+        e.Name = "u";
+        e.Method = method;
+        e.Stored = ToBytes("stored-bytes");
+        e.ExpandedSize = 4;
+        e.Checksum = 0;
+        // Checksum 0: nothing written, no error, and the following entry is still found.
+        const Bytes ok = ArchiveBytes("CUS", {e, StoredEntry("u", "next")});
+        EXPECT_EQ(ExpandByName(ok, "u"), ToBytes("next")) << int{method};
+        e.Checksum = 1;
+        const std::string path = dir.Write("b.qvx", ArchiveBytes("CUS", {e}));
+        TMemoryStream out;
+        EXPECT_THROW(component.ExpandEntryByName(path, out, "u"), EBadChecksum) << int{method};
+        EXPECT_TRUE(out.Data().empty());
+    }
+}
+
+// Sizes outside the format.
+
+TEST_F(ComponentTest, NegativeSizesRaiseInvalidSize) {
+    TestEntry negStored = StoredEntry("a", "abc");
+    negStored.StoredSize = -3;
+    TestEntry negExpanded = StoredEntry("a", "abc");
+    negExpanded.ExpandedSize = -1;
+    for (const auto& e : {negStored, negExpanded}) {
+        const Bytes archive = ArchiveBytes("NON", {StoredEntry("z", "z"), e, StoredEntry("a", "x")}, 100);
+        // Raised whether or not the name matches: the walk can neither skip nor expand it.
+        EXPECT_THROW(ExpandByName(archive, "a"), EInvalidSize);
+        EXPECT_THROW(ExpandByName(archive, "nothing"), EInvalidSize);
+    }
+}
+
+TEST_F(ComponentTest, RunningSumOverflowRaisesInvalidSize) {
+    TestEntry big = StoredEntry("big", "");
+    big.ExpandedSize = 0x7FFFFFFF;
+    TestEntry more = StoredEntry("more", "x");
+    // The first entry brings the sum to 2^31 - 1 (allowed); the next one would pass it.
+    const Bytes archive = ArchiveBytes("NON", {big, more, StoredEntry("big", "")}, 0x7FFFFFFF);
+    // The walk stops at TotalSize before "more" is taken: no overflow, no error.
+    EXPECT_TRUE(ExpandByName(archive, "more").empty());
+
+    TestEntry half = StoredEntry("half", "");
+    half.ExpandedSize = 0x40000000;
+    const Bytes overflow = ArchiveBytes("NON", {half, half, StoredEntry("x", "x")}, 0x7FFFFFFF);
+    EXPECT_THROW(ExpandByName(overflow, "x"), EInvalidSize);
+}
+
+TEST_F(ComponentTest, ExpandEntryRejectsNegativeSourcesizeForEveryMethod) {
+    for (std::uint8_t method : {std::uint8_t{cmNON}, std::uint8_t{cmRLE}, std::uint8_t{cmCUS}, std::uint8_t{9}}) {
+        TMemoryStream src(ToBytes("0123456789"));
+        src.SetPosition(5);
+        TMemoryStream out;
+        try {
+            component.ExpandEntry(out, src, -3, 0, 0, method, "CUS");
+        } catch (const EInvalidSize&) {
+        }
+        EXPECT_EQ(src.Position(), 5) << int{method};  // never moves backwards
+        EXPECT_TRUE(out.Data().empty());
+    }
+}
+
+TEST_F(ComponentTest, OtherCodecEntriesAreSkippedUnread) {
+    // Entries of the LZSS methods whose names do not match are moved over by their stored size
+    // without reaching a codec, whatever their stored bytes.
+    TestEntry lh5;
+    lh5.Name = "big.exe";
+    lh5.Method = cmLH5;
+    lh5.Stored = Bytes(300, 0xA5);
+    lh5.ExpandedSize = 5000;
+    lh5.Checksum = 12345;
+    TestEntry lzh = lh5;
+    lzh.Method = cmLZH;
+    const Bytes archive = ArchiveBytes("LH5", {lh5, lzh, StoredEntry("small", "ok")});
+    EXPECT_EQ(ExpandByName(archive, "small"), ToBytes("ok"));
+}
+
+TEST(ExceptionFamily, FixedMessagesAndCommonBase) {
+    auto check = [](const Exception& e, const char* cls, const std::string& message) {
+        EXPECT_STREQ(e.ClassName(), cls);
+        EXPECT_EQ(e.Message(), message);
+        EXPECT_STREQ(e.what(), message.c_str());
+    };
+    check(EInvalidHeader(), "EInvalidHeader", "Can't recognize compressed file header");
+    check(EInvalidHeaderArchiveType(), "EInvalidHeaderArchiveType", "Archive type must be caMulti");
+    check(EBadChecksum(), "EBadChecksum", "Bad checksum during expansion -- data may be invalid");
+    check(ELZHBadDecodeTable(), "ELZHBadDecodeTable", "Bad decode table in archive!");
+    check(EUnableToCompress(), "EUnableToCompress", "Could not compress data");
+    check(EReadError(), "EReadError", "Stream read error");
+    check(EWriteError(), "EWriteError", "Stream write error");
+    check(EUnrecognizedCompressionMethod(UnrecognizedMethodMessage("A\"B")), "EUnrecognizedCompressionMethod",
+          "Unrecognized compression method: \"A\"B\" in header");
+    EXPECT_THROW(throw EBadChecksum(), Exception);
+}
+
+// Properties.
+
+TEST(ComponentProperties, DefaultsAndTargetPath) {
+    TQuorvexCompress c;
+    EXPECT_FALSE(c.OnCompress());
+    EXPECT_FALSE(c.OnExpand());
+    EXPECT_FALSE(c.OnCheckFile());
+    EXPECT_FALSE(c.OnRecognize());
+    EXPECT_FALSE(c.OnShowProgress());
+    EXPECT_EQ(c.TargetPath(), "");
+    EXPECT_FALSE(c.MakeDirectories());
+    EXPECT_FALSE(c.ExceptionOnFileError());
+    EXPECT_FALSE(c.CheckSpaceBeforeExpand());
+    EXPECT_EQ(c.MinimumSaving(), 0);
+
+    c.SetTargetPath("C:\\Temp");
+    EXPECT_EQ(c.TargetPath(), "C:\\Temp\\");
+    c.SetTargetPath("C:\\Temp\\");
+    EXPECT_EQ(c.TargetPath(), "C:\\Temp\\");
+    c.SetTargetPath("");
+    EXPECT_EQ(c.TargetPath(), "");
+    c.SetTargetPath("dir/");
+    EXPECT_EQ(c.TargetPath(), "dir/\\");
+    c.SetMakeDirectories(true);
+    c.SetExceptionOnFileError(true);
+    c.SetCheckSpaceBeforeExpand(true);
+    EXPECT_TRUE(c.MakeDirectories() && c.ExceptionOnFileError() && c.CheckSpaceBeforeExpand());
+}
+
+// Two components expanding two different archives at the same time on two threads.
+
+TEST(ComponentThreads, TwoExpansionsAtOnce) {
+    TempDir dir;
+    auto makeArchive = [&](std::uint8_t seed, const std::string& file, Bytes& expected) {
+        Bytes rle;
+        for (int i = 0; i < 4000; ++i) {
+            auto v = static_cast<std::uint8_t>(seed + i * 13);
+            if (v == 0x94) v = 0x95;
+            const auto n = static_cast<std::uint8_t>(2 + (i * seed) % 200);
+            rle.insert(rle.end(), {v, 0x94, n});
+            expected.insert(expected.end(), n, v);
+        }
+        return dir.Write(file, ArchiveBytes("RLE", {RleEntry("e", rle, expected)}));
+    };
+    Bytes expectedA, expectedB;
+    const std::string a = makeArchive(3, "a.qvx", expectedA);
+    const std::string b = makeArchive(71, "b.qvx", expectedB);
+    ASSERT_NE(expectedA, expectedB);
+    for (int round = 0; round < 3; ++round) {
+        TMemoryStream outA, outB;
+        int progressA = 0, progressB = 0;
+        std::exception_ptr errorA, errorB;
+        auto run = [](const std::string& path, TMemoryStream& out, int& progress, std::exception_ptr& error) {
+            try {
+                TQuorvexCompress component;
+                component.SetOnShowProgress([&](std::int32_t&) { ++progress; });
+                component.ExpandEntryByName(path, out, "e");
+            } catch (...) {
+                error = std::current_exception();
+            }
+        };
+        std::thread ta(run, std::cref(a), std::ref(outA), std::ref(progressA), std::ref(errorA));
+        std::thread tb(run, std::cref(b), std::ref(outB), std::ref(progressB), std::ref(errorB));
+        ta.join();
+        tb.join();
+        EXPECT_FALSE(errorA);
+        EXPECT_FALSE(errorB);
+        EXPECT_EQ(outA.Data(), expectedA);
+        EXPECT_EQ(outB.Data(), expectedB);
+        EXPECT_EQ(progressA, 2);
+        EXPECT_EQ(progressB, 2);
+    }
+}
+
+}  // namespace
+}  // namespace qvx::test

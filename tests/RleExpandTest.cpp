@@ -1,1 +1,108 @@
 #include <gtest/gtest.h>
+
+#include "CodecEngine.h"
+#include "QuorvexCompress.h"
+#include "RleExpand.h"
+#include "TestSupport.h"
+
+namespace qvx::test {
+namespace {
+
+struct Expansion {
+    Bytes Output;
+    std::uint32_t Checksum = 0;
+};
+
+Expansion Expand(const Bytes& rle, const TQuorvexCompress& component = {}, std::int32_t pieceSize = 0x7FFFFFFF) {
+    ProbeStream src(rle), dst;
+    src.PieceSize = pieceSize;
+    Expansion e;
+    RunCodec(component, dst, src, static_cast<std::int32_t>(rle.size()), 0, cmRLE, e.Checksum, true);
+    e.Output = dst.Data();
+    EXPECT_EQ(e.Checksum, Sum(e.Output));
+    return e;
+}
+
+TEST(RleExpand, Items) {
+    EXPECT_EQ(RleEscape, 0x94);
+    EXPECT_EQ(Expand({}).Output, Bytes{});
+    EXPECT_EQ(Expand({0x41, 0x42, 0x00, 0xFF}).Output, (Bytes{0x41, 0x42, 0x00, 0xFF}));
+    EXPECT_EQ(Expand({0x41, 0x94, 0x05}).Output, Bytes(5, 0x41));
+    EXPECT_EQ(Expand({0x41, 0x94, 0x01}).Output, Bytes(1, 0x41));
+    EXPECT_EQ(Expand({0x41, 0x94, 0x02}).Output, Bytes(2, 0x41));
+    EXPECT_EQ(Expand({0x41, 0x94, 0xFF}).Output, Bytes(255, 0x41));
+}
+
+TEST(RleExpand, PreviousByteAfterAnEscapeItemIsTheEscape) {
+    EXPECT_EQ(Expand({0x94, 0x00, 0x94, 0x03}).Output, Bytes(3, 0x94));
+    Bytes expected(3, 0x41);
+    expected.insert(expected.end(), 2, 0x94);
+    EXPECT_EQ(Expand({0x41, 0x94, 0x03, 0x94, 0x03}).Output, expected);
+}
+
+TEST(RleExpand, PreviousByteStartsAtZero) {
+    EXPECT_EQ(Expand({0x94, 0x04}).Output, Bytes(3, 0x00));
+    EXPECT_EQ(Expand({0x94, 0x01}).Output, Bytes{});
+}
+
+TEST(RleExpand, LoneEscapeAtTheEndWritesOneEscape) {
+    EXPECT_EQ(Expand({0x94}).Output, Bytes{0x94});
+    EXPECT_EQ(Expand({0x41, 0x94}).Output, (Bytes{0x41, 0x94}));
+}
+
+TEST(RleExpand, PreviousByteIsResetForEveryRequest) {
+    TQuorvexCompress component;
+    EXPECT_EQ(Expand({0x7F}, component).Output, Bytes{0x7F});
+    EXPECT_EQ(Expand({0x94, 0x03}, component).Output, Bytes(2, 0x00));
+}
+
+TEST(RleExpand, ItemsSplitAcrossReadPieces) {
+    const Bytes rle = {0x41, 0x94, 0x05, 0x42, 0x94, 0x00, 0x94, 0x02};
+    const Bytes expected = {0x41, 0x41, 0x41, 0x41, 0x41, 0x42, 0x94, 0x94};
+    for (std::int32_t piece = 1; piece <= 3; ++piece) EXPECT_EQ(Expand(rle, {}, piece).Output, expected) << piece;
+}
+
+TEST(RleExpand, LongRunsCrossOutputBlocks) {
+    Bytes rle;
+    Bytes expected;
+    for (int i = 0; i < 100; ++i) {
+        const auto v = static_cast<std::uint8_t>(i == 0x94 ? 0 : i);
+        rle.insert(rle.end(), {v, 0x94, 0xFF});
+        expected.insert(expected.end(), 255, v);
+    }
+    EXPECT_EQ(Expand(rle).Output, expected);
+}
+
+TEST(RleExpand, CancelBetweenItemsStops) {
+    TQuorvexCompress component;
+    int calls = 0;
+    component.SetOnShowProgress([&](std::int32_t& p) {
+        if (++calls == 2) p = -1;
+    });
+    // Pieces of 2: {41 42} {43 44} ...; the second refill is cancelled.
+    EXPECT_EQ(Expand({0x41, 0x42, 0x43, 0x44, 0x45}, component, 2).Output, (Bytes{0x41, 0x42}));
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(RleExpand, CancelOnTheCountByteOfAnEscapeWritesOneEscape) {
+    TQuorvexCompress component;
+    int calls = 0;
+    component.SetOnShowProgress([&](std::int32_t& p) {
+        if (++calls == 2) p = -1;
+    });
+    // Pieces of 2: {41 94} {05 42}: the count byte's refill is cancelled, reads as 0 and one 0x94
+    // is written; then the expansion stops although the block holding 05 42 is buffered.
+    EXPECT_EQ(Expand({0x41, 0x94, 0x05, 0x42}, component, 2).Output, (Bytes{0x41, 0x94}));
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(RleExpand, OutputLimitPassesThrough) {
+    // RLE driven on a limited engine directly: the limit's exception reaches the caller.
+    ProbeStream src(Bytes{0x41, 0x94, 0x0A}), dst;
+    CodecEngine engine(dst, src, 3, 5, {});
+    EXPECT_THROW(RleExpand(engine), EUnableToCompress);
+    EXPECT_EQ(engine.OutputCount(), 5);
+}
+
+}  // namespace
+}  // namespace qvx::test
