@@ -23,6 +23,10 @@ bool ArchiveWalker::Next(ArchiveEntry& entry) {
 void ArchiveWalker::Expand(const ArchiveEntry& entry, TStream& dest) {
     const EntryHeader& h = entry.Header;
     component_.ExpandEntry(dest, archive_, h.StoredSize, h.ExpandedSize, h.Checksum, h.MethodIndex, methodId_);
+    // A well-formed entry leaves the stream exactly here already. A damaged one (stored bytes the
+    // decoder never needed, or a custom handler that read too little or too much) would otherwise
+    // make the walk read the next entry header from the wrong place.
+    SeekPastEntry(entry);
 }
 
 void ArchiveWalker::Skip(const ArchiveEntry& entry) { archive_.Seek(entry.Header.StoredSize, SeekOrigin::Current); }

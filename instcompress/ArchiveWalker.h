@@ -25,8 +25,8 @@ public:
     // the running sum past 2^31 - 1, raises EInvalidSize: the walk never moves backwards or wraps.
     bool Next(ArchiveEntry& entry);
 
-    // Expands the entry just read into dest, verifying its checksum; the stream is left where the
-    // expansion leaves it (the end of the stored bytes for every well-formed entry).
+    // Expands the entry just read into dest, verifying its checksum, and leaves the stream at the
+    // end of the entry's stored bytes.
     void Expand(const ArchiveEntry& entry, TStream& dest);
     // Moves over the entry's stored bytes.
     void Skip(const ArchiveEntry& entry);

@@ -40,7 +40,7 @@ std::uint8_t CodecEngine::Refill() {
     endOfInput_ = true;
     if (remainingInput_ == 0) return 0;
     requestSize_ = std::min(requestSize_, remainingInput_);
-    const std::int32_t n = std::max<std::int32_t>(0, source_.Read(inBuf_, requestSize_));
+    const std::int32_t n = std::clamp<std::int32_t>(source_.Read(inBuf_, requestSize_), 0, requestSize_);
     remainingInput_ -= n;
     if (n == 0) return 0;
     inEnd_ = inBuf_ + n;

@@ -368,6 +368,22 @@ TEST_F(ComponentTest, ExpandEntryRejectsNegativeSourcesizeForEveryMethod) {
     }
 }
 
+TEST_F(ComponentTest, WalkResumesAtTheEntryEndWhateverTheDecoderRead) {
+    // An LH5 stream of ten 0x41 bytes that takes no bits after its header, followed by 9,000 stored
+    // bytes the decoder never needs: the engine reads one 8192-byte block of them and stops. The
+    // next entry must still be found where the stored bytes end.
+    TestEntry lh5;
+    lh5.Name = "first";
+    lh5.Method = cmLH5;
+    lh5.Stored = {0x00, 0x0A, 0x00, 0x00, 0x04, 0x10, 0x00};
+    lh5.Stored.resize(7 + 9000, 0xEE);
+    lh5.ExpandedSize = 10;
+    lh5.Checksum = 10 * 0x41;
+    const Bytes archive = ArchiveBytes("LH5", {lh5, StoredEntry("second", "after")});
+    EXPECT_EQ(ExpandByName(archive, "second"), ToBytes("after"));
+    EXPECT_EQ(ExpandByName(archive, "FIRST"), Bytes(10, 0x41));
+}
+
 TEST_F(ComponentTest, OtherCodecEntriesAreSkippedUnread) {
     // Entries of the LZSS methods whose names do not match are moved over by their stored size
     // without reaching a codec, whatever their stored bytes.
