@@ -3,9 +3,14 @@
 //
 // Node numbers: 0 is none (and the sentinel slot of FindChild); 1..8191 internal nodes from a free
 // list; 8192 + c the root of all strings beginning with byte c; 8192..16383 the leaves, one per
-// window position; 16384..28911 hash slots, the heads of the child chains. Roots and leaves share
+// window position; 16384..49151 hash slots, the heads of the child chains. Roots and leaves share
 // numbers 8192..8447: roots use only level, position and child count, leaves only parent and chain
-// links. A leaf number x < CurrentPos denotes window index x; x >= CurrentPos was inserted in the
+// links.
+//
+// The children of node q are found through hash slots: the chain of slot (q, c) holds the child of q
+// whose edge begins with byte c, among nodes of other parents that share the slot. The slot function
+// only has to be one-to-one in c for a fixed q; it spreads the children over 32768 slots, which keeps
+// the chains short (the match results do not depend on it). A leaf number x < CurrentPos denotes window index x; x >= CurrentPos was inserted in the
 // previous cycle and denotes window index x - 8192.
 #pragma once
 
@@ -21,7 +26,8 @@ public:
     static constexpr int kNodeCount = 8448;         // internal nodes and roots
     static constexpr int kLeafEnd = 16384;          // leaves end here
     static constexpr int kHashBase = 16384;
-    static constexpr int kLinkCount = 28912;        // nodes and hash slots
+    static constexpr int kHashSlots = 32768;
+    static constexpr int kLinkCount = kHashBase + kHashSlots;  // nodes and hash slots
     static constexpr std::uint16_t kPendingFlag = 0x8000;
 
     explicit MatchTree(const std::uint8_t* text) : text_(text) {}
@@ -39,7 +45,7 @@ public:
     int FoundPosition = 0;  // window index where the match starts, as of the insertion that found it
 
 private:
-    static int Slot(int q, int c) noexcept { return kHashBase + q + 16 * c; }
+    static int Slot(int q, int c) noexcept { return kHashBase + ((q * 0x9E3 + c) & (kHashSlots - 1)); }
     // Reduces a stored position to a window index (values at or above CurrentPos are from the
     // previous cycle).
     int ToWindowIndex(int p) const noexcept { return p >= CurrentPos ? p - kWindowSize : p; }
