@@ -84,7 +84,7 @@ TEST(Lh5Parse, ItemsRebuildTheInput) {
     for (int i = 0; i < 60000; ++i) runs.push_back(static_cast<std::uint8_t>((i / 700) % 3 == 0 ? 'x' : i % 251));
     inputs.push_back(runs);
     Bytes periodic;  // repeats at many distances, also beyond the window
-    for (int i = 0; i < 70000; ++i) periodic.push_back(static_cast<std::uint8_t>((i * i / 97) % 256 ^ (i % 8191 == 0)));
+    for (std::uint32_t i = 0; i < 70000; ++i) periodic.push_back(static_cast<std::uint8_t>((i * i / 97) % 256 ^ (i % 8191 == 0)));
     inputs.push_back(periodic);
     for (const Bytes& in : inputs) {
         const auto items = ParseItems(in);
