@@ -4,44 +4,44 @@ namespace qvx::lh5 {
 
 void MatchTree::Init() {
     for (int c = 0; c < 256; ++c) {
-        trieLevel_[kRootBase + c] = 1;
-        triePosition_[kRootBase + c] = 0;
+        shape_[kRootBase + c].level = 1;
+        node_[kRootBase + c].position = 0;
     }
-    for (int i = kRootBase; i < kLeafEnd; ++i) trieParent_[i] = 0;
+    for (int i = kRootBase; i < kLeafEnd; ++i) node_[i].parent = 0;
     freeNode_ = 1;
-    for (int i = 1; i < kRootBase - 1; ++i) trieNext_[i] = static_cast<std::uint16_t>(i + 1);
-    trieNext_[kRootBase - 1] = 0;
-    for (int i = kHashBase; i < kLinkCount; ++i) trieNext_[i] = 0;
+    for (int i = 1; i < kRootBase - 1; ++i) node_[i].next = static_cast<std::uint16_t>(i + 1);
+    node_[kRootBase - 1].next = 0;
+    for (auto& h : heads_) h = 0;
 }
 
 void MatchTree::AttachChild(int q, int c, int r) noexcept {
     const int h = Slot(q, c);
-    const int t = trieNext_[h];
-    trieNext_[h] = static_cast<std::uint16_t>(r);
-    trieNext_[r] = static_cast<std::uint16_t>(t);
-    triePrev_[t] = static_cast<std::uint16_t>(r);
-    triePrev_[r] = static_cast<std::uint16_t>(h);
-    trieParent_[r] = static_cast<std::uint16_t>(q);
-    ++trieChildCount_[q];
+    const int t = heads_[h - kHashBase];
+    heads_[h - kHashBase] = static_cast<std::uint16_t>(r);
+    node_[r].next = static_cast<std::uint16_t>(t);
+    node_[t].prev = static_cast<std::uint16_t>(r);
+    node_[r].prev = static_cast<std::uint16_t>(h);
+    node_[r].parent = static_cast<std::uint16_t>(q);
+    ++shape_[q].childCount;
 }
 
 void MatchTree::TakeChainPlace(int n, int old) noexcept {
-    int t = triePrev_[old];
-    triePrev_[n] = static_cast<std::uint16_t>(t);
-    trieNext_[t] = static_cast<std::uint16_t>(n);
-    t = trieNext_[old];
-    trieNext_[n] = static_cast<std::uint16_t>(t);
-    triePrev_[t] = static_cast<std::uint16_t>(n);
+    int t = node_[old].prev;
+    node_[n].prev = static_cast<std::uint16_t>(t);
+    SetNext(t, n);
+    t = node_[old].next;
+    node_[n].next = static_cast<std::uint16_t>(t);
+    node_[t].prev = static_cast<std::uint16_t>(n);
 }
 
 void MatchTree::SplitNode(int old) noexcept {
     const int n = freeNode_;
-    freeNode_ = trieNext_[n];
-    trieChildCount_[n] = 0;
+    freeNode_ = node_[n].next;
+    shape_[n].childCount = 0;
     TakeChainPlace(n, old);
-    trieParent_[n] = trieParent_[old];
-    trieLevel_[n] = static_cast<std::uint8_t>(FoundLength);
-    triePosition_[n] = static_cast<std::uint16_t>(CurrentPos);
+    node_[n].parent = node_[old].parent;
+    shape_[n].level = static_cast<std::uint8_t>(FoundLength);
+    node_[n].position = static_cast<std::uint16_t>(CurrentPos);
     AttachChild(n, text_[FoundPosition + FoundLength], old);
     AttachChild(n, text_[CurrentPos + FoundLength], CurrentPos);
 }
@@ -54,19 +54,19 @@ void MatchTree::InsertPosition() {
         // FoundLength - 1 bytes: start from the leaf after the previous match instead of the root.
         --FoundLength;
         r = (FoundPosition + 1) | kRootBase;
-        while (trieParent_[r] == 0) r = trieNext_[r];  // follow leaves that were replaced
-        q = trieParent_[r];
-        while (trieLevel_[q] >= FoundLength) {
+        while (node_[r].parent == 0) r = node_[r].next;  // follow leaves that were replaced
+        q = node_[r].parent;
+        while (shape_[q].level >= FoundLength) {
             r = q;
-            q = trieParent_[q];
+            q = node_[q].parent;
         }
         // Bring positions up to date as far as the first node whose ancestors are pending.
         int t = q;
-        while (triePosition_[t] & kPendingFlag) {
-            triePosition_[t] = static_cast<std::uint16_t>(CurrentPos);
-            t = trieParent_[t];
+        while (node_[t].position & kPendingFlag) {
+            node_[t].position = static_cast<std::uint16_t>(CurrentPos);
+            t = node_[t].parent;
         }
-        if (t < kRootBase) triePosition_[t] = static_cast<std::uint16_t>(CurrentPos | kPendingFlag);
+        if (t < kRootBase) node_[t].position = static_cast<std::uint16_t>(CurrentPos | kPendingFlag);
     } else {
         q = kRootBase + text_[CurrentPos];
         const int c = text_[CurrentPos + 1];
@@ -85,8 +85,8 @@ void MatchTree::InsertPosition() {
             j = kMaxMatch;
             FoundPosition = r;
         } else {
-            j = trieLevel_[r];
-            FoundPosition = triePosition_[r] & 0x7FFF;
+            j = shape_[r].level;
+            FoundPosition = node_[r].position & 0x7FFF;
         }
         if (FoundPosition >= CurrentPos) FoundPosition -= kWindowSize;
         {
@@ -105,7 +105,7 @@ void MatchTree::InsertPosition() {
         }
         if (FoundLength == kMaxMatch) break;
         // r is an internal node.
-        triePosition_[r] = static_cast<std::uint16_t>(CurrentPos);
+        node_[r].position = static_cast<std::uint16_t>(CurrentPos);
         q = r;
         const int c = text_[CurrentPos + FoundLength];
         r = FindChild(q, c);
@@ -118,44 +118,42 @@ void MatchTree::InsertPosition() {
 
     // A 256-byte match with leaf r: the new leaf replaces it, and r keeps a forward link to it.
     TakeChainPlace(CurrentPos, r);
-    trieParent_[CurrentPos] = static_cast<std::uint16_t>(q);
-    trieParent_[r] = 0;
-    trieNext_[r] = static_cast<std::uint16_t>(CurrentPos);
+    node_[CurrentPos].parent = static_cast<std::uint16_t>(q);
+    node_[r].parent = 0;
+    node_[r].next = static_cast<std::uint16_t>(CurrentPos);
 }
 
 void MatchTree::DeletePosition() {
     const int x = CurrentPos;
-    if (trieParent_[x] == 0) return;
-    trieNext_[triePrev_[x]] = trieNext_[x];
-    triePrev_[trieNext_[x]] = triePrev_[x];
-    const int r = trieParent_[x];
-    trieParent_[x] = 0;
-    --trieChildCount_[r];
-    if (r >= kRootBase || trieChildCount_[r] > 1) return;
+    if (node_[x].parent == 0) return;
+    Unlink(x);
+    const int r = node_[x].parent;
+    node_[x].parent = 0;
+    --shape_[r].childCount;
+    if (r >= kRootBase || shape_[r].childCount > 1) return;
 
     // r has one child left and goes. Settle the deferred position updates above it first.
-    const int t = ToWindowIndex(triePosition_[r] & 0x7FFF);
+    const int t = ToWindowIndex(node_[r].position & 0x7FFF);
     int s = t;
-    int q = trieParent_[r];
-    while (triePosition_[q] & kPendingFlag) {
-        const int u = ToWindowIndex(triePosition_[q] & 0x7FFF);
+    int q = node_[r].parent;
+    while (node_[q].position & kPendingFlag) {
+        const int u = ToWindowIndex(node_[q].position & 0x7FFF);
         if (u > s) s = u;
-        triePosition_[q] = static_cast<std::uint16_t>(s | kRootBase);
-        q = trieParent_[q];
+        node_[q].position = static_cast<std::uint16_t>(s | kRootBase);
+        q = node_[q].parent;
     }
     if (q < kRootBase) {
-        const int u = ToWindowIndex(triePosition_[q]);
+        const int u = ToWindowIndex(node_[q].position);
         if (u > s) s = u;
-        triePosition_[q] = static_cast<std::uint16_t>(s | kRootBase | kPendingFlag);
+        node_[q].position = static_cast<std::uint16_t>(s | kRootBase | kPendingFlag);
     }
 
-    const int child = FindChild(r, text_[t + trieLevel_[r]]);
-    trieNext_[triePrev_[child]] = trieNext_[child];
-    triePrev_[trieNext_[child]] = triePrev_[child];
+    const int child = FindChild(r, text_[t + shape_[r].level]);
+    Unlink(child);
     TakeChainPlace(child, r);
-    trieParent_[child] = trieParent_[r];
-    trieParent_[r] = 0;
-    trieNext_[r] = static_cast<std::uint16_t>(freeNode_);
+    node_[child].parent = node_[r].parent;
+    node_[r].parent = 0;
+    node_[r].next = static_cast<std::uint16_t>(freeNode_);
     freeNode_ = r;
 }
 
