@@ -1,0 +1,52 @@
+// The LH5 bit input: the stream read most significant bit first, with 16 bits of look-ahead.
+//
+// BitBuf() always shows the next 16 bits of the stream. Bytes come from the engine's ReadByte one
+// at a time and only when the look-ahead needs them: once n bits have been consumed, exactly
+// ceil((n + 16) / 8) bytes have been read. Once the engine reports EndOfInput, ReadByte is not
+// called again and the stream continues with zero bits.
+//
+// The bits are kept in a 64-bit accumulator (the low `have_` bits are the unconsumed ones, at least
+// 16 between calls), so FillBits does one subtraction when the look-ahead is deep enough.
+#pragma once
+
+#include <cstdint>
+
+#include "../CodecEngine.h"
+
+namespace qvx {
+
+class Lh5BitInput {
+public:
+    explicit Lh5BitInput(CodecEngine& engine) noexcept : engine_(engine) {}
+
+    // Loads the first 16 bits (the first input byte in the high half).
+    void Start() { FillBits(16); }
+
+    // The next 16 bits of the stream.
+    std::uint16_t BitBuf() const noexcept { return static_cast<std::uint16_t>(acc_ >> (have_ - 16)); }
+
+    // Advances the stream by n bits (n = 0..17).
+    void FillBits(unsigned n) {
+        while (have_ < n + 16) {
+            acc_ = (acc_ << 8) | NextByte();
+            have_ += 8;
+        }
+        have_ -= n;
+    }
+
+    // The next n bits (n = 0..16) as an unsigned number; advances by n.
+    unsigned GetBits(unsigned n) {
+        const unsigned x = static_cast<unsigned>(BitBuf()) >> (16 - n);
+        FillBits(n);
+        return x;
+    }
+
+private:
+    unsigned NextByte() { return engine_.EndOfInput() ? 0u : engine_.ReadByte(); }
+
+    CodecEngine& engine_;
+    std::uint64_t acc_ = 0;
+    unsigned have_ = 16;  // a run starts with 16 zero bits that Start() shifts out
+};
+
+}  // namespace qvx

@@ -1,0 +1,26 @@
+// Lh5Workspace: the arrays of one LH5 decoder run. A run allocates it at its start (owned by a
+// std::unique_ptr) and releases it on every exit; nothing in it outlives the run.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "Lh5Format.h"
+
+namespace qvx {
+
+struct Lh5Workspace {
+    // The ring window of the last 8192 output bytes.
+    std::array<std::uint8_t, lh5::kWindowSize> Window;
+    // Tree nodes of all three codes (numbered from the code's alphabet size upward).
+    std::array<std::uint16_t, lh5::kTreeNodeEntries> LeftLink;
+    std::array<std::uint16_t, lh5::kTreeNodeEntries> RightLink;
+    // The code-length code's table and lengths, then (replacing them) the position code's.
+    std::array<std::uint16_t, std::size_t{1} << lh5::kSmallTableBits> SmallTable;
+    std::array<std::uint8_t, lh5::kCodeLengthAlphabet> SmallLengths;
+    // The literal/length code.
+    std::array<std::uint16_t, std::size_t{1} << lh5::kLiteralTableBits> LiteralTable;
+    std::array<std::uint8_t, lh5::kLiteralAlphabet> LiteralLengths;
+};
+
+}  // namespace qvx
