@@ -110,6 +110,26 @@ check "exit code 1" [ "$rc" = 1 ]
 check "the engine was not started" [ ! -e "$work/argv.txt" ]
 check "no engine file is left behind" [ ! -e "$windir/Quorvex.exe" ]
 
+step "System calls of a run (Wine relay trace)"
+# Calls made from Setup.exe's own code (return addresses in the image at 0x140000000).
+own_calls() { WINEDEBUG=+relay wine "$1" 2>&1 | tr -d '\r' | grep ':Call ' | grep ' ret=14[0-9a-f]\{7\}$'; }
+own_calls "$work/damaged.exe" >"$work/relay-damaged.txt"
+first_two=$(grep -o 'KERNEL32\.[A-Za-z]*(' "$work/relay-damaged.txt" | grep -m2 -e SetDefaultDllDirectories -e GetModuleFileNameA | tr -d '(' | tr '\n' ' ')
+check "DLL loading is restricted to System32 before anything else is done" \
+    sh -c "grep -q 'SetDefaultDllDirectories(00000800)' '$work/relay-damaged.txt' && [ '$first_two' = 'KERNEL32.SetDefaultDllDirectories KERNEL32.GetModuleFileNameA ' ]"
+check "the error report is a task-modal message box with the exception text" \
+    grep -q 'user32.MessageBoxA(00000000,[0-9a-f]* "Exception EInvalidHeader in module damaged.exe at [0-9A-F]\{8\}.\\nCan.t recognize compressed file header.",[0-9a-f]* "Application Error",00002010)' "$work/relay-damaged.txt"
+QVX_RECORD_FILE= QVX_RECORD_WAIT_MS=700 own_calls "$setup" >"$work/relay-normal.txt"
+check "the engine is started through the shell with the Open verb" \
+    grep -q 'ShellExecuteExA' "$work/relay-normal.txt"
+check "the wait loop waits in 100 ms slices" grep -q 'WaitForSingleObject([0-9a-f]*,00000064)' "$work/relay-normal.txt"
+check "between slices it peeks into the message queue without removing" \
+    grep -q 'PeekMessageA([0-9a-f]*,00000000,00000000,00000000,00000000)' "$work/relay-normal.txt"
+check "the exit code is read and the process ended" \
+    sh -c "grep -q 'GetExitCodeProcess' '$work/relay-normal.txt' && grep -q 'TerminateProcess([0-9a-f]*,00000000)' '$work/relay-normal.txt'"
+own_calls "$setup_exe" >"$work/relay-unpatched.txt"
+check "an unpatched launcher beeps once" [ "$(grep -c 'MessageBeep(00000000)' "$work/relay-unpatched.txt")" = 1 ]
+
 step "An archive length beyond the payload"
 cp "$setup" "$work/oversized.exe"
 printf '\xf0\xff\xff\x7f' | dd of="$work/oversized.exe" bs=1 seek="$offset" conv=notrunc status=none
@@ -122,6 +142,7 @@ check "the engine was not started" [ ! -e "$work/argv.txt" ]
 
 step "An unpatched Setup.exe"
 cp "$setup_exe" "$work/Setup.exe"
+rm -f "$windir/Quorvex.exe"
 before=$(temp_count)
 run_setup "$work/Setup.exe"
 rc=$?
