@@ -1,0 +1,111 @@
+// QuorvexEngine: an example installer engine. The launcher starts it with
+//   "/SOURCE=<setup file>" "/DATA=<staged first archive>"
+// It lists the staged archive, then reads the second payload block of the setup file and expands
+// every entry of its archive into the install directory: $QVX_INSTALL_DIR, or "installed" in the
+// current directory. Entry names are relative paths with "\" separators; names that are absolute
+// or climb out of the install directory are refused. Exit code 0 on success, 1 on failure.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "EngineSetupFile.h"
+#include "Exceptions.h"
+#include "FileStream.h"
+#include "MemoryStream.h"
+#include "QuorvexCompress.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Arguments {
+    std::string Source;
+    std::string Data;
+};
+
+Arguments ParseArguments(int argc, char** argv) {
+    Arguments args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a.starts_with("/SOURCE=")) args.Source = a.substr(8);
+        else if (a.starts_with("/DATA=")) args.Data = a.substr(6);
+        else std::fprintf(stderr, "QuorvexEngine: ignoring argument %s\n", argv[i]);
+    }
+    return args;
+}
+
+// The install path of an entry name, or an empty path for a name that must not be written.
+fs::path InstallPath(const fs::path& root, const std::string& name) {
+    fs::path relative;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find('\\', start);
+        if (end == std::string::npos) end = name.size();
+        const std::string part = name.substr(start, end - start);
+        if (part.empty() || part == "." || part == ".." || part.find_first_of("/:") != std::string::npos) return {};
+        relative /= part;
+        start = end + 1;
+    }
+    return relative.empty() ? fs::path{} : root / relative;
+}
+
+void ListStagedArchive(const std::string& path) {
+    qvx::TQuorvexCompress component;
+    std::printf("staged archive %s:\n", path.c_str());
+    component.WalkArchive(path, [](const qvx::ArchiveEntry& e) -> qvx::TStream* {
+        std::printf("  %s (%d bytes)\n", e.Name.c_str(), e.Header.ExpandedSize);
+        return nullptr;
+    });
+}
+
+int Install(const std::string& setupPath, const fs::path& root) {
+    qvx::TMemoryStream archive(qvx::example::ReadDataArchive(setupPath));
+    std::printf("installing into %s:\n", root.string().c_str());
+    fs::create_directories(root);
+    qvx::TQuorvexCompress component;
+    std::unique_ptr<qvx::TFileStream> out;
+    int files = 0;
+    int refused = 0;
+    component.WalkArchive(archive, [&](const qvx::ArchiveEntry& e) -> qvx::TStream* {
+        out.reset();
+        const fs::path target = InstallPath(root, e.Name);
+        if (target.empty()) {
+            std::fprintf(stderr, "QuorvexEngine: refusing entry name %s\n", e.Name.c_str());
+            ++refused;
+            return nullptr;
+        }
+        fs::create_directories(target.parent_path());
+        out = std::make_unique<qvx::TFileStream>(target.string(), qvx::FileMode::Create);
+        std::printf("  %s (%d bytes)\n", target.string().c_str(), e.Header.ExpandedSize);
+        ++files;
+        return out.get();
+    });
+    out.reset();
+    std::printf("installed %d file%s\n", files, files == 1 ? "" : "s");
+    return refused == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Arguments args = ParseArguments(argc, argv);
+    if (args.Source.empty() || args.Data.empty()) {
+        std::fprintf(stderr, "usage: QuorvexEngine \"/SOURCE=<setup file>\" \"/DATA=<staged archive>\"\n");
+        return 1;
+    }
+    std::printf("QuorvexEngine: /SOURCE=%s\nQuorvexEngine: /DATA=%s\n", args.Source.c_str(), args.Data.c_str());
+    try {
+        ListStagedArchive(args.Data);
+        const char* env = std::getenv("QVX_INSTALL_DIR");
+        const fs::path root = (env != nullptr && *env != '\0') ? fs::path(env) : fs::path("installed");
+        return Install(args.Source, root);
+    } catch (const qvx::Exception& e) {
+        std::fprintf(stderr, "QuorvexEngine: %s: %s\n", e.ClassName(), e.Message().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "QuorvexEngine: %s\n", e.what());
+    }
+    return 1;
+}

@@ -1,0 +1,35 @@
+// The LH5 encoder's view of its input. The encoder calls ReadByte at fixed points of its algorithm
+// (for every slot of the first window fill, and once per slot of every later fill until the end),
+// also after the input has ended. Once EndOfInput has been seen, the input counts as ended for
+// good: every later byte reads as the end (0), even when the engine would deliver more after a
+// cancel by the progress handler. So a cancelled run codes exactly the bytes read before the
+// cancel, and its stream is the one that input alone would give.
+#pragma once
+
+#include <cstdint>
+
+#include "../CodecEngine.h"
+
+namespace qvx::lh5 {
+
+class EncoderInput {
+public:
+    explicit EncoderInput(CodecEngine& engine) : engine_(engine) {}
+
+    // Reads one byte; false (and b = 0) once the input has ended.
+    bool Next(std::uint8_t& b) {
+        b = engine_.ReadByte();
+        if (ended_ || engine_.EndOfInput()) [[unlikely]] {
+            ended_ = true;
+            b = 0;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    CodecEngine& engine_;
+    bool ended_ = false;
+};
+
+}  // namespace qvx::lh5

@@ -1,0 +1,20 @@
+// LH5 compression: the whole input is parsed into literals and matches, which the block writer
+// sends as LH5 blocks, followed by the last partial byte. An empty input gives no output at all.
+#include <memory>
+
+#include "Lh5Codec.h"
+#include "Lh5EncoderWorkspace.h"
+#include "Lh5Parse.h"
+
+namespace qvx {
+
+void Lh5Compress(CodecEngine& engine) {
+    // Released on every exit, also when WriteByte raises EUnableToCompress.
+    const auto ws = std::make_unique<lh5::Lh5EncoderWorkspace>(engine);
+    lh5::Lh5Parser<lh5::BlockWriter> parser(ws->window, ws->tree, ws->input, ws->blocks);
+    if (!parser.Run()) return;
+    ws->blocks.FlushBlock();
+    ws->blocks.FinishStream();
+}
+
+}  // namespace qvx

@@ -1,0 +1,32 @@
+#include "TextWindow.h"
+
+#include <cstring>
+
+namespace qvx::lh5 {
+
+int TextWindow::FirstFill(EncoderInput& input) {
+    int count = 0;
+    for (int i = kFirstPosition; i < kTextWindowSize; ++i) {
+        std::uint8_t b;
+        if (input.Next(b)) {
+            bytes[i] = b;
+            ++count;
+        } else {
+            bytes[i] = 0x20;
+        }
+    }
+    return count;
+}
+
+int TextWindow::Slide(EncoderInput& input) {
+    std::memmove(bytes, bytes + kCycleStart, kTextWindowSize - kCycleStart);
+    for (int i = kFirstPosition; i < kTextWindowSize; ++i) {
+        std::uint8_t b;
+        const bool more = input.Next(b);
+        bytes[i] = b;
+        if (!more) return i - kFirstPosition;
+    }
+    return kWindowSize;
+}
+
+}  // namespace qvx::lh5

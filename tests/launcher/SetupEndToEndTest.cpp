@@ -1,0 +1,266 @@
+// End to end on this system: qvx setup build, then the built setup file run as a program.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "SizeMarker.h"
+#include "TestFiles.h"
+
+namespace qvx::launcher::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') q += "'\\''";
+        else q += c;
+    }
+    return q + "'";
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::uint32_t U32At(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b.at(at)) | (static_cast<std::uint32_t>(b.at(at + 1)) << 8) |
+           (static_cast<std::uint32_t>(b.at(at + 2)) << 16) | (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
+}
+
+class SetupEndToEnd : public ::testing::Test {
+protected:
+    SetupEndToEnd() {
+        for (const char* d : {"data", "data/sub dir", "tmp", "win", "out dir"}) fs::create_directories(dir_.Path() / d);
+        WriteFile(dir_ / "data/readme.txt", Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+        Bytes big(70000);
+        for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7 + i / 300);
+        WriteFile(dir_ / "data/sub dir/big.bin", big);
+        setup_ = dir_ / "out dir/My Setup";
+    }
+
+    // Runs a shell command line with the given environment settings; stdout and stderr go to files.
+    int Run(const std::string& env, const std::string& command) {
+        const std::string line = "cd " + Quote(dir_.Path().string()) + " && env -u WINDIR TMPDIR=" +
+                                 Quote(dir_ / "tmp") + " " + env + " " + command + " >" + Quote(dir_ / "stdout") +
+                                 " 2>" + Quote(dir_ / "stderr");
+        const int status = std::system(line.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    int Qvx(const std::string& args) { return Run("", Quote(QVX_TOOL_PATH) + " " + args); }
+    int BuildSetup(const std::string& engine, const std::string& extra = "-d data") {
+        return Qvx("setup build -l " + Quote(QVX_SETUP_PATH) + " -e " + Quote(engine) + " " + extra + " -o " +
+                   Quote(setup_));
+    }
+    std::string Stdout() { return ReadText(dir_ / "stdout"); }
+    std::string Stderr() { return ReadText(dir_ / "stderr"); }
+    // The private run directory the launcher made under tmp/ (empty when none).
+    fs::path RunDirectory() {
+        for (const auto& e : fs::directory_iterator(dir_.Path() / "tmp")) return e.path();
+        return {};
+    }
+
+    TempDir dir_;
+    std::string setup_;
+};
+
+TEST_F(SetupEndToEnd, BuiltLauncherHoldsTheMarkerExactlyOnceUnpatched) {
+    const Bytes launcher = ReadFile(QVX_SETUP_PATH);
+    EXPECT_EQ(CountMarkers(launcher), 1u);
+    const auto pattern = MarkerPattern();
+    const auto at = std::search(launcher.begin(), launcher.end(), pattern.begin(), pattern.end());
+    ASSERT_NE(at, launcher.end());
+    EXPECT_EQ(std::string(at + 8, at + 12), "XXXX");
+}
+
+TEST_F(SetupEndToEnd, WindowsLauncherHoldsTheMarkerExactlyOnce) {
+    if (!fs::exists(QVX_MINGW_SETUP_PATH)) GTEST_SKIP() << "no Windows build at " << QVX_MINGW_SETUP_PATH;
+    EXPECT_EQ(CountMarkers(ReadFile(QVX_MINGW_SETUP_PATH)), 1u);
+}
+
+TEST_F(SetupEndToEnd, SetupStagesTheArchiveAndStartsTheEngineWithBothPaths) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    struct stat st {};
+    ASSERT_EQ(::stat(setup_.c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    const Bytes setupBytes = ReadFile(setup_);
+    const Bytes launcher = ReadFile(QVX_SETUP_PATH);
+    EXPECT_EQ(CountMarkers(setupBytes), 1u);
+
+    const std::string argvFile = dir_ / "argv.txt";
+    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile) + " QVX_RECORD_EXIT=3",
+                  Quote(setup_)),
+              0)
+        << Stderr();
+
+    const auto args = Lines(ReadText(argvFile));
+    ASSERT_EQ(args.size(), 2u);
+    EXPECT_EQ(args[0], "/SOURCE=" + setup_);
+    ASSERT_TRUE(args[1].starts_with("/DATA="));
+    const fs::path staged = args[1].substr(6);
+    const fs::path runDir = RunDirectory();
+    EXPECT_EQ(staged.parent_path(), runDir);
+    EXPECT_TRUE(staged.filename().string().starts_with("QVX"));
+    ASSERT_EQ(::stat(staged.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(runDir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // The staged archive is exactly the first payload archive.
+    const std::size_t offset = launcher.size();
+    const std::uint32_t length = U32At(setupBytes, offset);
+    EXPECT_EQ(ReadFile(staged.string()),
+              Bytes(setupBytes.begin() + static_cast<std::ptrdiff_t>(offset + 4),
+                    setupBytes.begin() + static_cast<std::ptrdiff_t>(offset + 4 + length)));
+    EXPECT_EQ(ReadFile(dir_ / "win/Quorvex.exe"), ReadFile(QVX_RECORD_ENGINE_PATH));
+}
+
+TEST_F(SetupEndToEnd, EngineGoesToThePrivateRunDirectoryWhenTheWindowsDirectoryIsNotWritable) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    const std::string argvFile = dir_ / "argv.txt";
+    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "no such dir") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 0)
+        << Stderr();
+    EXPECT_EQ(Lines(ReadText(argvFile)).size(), 2u);
+    EXPECT_EQ(ReadFile((RunDirectory() / "Quorvex.exe").string()), ReadFile(QVX_RECORD_ENGINE_PATH));
+}
+
+TEST_F(SetupEndToEnd, UnpatchedLauncherBeepsExitsZeroAndCreatesNothing) {
+    fs::copy_file(QVX_SETUP_PATH, dir_ / "Setup");
+    EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win"), Quote(dir_ / "Setup")), 0);
+    EXPECT_EQ(Stderr(), "\a");
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+    EXPECT_TRUE(fs::is_empty(dir_ / "win"));
+}
+
+TEST_F(SetupEndToEnd, DamagedPayloadIsReportedAndTheEngineNeverStarts) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    Bytes bytes = ReadFile(setup_);
+    bytes[ReadFile(QVX_SETUP_PATH).size() + 4] ^= 0xFF;  // the first archive's magic
+    WriteFile(setup_, bytes);
+    const std::string argvFile = dir_ / "argv.txt";
+    EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 1);
+    EXPECT_FALSE(fs::exists(argvFile));
+    EXPECT_FALSE(fs::exists(dir_ / "win/Quorvex.exe"));
+    EXPECT_TRUE(Stderr().starts_with("Application Error\nException EInvalidHeader in module My Setup at "));
+    EXPECT_NE(Stderr().find(".\nCan't recognize compressed file header.\n"), std::string::npos);
+}
+
+TEST_F(SetupEndToEnd, DamagedCompressedEngineIsRemovedAndNeverStarted) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    Bytes bytes = ReadFile(setup_);
+    const std::size_t offset = ReadFile(QVX_SETUP_PATH).size();
+    const std::uint32_t length = U32At(bytes, offset);
+    for (std::size_t i = 0; i < 16; ++i) bytes[offset + 4 + length / 2 + i] ^= 0x5A;  // inside the LH5 data
+    WriteFile(setup_, bytes);
+    const std::string argvFile = dir_ / "argv.txt";
+    EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 1);
+    EXPECT_FALSE(fs::exists(argvFile));
+    EXPECT_FALSE(fs::exists(dir_ / "win/Quorvex.exe"));
+    EXPECT_TRUE(Stderr().starts_with("Application Error\nException E")) << Stderr();
+}
+
+TEST_F(SetupEndToEnd, OversizedArchiveLengthIsRejectedBeforeAnythingIsWritten) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    Bytes bytes = ReadFile(setup_);
+    PutU32(bytes, ReadFile(QVX_SETUP_PATH).size(), 0x7FFFFFF0u);
+    WriteFile(setup_, bytes);
+    EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win"), Quote(setup_)), 1);
+    EXPECT_NE(Stderr().find("EInvalidSize"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+    EXPECT_TRUE(fs::is_empty(dir_ / "win"));
+}
+
+TEST_F(SetupEndToEnd, ExampleEngineInstallsTheDataBlock) {
+    ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH), 0) << Stderr();
+    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_INSTALL_DIR=" + Quote(dir_ / "installed"), Quote(setup_)),
+              0)
+        << Stderr();
+    EXPECT_EQ(ReadFile(dir_ / "installed/readme.txt"), ReadFile(dir_ / "data/readme.txt"));
+    EXPECT_EQ(ReadFile(dir_ / "installed/sub dir/big.bin"), ReadFile(dir_ / "data/sub dir/big.bin"));
+    EXPECT_NE(Stdout().find("Installer\\Quorvex.exe"), std::string::npos);
+    EXPECT_NE(Stdout().find("installed 2 files"), std::string::npos);
+}
+
+TEST_F(SetupEndToEnd, GivenArchiveIsCarriedAsItIs) {
+    const Bytes archive = MakeArchive({{"doc\\a.txt", {'a', 'b'}}});
+    WriteFile(dir_ / "data.arc", archive);
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH, "-a data.arc -m non"), 0) << Stderr();
+    const Bytes bytes = ReadFile(setup_);
+    ASSERT_GE(bytes.size(), archive.size() + 4);
+    EXPECT_EQ(Bytes(bytes.end() - static_cast<std::ptrdiff_t>(archive.size()), bytes.end()), archive);
+    EXPECT_EQ(U32At(bytes, bytes.size() - archive.size() - 4), archive.size());
+}
+
+TEST_F(SetupEndToEnd, InfoShowsThePayloadOrNone) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    ASSERT_EQ(Qvx("setup info " + Quote(setup_)), 0) << Stderr();
+    const std::string out = Stdout();
+    EXPECT_NE(out.find("payload offset: " + std::to_string(ReadFile(QVX_SETUP_PATH).size()) + "\n"), std::string::npos);
+    EXPECT_NE(out.find("Installer\\Quorvex.exe"), std::string::npos);
+    EXPECT_NE(out.find("sub dir\\big.bin"), std::string::npos);
+    EXPECT_NE(out.find("method LH5"), std::string::npos);
+    ASSERT_EQ(Qvx("setup info " + Quote(QVX_SETUP_PATH)), 0);
+    EXPECT_EQ(Stdout(), "no payload\n");
+}
+
+TEST_F(SetupEndToEnd, BuildRefusesWhatIsNotAnUnpatchedLauncher) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    EXPECT_EQ(Qvx("setup build -l " + Quote(setup_) + " -e " + Quote(QVX_RECORD_ENGINE_PATH) + " -m non -o again"), 1);
+    EXPECT_EQ(Stderr(), "qvx: " + setup_ + ": the launcher is already patched (it carries a payload)\n");
+    EXPECT_EQ(Qvx("setup build -l " + Quote(QVX_RECORD_ENGINE_PATH) + " -e " + Quote(QVX_RECORD_ENGINE_PATH) +
+                  " -m non -o again"),
+              1);
+    EXPECT_EQ(Stderr(), std::string("qvx: ") + QVX_RECORD_ENGINE_PATH + ": no size marker: not a launcher\n");
+    EXPECT_FALSE(fs::exists(dir_ / "again"));
+    // Two markers: a launcher image carrying a second copy could be found at the wrong one.
+    Bytes twice = ReadFile(QVX_SETUP_PATH);
+    const Bytes marker = MarkerBytes(std::uint32_t{0x58585858});
+    twice.insert(twice.end(), marker.begin(), marker.end());
+    WriteFile(dir_ / "twice", twice);
+    EXPECT_EQ(Qvx("setup build -l twice -e " + Quote(QVX_RECORD_ENGINE_PATH) + " -m non -o again"), 1);
+    EXPECT_EQ(Stderr(), "qvx: twice: the size marker occurs 2 times\n");
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+TEST_F(SetupEndToEnd, FailedBuildLeavesAnExistingOutputUntouched) {
+    WriteFile(setup_, Bytes{'o', 'l', 'd'});
+    EXPECT_EQ(BuildSetup(dir_ / "no engine"), 1);
+    EXPECT_EQ(ReadFile(setup_), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(fs::directory_iterator(dir_.Path() / "out dir")->path().filename(), "My Setup");
+}
+
+TEST_F(SetupEndToEnd, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(Qvx("setup build -l x -e y"), 2);
+    EXPECT_EQ(Qvx("setup build -l x -e y -d a -a b -o z"), 2);
+    EXPECT_EQ(Qvx("setup build -l x -e y -m lzh -o z"), 2);
+}
+
+TEST_F(SetupEndToEnd, StoredSetupInstallsToo) {
+    ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH, "-d data -m non"), 0) << Stderr();
+    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_INSTALL_DIR=" + Quote(dir_ / "installed"), Quote(setup_)),
+              0)
+        << Stderr();
+    EXPECT_EQ(ReadFile(dir_ / "installed/sub dir/big.bin"), ReadFile(dir_ / "data/sub dir/big.bin"));
+    ASSERT_EQ(Qvx("setup info " + Quote(setup_)), 0);
+    EXPECT_NE(Stdout().find("method NON"), std::string::npos);
+    EXPECT_EQ(Stdout().find("LH5"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qvx::launcher::test
