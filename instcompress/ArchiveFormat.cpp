@@ -1,6 +1,5 @@
 #include "ArchiveFormat.h"
 
-#include <cstdio>
 
 namespace qvx {
 
@@ -76,8 +75,14 @@ EntryHeader EntryHeader::Decode(const std::array<std::uint8_t, kSize>& b) {
 
 std::string_view MethodName(std::uint8_t methodIndex, char (&scratch)[8]) {
     if (methodIndex < MethodIds.size()) return MethodIds[methodIndex];
-    std::snprintf(scratch, sizeof scratch, "#%u", static_cast<unsigned>(methodIndex));
-    return scratch;
+    // "#" and the index in decimal (no printf: the launcher links this file and stays small).
+    char digits[3];
+    int n = 0;
+    for (unsigned v = methodIndex; v != 0 || n == 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+    std::size_t length = 0;
+    scratch[length++] = '#';
+    while (n > 0) scratch[length++] = digits[--n];
+    return std::string_view(scratch, length);
 }
 
 std::uint32_t ByteSum(const std::uint8_t* data, std::size_t size, std::uint32_t start) noexcept {

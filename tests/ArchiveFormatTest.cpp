@@ -93,6 +93,8 @@ TEST(ArchiveFormat, MethodTable) {
     char scratch[8];
     EXPECT_EQ(MethodName(cmLH5, scratch), "LH5");
     EXPECT_EQ(MethodName(200, scratch), "#200");
+    EXPECT_EQ(MethodName(5, scratch), "#5");
+    EXPECT_EQ(MethodName(10, scratch), "#10");
 }
 
 TEST(ArchiveFormat, ByteSumTakesBytesUnsignedAndWraps) {
