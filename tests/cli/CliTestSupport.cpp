@@ -82,12 +82,14 @@ void CliTest::TearDown() {
 }
 
 RunResult CliTest::Qvx(const std::vector<std::string>& args, const std::string& stdinFile) const {
-    std::string command = "cd " + Quote(dir_.string()) + " && " + Quote(QVX_BINARY);
-    for (const auto& a : args) command += " " + Quote(a);
+    // Built by appending only: GCC 12 warns falsely about "literal" + std::string at -O3.
     const fs::path out = dir_.parent_path() / (dir_.filename().string() + ".stdout");
     const fs::path err = dir_.parent_path() / (dir_.filename().string() + ".stderr");
-    command += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
-    command += " <" + (stdinFile.empty() ? std::string("/dev/null") : Quote(stdinFile));
+    std::string command = "cd ";
+    command.append(Quote(dir_.string())).append(" && ").append(Quote(QVX_BINARY));
+    for (const auto& a : args) command.append(1, ' ').append(Quote(a));
+    command.append(" >").append(Quote(out.string())).append(" 2>").append(Quote(err.string()));
+    command.append(" <").append(stdinFile.empty() ? std::string("/dev/null") : Quote(stdinFile));
     const int status = std::system(command.c_str());
     RunResult r;
     r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);

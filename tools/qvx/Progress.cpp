@@ -44,7 +44,8 @@ void Progress::Start(std::string label) {
 void Progress::Update(std::int32_t percent) {
     if (!enabled_ || percent == last_) return;
     last_ = percent;
-    const std::string line = "\r" + RenderProgressLine(label_, percent, kBarWidth);
+    const std::string line = RenderProgressLine(label_, percent, kBarWidth);
+    std::fputc('\r', out_);
     std::fputs(line.c_str(), out_);
     std::fflush(out_);
     shown_ = true;
@@ -52,8 +53,10 @@ void Progress::Update(std::int32_t percent) {
 
 void Progress::Finish() {
     if (!shown_) return;
-    const std::string blank = "\r" + std::string(kLabelWidth + kBarWidth + 8, ' ') + "\r";
+    const std::string blank(kLabelWidth + kBarWidth + 8, ' ');
+    std::fputc('\r', out_);
     std::fputs(blank.c_str(), out_);
+    std::fputc('\r', out_);
     std::fflush(out_);
     shown_ = false;
 }
