@@ -232,3 +232,35 @@ TEST_F(CliTest, ExtractSelectedNames) {
 
 }  // namespace
 }  // namespace qvx::cli::test
+
+namespace qvx::cli::test {
+namespace {
+
+TEST_F(CliTest, CreateRefusesPathsOutsideTheBase) {
+    Write("base/f", "x");
+    Write("outside", "y");
+    auto r = Qvx({"create", "-m", "non", "-C", "base", "a.spis", "../outside"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: ../outside: lies outside the base directory base\n");
+    r = Qvx({"create", "-m", "non", "a.spis", Path("outside").string()});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_FALSE(Exists("a.spis"));
+}
+
+TEST_F(CliTest, CreateRefusesFileNamesThatAreNotSafeEntryNames) {
+    Write("base/back\\slash", "x");
+    const auto r = Qvx({"create", "-m", "non", "-C", "base", "a.spis", "."});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: base/back\\slash: cannot be archived as \"back\\slash\" ('\\' in a file name)\n");
+    EXPECT_FALSE(Exists("a.spis"));
+}
+
+TEST_F(CliTest, QuietMayFollowTheSubcommand) {
+    Write("a.spis", BuildArchive({StoredEntry("f", "data")}));
+    const auto r = Qvx({"test", "-q", "a.spis"});
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(r.Out, "OK      f\nAll 1 entry OK\n");
+}
+
+}  // namespace
+}  // namespace qvx::cli::test

@@ -92,8 +92,12 @@ private:
         std::vector<std::string> components;
         for (const fs::path& part : relative) components.push_back(part.string());
         const std::string name = JoinEntryName(components);
+        // The name must read back as the same components: a "\\" inside a file name would become a
+        // directory on extraction.
         std::string reason;
-        if (!SplitEntryName(name, &reason))
+        const auto split = SplitEntryName(name, &reason);
+        if (split && *split != components) reason = "'\\' in a file name";
+        if (!split || *split != components)
             throw FileError(path.string(), "cannot be archived as \"" + name + "\" (" + reason + ")");
         if (!names_.insert(name).second) return;  // named twice on the command line
         SourceFile file;
