@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qvx::cli {
 
@@ -29,6 +31,13 @@ struct CommandRegistry {
 void RegisterArchiveCommands(CLI::App& app, CommandRegistry& registry);  // list, test, cat, extract, create
 void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // compress, expand
 void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
+
+// The string with ASCII letters in lower case (method names are accepted in any case).
+inline std::string AsciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
 
 // Runs the tool on argv; returns the process exit code.
 int Run(int argc, char** argv);

@@ -1,0 +1,182 @@
+#include "Create.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <iostream>
+#include <set>
+
+#include "ArchiveWriter.h"
+#include "AtomicFile.h"
+#include "Cli.h"
+#include "DosDateTime.h"
+#include "ErrorReport.h"
+#include "Exceptions.h"
+#include "FileStream.h"
+#include "Progress.h"
+#include "SafePath.h"
+
+namespace qvx::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t kArchiveAttribute = 0x20;
+constexpr std::uint16_t kReadOnlyAttribute = 0x01;
+
+struct FileId {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    bool Valid = false;
+};
+
+FileId IdOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return FileId{st.st_dev, st.st_ino, true};
+}
+
+class Collector {
+public:
+    Collector(fs::path base, FileId excluded) : base_(std::move(base)), excluded_(excluded) {}
+
+    // relative: the path below base, lexically normal, without "." or ".." components.
+    void Add(const fs::path& relative) {
+        const fs::path path = (base_ / relative).lexically_normal();
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) ThrowSystemError(path.string(), errno);
+        if (S_ISDIR(st.st_mode)) {
+            AddDirectory(relative);
+        } else if (S_ISREG(st.st_mode)) {
+            AddFile(relative, path, st);
+        } else {
+            throw FileError(path.string(), "Not a regular file or directory");
+        }
+    }
+
+    std::vector<SourceFile> Take() { return std::move(files_); }
+
+private:
+    void AddDirectory(const fs::path& relative) {
+        const fs::path path = (base_ / relative).lexically_normal();
+        std::vector<fs::path> children;
+        for (const fs::directory_entry& child : fs::directory_iterator(path)) children.push_back(child.path().filename());
+        std::sort(children.begin(), children.end());
+        for (const fs::path& name : children) {
+            const fs::path childRelative = relative.empty() ? name : relative / name;
+            const fs::path childPath = (base_ / childRelative).lexically_normal();
+            struct stat lst {};
+            if (::lstat(childPath.c_str(), &lst) != 0) ThrowSystemError(childPath.string(), errno);
+            struct stat st {};
+            if (::stat(childPath.c_str(), &st) != 0) ThrowSystemError(childPath.string(), errno);
+            if (S_ISDIR(st.st_mode)) {
+                // A linked directory is not followed: it could lead back up the tree.
+                if (S_ISLNK(lst.st_mode)) {
+                    ReportError(childPath.string(), "skipped (symbolic link to a directory)");
+                    continue;
+                }
+                AddDirectory(childRelative);
+            } else if (S_ISREG(st.st_mode)) {
+                AddFile(childRelative, childPath, st);
+            } else {
+                ReportError(childPath.string(), "skipped (not a regular file)");
+            }
+        }
+    }
+
+    void AddFile(const fs::path& relative, const fs::path& path, const struct stat& st) {
+        if (excluded_.Valid && st.st_dev == excluded_.Device && st.st_ino == excluded_.Inode) return;
+        std::vector<std::string> components;
+        for (const fs::path& part : relative) components.push_back(part.string());
+        const std::string name = JoinEntryName(components);
+        // The name must read back as the same components: a "\\" inside a file name would become a
+        // directory on extraction.
+        std::string reason;
+        const auto split = SplitEntryName(name, &reason);
+        if (split && *split != components) reason = "'\\' in a file name";
+        if (!split || *split != components)
+            throw FileError(path.string(), "cannot be archived as \"" + name + "\" (" + reason + ")");
+        if (!names_.insert(name).second) return;  // named twice on the command line
+        SourceFile file;
+        file.Name = name;
+        file.Path = path.string();
+        file.Size = static_cast<std::int64_t>(st.st_size);
+        file.ModificationTime = st.st_mtime;
+        file.ReadOnly = (st.st_mode & S_IWUSR) == 0;
+        files_.push_back(std::move(file));
+    }
+
+    fs::path base_;
+    FileId excluded_;
+    std::vector<SourceFile> files_;
+    std::set<std::string> names_;
+};
+
+}  // namespace
+
+std::vector<SourceFile> CollectSourceFiles(const std::string& base, const std::vector<std::string>& paths,
+                                           const std::string& excluded) {
+    const fs::path basePath = base.empty() ? fs::path(".") : fs::path(base);
+    Collector collector(basePath, IdOf(excluded));
+    for (const std::string& given : paths) {
+        const fs::path normal = fs::path(given).lexically_normal();
+        if (normal.is_absolute() || (!normal.empty() && *normal.begin() == ".."))
+            throw FileError(given, "lies outside the base directory " + basePath.string());
+        fs::path relative;
+        for (const fs::path& part : normal)
+            if (part != "." && !part.empty()) relative /= part;
+        collector.Add(relative);
+    }
+    return collector.Take();
+}
+
+void SortForArchive(std::vector<SourceFile>& files) {
+    std::sort(files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) {
+        const bool aEmpty = a.Size == 0;
+        const bool bEmpty = b.Size == 0;
+        if (aEmpty != bEmpty) return aEmpty;
+        return a.Name < b.Name;
+    });
+}
+
+int RunCreate(const CreateOptions& options) {
+    try {
+        std::vector<SourceFile> files = CollectSourceFiles(options.Directory, options.Paths, options.Archive);
+        SortForArchive(files);
+        if (!files.empty() && files.back().Size == 0)
+            throw FileError(options.Archive,
+                            "an archive of only empty files cannot be read back (add a non-empty file)");
+
+        Progress progress(stderr, Progress::ShouldShow(options.Quiet));
+        AtomicFile out(options.Archive);
+        ArchiveWriter writer(out.Stream(), options.Method, progress.Handler());
+        for (const SourceFile& file : files) {
+            EntryInfo info;
+            info.Name = file.Name;
+            info.Stamp = ToDosStamp(file.ModificationTime);
+            info.Attributes = static_cast<std::uint16_t>(kArchiveAttribute | (file.ReadOnly ? kReadOnlyAttribute : 0));
+            try {
+                TFileStream source(file.Path, FileMode::ReadShared);
+                progress.Start(file.Name);
+                writer.AddEntry(info, source, file.Size);
+                progress.Finish();
+                if (source.Position() != file.Size) throw FileError(file.Path, "file changed while being archived");
+            } catch (const EInvalidSize& e) {
+                throw FileError(file.Path, e.Message());
+            } catch (const EReadError& e) {
+                throw FileError(file.Path, e.Message() + " (file changed while being archived?)");
+            }
+            if (options.Verbose) std::cout << file.Name << '\n';
+        }
+        writer.Finish();
+        out.Commit(true);
+    } catch (...) {
+        return ReportCurrentException(options.Archive);
+    }
+    return kExitOk;
+}
+
+}  // namespace qvx::cli

@@ -1,0 +1,125 @@
+#include "Extract.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <iostream>
+
+#include "ArchiveWalker.h"
+#include "AtomicFile.h"
+#include "Cli.h"
+#include "DosDateTime.h"
+#include "ErrorReport.h"
+#include "Exceptions.h"
+#include "FileStream.h"
+#include "Progress.h"
+#include "QuorvexCompress.h"
+#include "SafePath.h"
+
+namespace qvx::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t kReadOnlyAttribute = 0x01;
+
+// Creates the directories between base and the file named by the components; an existing
+// component must be a real directory (never a symbolic link), so the file stays below base.
+fs::path PrepareTarget(const fs::path& base, const std::vector<std::string>& components) {
+    fs::path path = base;
+    for (std::size_t i = 0; i + 1 < components.size(); ++i) {
+        path /= components[i];
+        if (::mkdir(path.c_str(), 0777) == 0) continue;
+        const int error = errno;
+        struct stat st {};
+        if (error == EEXIST && ::lstat(path.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) continue;
+            throw FileError(path.string(), S_ISLNK(st.st_mode) ? "Refusing to follow a symbolic link"
+                                                               : SystemMessage(ENOTDIR));
+        }
+        ThrowSystemError(path.string(), error);
+    }
+    return path / components.back();
+}
+
+bool Wanted(const std::vector<std::string>& names, std::vector<bool>& found, const std::string& name) {
+    if (names.empty()) return true;
+    bool wanted = false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (SameEntryName(names[i], name)) {
+            found[i] = true;
+            wanted = true;
+        }
+    }
+    return wanted;
+}
+
+}  // namespace
+
+int RunExtract(const ExtractOptions& options) {
+    int exitCode = kExitOk;
+    try {
+        const fs::path base = options.Directory.empty() ? fs::path(".") : fs::path(options.Directory);
+        TQuorvexCompress component;
+        Progress progress(stderr, Progress::ShouldShow(options.Quiet));
+        component.SetOnShowProgress(progress.Handler());
+        TFileStream archive(options.Archive, FileMode::ReadShared);
+        ArchiveWalker walker(component, archive);
+        fs::create_directories(base);
+
+        std::vector<bool> found(options.Names.size(), false);
+        ArchiveEntry entry;
+        while (walker.Next(entry)) {
+            if (!Wanted(options.Names, found, entry.Name)) {
+                walker.Skip(entry);
+                continue;
+            }
+            std::string reason;
+            const auto components = SplitEntryName(entry.Name, &reason);
+            if (!components) {
+                ReportError(options.Archive, entry.Name + ": refused unsafe entry name (" + reason + ")");
+                exitCode = kExitDataError;
+                walker.Skip(entry);
+                continue;
+            }
+            fs::path target;
+            try {
+                target = PrepareTarget(base, *components);
+                struct stat st {};
+                if (!options.Force && ::lstat(target.c_str(), &st) == 0)
+                    throw FileError(target.string(), "File exists (use -f to overwrite)");
+                AtomicFile out(target);
+                progress.Start(entry.Name);
+                try {
+                    walker.Expand(entry, out.Stream());
+                } catch (const FileError&) {
+                    throw;
+                } catch (const qvx::Exception& e) {
+                    throw FileError(options.Archive + ": " + entry.Name, e.Message());
+                }
+                progress.Finish();
+                out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
+                const std::time_t mtime = FromDosStamp(DosStamp{entry.Header.FileTime, entry.Header.FileDate});
+                if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
+                out.Commit(options.Force);
+                if (options.Verbose) std::cout << target.string() << '\n';
+            } catch (...) {
+                progress.Finish();
+                exitCode = ReportCurrentException(target.empty() ? options.Archive : target.string());
+                walker.SeekPastEntry(entry);
+            }
+        }
+        for (std::size_t i = 0; i < options.Names.size(); ++i) {
+            if (found[i]) continue;
+            ReportError(options.Archive, options.Names[i] + ": no such entry");
+            exitCode = kExitDataError;
+        }
+    } catch (...) {
+        return ReportCurrentException(options.Archive);
+    }
+    return exitCode;
+}
+
+}  // namespace qvx::cli

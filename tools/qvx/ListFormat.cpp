@@ -1,0 +1,111 @@
+#include "ListFormat.h"
+
+#include <cstdio>
+
+#include "ArchiveFormat.h"
+
+namespace qvx::cli {
+
+namespace {
+
+std::string MethodText(std::uint8_t index) {
+    char scratch[8];
+    return std::string(MethodName(index, scratch));
+}
+
+std::string Padded(const std::string& text, std::size_t width, bool right) {
+    if (text.size() >= width) return text;
+    const std::string pad(width - text.size(), ' ');
+    return right ? pad + text : text + pad;
+}
+
+}  // namespace
+
+std::string FormatDosDate(std::uint16_t date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u", 1980u + (date >> 9), (date >> 5) & 0x0Fu, date & 0x1Fu);
+    return text;
+}
+
+std::string FormatDosTime(std::uint16_t time) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", (time >> 11) & 0x1Fu, (time >> 5) & 0x3Fu, (time & 0x1Fu) * 2u);
+    return text;
+}
+
+std::string FormatAttributes(std::uint16_t attributes) {
+    static constexpr struct {
+        std::uint16_t Bit;
+        char Letter;
+    } kBits[] = {{0x01, 'R'}, {0x02, 'H'}, {0x04, 'S'}, {0x10, 'D'}, {0x20, 'A'}};
+    std::string text;
+    for (const auto& b : kBits) text += (attributes & b.Bit) ? b.Letter : '-';
+    return text;
+}
+
+std::string FormatRatio(std::int64_t stored, std::int64_t expanded) {
+    if (expanded <= 0) return "-";
+    const std::int64_t permille = (stored * 1000 + expanded / 2) / expanded;
+    return std::to_string(permille / 10) + "." + std::to_string(permille % 10) + "%";
+}
+
+std::string FormatChecksum(std::uint32_t checksum) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(checksum));
+    return text;
+}
+
+void PrintListingTable(std::ostream& out, const Listing& listing) {
+    out << "Method     Stored   Expanded   Ratio  Date        Time      Attr   Checksum  Name\n";
+    std::int64_t stored = 0;
+    std::int64_t expanded = 0;
+    for (const ArchiveEntry& e : listing.Entries) {
+        const EntryHeader& h = e.Header;
+        stored += h.StoredSize;
+        expanded += h.ExpandedSize;
+        out << Padded(MethodText(h.MethodIndex), 6, false) << ' ' << Padded(std::to_string(h.StoredSize), 10, true)
+            << ' ' << Padded(std::to_string(h.ExpandedSize), 10, true) << ' '
+            << Padded(FormatRatio(h.StoredSize, h.ExpandedSize), 7, true) << "  " << FormatDosDate(h.FileDate) << "  "
+            << FormatDosTime(h.FileTime) << "  " << FormatAttributes(h.Attributes) << "  "
+            << FormatChecksum(h.Checksum) << "  " << e.Name << '\n';
+    }
+    const std::size_t n = listing.Entries.size();
+    out << "------ ---------- ---------- -------\n";
+    out << Padded("Total", 6, false) << ' ' << Padded(std::to_string(stored), 10, true) << ' '
+        << Padded(std::to_string(expanded), 10, true) << ' ' << Padded(FormatRatio(stored, expanded), 7, true) << "  "
+        << n << (n == 1 ? " entry" : " entries") << '\n';
+}
+
+nlohmann::ordered_json ListingJson(const Listing& listing) {
+    using json = nlohmann::ordered_json;
+    json entries = json::array();
+    std::int64_t stored = 0;
+    std::int64_t expanded = 0;
+    for (const ArchiveEntry& e : listing.Entries) {
+        const EntryHeader& h = e.Header;
+        stored += h.StoredSize;
+        expanded += h.ExpandedSize;
+        entries.push_back(json{{"name", e.Name},
+                               {"method", MethodText(h.MethodIndex)},
+                               {"methodIndex", h.MethodIndex},
+                               {"storedSize", h.StoredSize},
+                               {"expandedSize", h.ExpandedSize},
+                               {"ratio", FormatRatio(h.StoredSize, h.ExpandedSize)},
+                               {"date", FormatDosDate(h.FileDate)},
+                               {"time", FormatDosTime(h.FileTime)},
+                               {"attributes", h.Attributes},
+                               {"attributeFlags", FormatAttributes(h.Attributes)},
+                               {"checksum", FormatChecksum(h.Checksum)}});
+    }
+    return json{{"archive", listing.Archive},
+                {"method", listing.MethodId},
+                {"totalSize", listing.TotalSize},
+                {"entries", std::move(entries)},
+                {"totals",
+                 {{"entries", listing.Entries.size()},
+                  {"storedSize", stored},
+                  {"expandedSize", expanded},
+                  {"ratio", FormatRatio(stored, expanded)}}}};
+}
+
+}  // namespace qvx::cli
