@@ -4,9 +4,10 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang
+  cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64 wine64
+  openssl time gzip
 )
 
 missing=()
@@ -22,4 +23,4 @@ if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null

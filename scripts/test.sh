@@ -2,6 +2,8 @@
 # Builds and runs the test suite, stage by stage:
 #   debug     the debug preset (warnings as errors) and all tests
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
+#   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 60)
 # Usage: scripts/test.sh [STAGE...]   (default: every stage, in order)
 # QVX_JOBS sets the build and test parallelism (default 2).
 set -euo pipefail
@@ -19,8 +21,10 @@ run_preset() {
 
 stage_debug() { run_preset debug; }
 stage_sanitize() { run_preset sanitize; }
+stage_windows() { QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh; }
+stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-60}"; }
 
-all_stages=(debug sanitize)
+all_stages=(debug sanitize windows fuzz)
 
 ./scripts/install-deps.sh
 
