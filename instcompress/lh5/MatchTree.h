@@ -27,6 +27,7 @@ public:
     static constexpr int kLeafEnd = 16384;          // leaves end here
     static constexpr int kHashBase = 16384;
     static constexpr int kHashSlots = 32768;
+    static_assert(kHashBase + kHashSlots <= 0x10000, "slot numbers are kept in 16-bit chain links");
     static constexpr std::uint16_t kPendingFlag = 0x8000;
 
     explicit MatchTree(const std::uint8_t* text) : text_(text) {}

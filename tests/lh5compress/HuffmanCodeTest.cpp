@@ -11,7 +11,12 @@ namespace qvx::lh5 {
 namespace {
 
 struct Code {
-    explicit Code(int symbols) : n(symbols), freq(static_cast<std::size_t>(2 * symbols - 1)), lengths(static_cast<std::size_t>(symbols), 0xEE), codes(static_cast<std::size_t>(symbols), 0xEEEE) {}
+    // Lengths and codes start out as garbage, so that every value the build leaves is its own.
+    explicit Code(int symbols)
+        : n(symbols),
+          freq(static_cast<std::size_t>(2 * symbols - 1)),
+          lengths(static_cast<std::size_t>(symbols), 0xEE),
+          codes(static_cast<std::size_t>(symbols), 0xEEEE) {}
     std::uint16_t Build() { return BuildHuffmanCode(n, freq.data(), lengths.data(), codes.data()); }
     std::vector<int> Lengths(int count) const { return std::vector<int>(lengths.begin(), lengths.begin() + count); }
 

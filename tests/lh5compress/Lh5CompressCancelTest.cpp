@@ -47,6 +47,25 @@ TEST(Lh5CompressCancel, CancelAtTheSecondSlideCodesTwoBlocks) {
     EXPECT_EQ(out, Compress(Bytes(input.begin(), input.begin() + 16384)));
 }
 
+TEST(Lh5CompressCancel, ChecksumCountsWhatReadByteDeliveredAfterTheCancel) {
+    const Bytes input = TextLike(30000);
+    // Cancelled at the first slide: no ReadByte follows, so the checksum is that of the bytes coded.
+    int calls = 0;
+    std::uint32_t sum = 0;
+    Compress(input, &sum, [&](std::int32_t& p) {
+        if (++calls == 2) p = -1;
+    });
+    EXPECT_EQ(sum, ByteSum(input.data(), 8192));
+    // Cancelled on the first block: the first fill still calls ReadByte for its other 8191 slots,
+    // and the engine delivers (and sums) the cancelled block's bytes, which the encoder ignores.
+    calls = 0;
+    const Bytes out = Compress(input, &sum, [&](std::int32_t& p) {
+        if (++calls == 1) p = -1;
+    });
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(sum, ByteSum(input.data(), 8191));
+}
+
 TEST(Lh5CompressCancel, HandlerValuesOtherThanMinusOneDoNotCancel) {
     const Bytes input = TextLike(30000);
     const Bytes out = Compress(input, nullptr, [](std::int32_t& percentage) { percentage = -2; });
