@@ -23,7 +23,12 @@ ArchiveWriter::ArchiveWriter(TStream& out, std::uint8_t method, TShowProgressEve
     : out_(out), method_(method) {
     if (method != cmNON && method != cmLZH && method != cmLH5)
         throw EUnrecognizedCompressionMethod("The archive writer compresses with NON, LZH or LH5 only");
-    component_.SetOnShowProgress(std::move(progress));
+    if (progress) {
+        component_.SetOnShowProgress([this, progress = std::move(progress)](std::int32_t& percentageDone) {
+            progress(percentageDone);
+            if (percentageDone == -1) cancelled_ = true;
+        });
+    }
     component_.SetMinimumSaving(1);  // compressed data must be strictly smaller, or it is stored
     headerPosition_ = out_.Position();
     const auto bytes = MakeHeader(method_, 0).Encode();
@@ -51,7 +56,9 @@ EntryHeader ArchiveWriter::AddEntry(const EntryInfo& info, TStream& source, std:
     bool stored = method_ == cmNON;
     if (!stored) {
         try {
+            cancelled_ = false;
             header.StoredSize = RunCodec(component_, out_, source, header.ExpandedSize, 0, method_, header.Checksum, false);
+            if (cancelled_) throw EOperationCancelled("Archive entry cancelled: " + info.Name);
         } catch (const EUnableToCompress&) {
             stored = true;
             source.SetPosition(sourcePosition);

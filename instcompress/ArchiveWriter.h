@@ -27,7 +27,9 @@ struct EntryInfo {
 class ArchiveWriter {
 public:
     // Writes the archive header at out's position. method is cmNON, cmLZH or cmLH5; it names the
-    // archive in the header and compresses every entry.
+    // archive in the header and compresses every entry. progress sees each entry's compression;
+    // a handler that cancels (PercentageDone = -1) makes AddEntry raise EOperationCancelled, since
+    // an entry cut short would read back as its data followed by zeros.
     ArchiveWriter(TStream& out, std::uint8_t method, TShowProgressEvent progress = {});
 
     // Adds an entry holding the next size bytes of source. Returns the header as written.
@@ -45,6 +47,7 @@ private:
     std::uint8_t method_;
     TQuorvexCompress component_;
     std::int64_t headerPosition_;
+    bool cancelled_ = false;
     std::int64_t totalSize_ = 0;
     bool emptyAtEnd_ = false;
 };

@@ -47,6 +47,9 @@ QVX_EXCEPTION_CLASS(EUnableToCompress, "Could not compress data")
 // range, a negative source size given to the codec engine, an archive too large to write.
 QVX_EXCEPTION_CLASS(EInvalidSize, "Invalid size in archive")
 
+// A progress handler cancelled the writing of an archive entry.
+QVX_EXCEPTION_CLASS(EOperationCancelled, "Operation cancelled")
+
 #undef QVX_EXCEPTION_CLASS
 
 // The message of EUnrecognizedCompressionMethod raised for an unknown header identifier.

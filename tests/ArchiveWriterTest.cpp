@@ -178,6 +178,40 @@ TEST(ArchiveWriter, RejectsMethodsItCannotWrite) {
     EXPECT_THROW(ArchiveWriter(out, 7), EUnrecognizedCompressionMethod);
 }
 
+TEST(ArchiveWriter, CancelledCompressionRaisesInsteadOfWritingACutEntry) {
+    // 40,000 compressible bytes take five input blocks; the handler cancels at the second.
+    std::string text;
+    while (text.size() < 40000) text += "the quick brown fox jumps over the lazy dog ";
+    for (std::uint8_t method : {cmLH5, cmLZH}) {
+        int calls = 0;
+        TMemoryStream out;
+        ArchiveWriter writer(out, method, [&](std::int32_t& percentageDone) {
+            if (++calls == 2) percentageDone = -1;
+        });
+        TMemoryStream source(ToBytes(text));
+        EXPECT_THROW(writer.AddEntry(Info("cut"), source, static_cast<std::int64_t>(text.size())),
+                     EOperationCancelled);
+        EXPECT_EQ(calls, 2);
+
+        // A handler that only watches leaves the entry whole.
+        int watched = 0;
+        TMemoryStream whole;
+        ArchiveWriter watcher(whole, method, [&](std::int32_t& percentageDone) {
+            ++watched;
+            EXPECT_GE(percentageDone, 0);
+        });
+        source.SetPosition(0);
+        watcher.AddEntry(Info("whole"), source, static_cast<std::int64_t>(text.size()));
+        watcher.Finish();
+        EXPECT_EQ(watched, 5);
+        whole.SetPosition(0);
+        TMemoryStream expanded;
+        TQuorvexCompress reader;
+        reader.WalkArchive(whole, [&](const ArchiveEntry&) -> TStream* { return &expanded; });
+        EXPECT_EQ(expanded.Data(), ToBytes(text));
+    }
+}
+
 TEST(DosDateTime, PackedFieldsAndRoundTrip) {
     std::tm tm{};
     tm.tm_year = 2024 - 1900;
