@@ -1,7 +1,7 @@
 // PayloadLocator on arbitrary file contents. The input is two bytes of little-endian padding length
 // followed by the file's tail: the file is that many zero bytes and then the tail, so short inputs
 // reach markers in later scan windows and on window boundaries. The locator reads a path, so every
-// input is written to one temporary file of this process first.
+// input is written to a temporary file of this process first (removed again after the call).
 //
 // Besides crashing, the target fails when the result differs from a model of the scan worked out
 // on the whole file in memory: windows of 16,384 bytes starting 16,376 bytes apart, the first
@@ -57,10 +57,6 @@ const std::string& TempPath() {
     return path;
 }
 
-struct RemoveAtExit {
-    ~RemoveAtExit() { std::remove(TempPath().c_str()); }
-} removeAtExit;
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -79,6 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::fclose(f) != 0) std::abort();
 
     const std::int32_t result = qvx::launcher::PayloadLocator(TempPath());
+    // Removed after every input: libFuzzer ends its runs without running static destructors.
+    std::remove(TempPath().c_str());
     if (result != ModelScan(file)) std::abort();
     return 0;
 }

@@ -104,7 +104,8 @@ body = image + struct.pack("<i", 0)  # placeholder for the offset
 launcher = image + struct.pack("<i", len(body)) + struct.pack("<I", len(arch)) + arch[:64]
 put("fuzz_payload_locator", "patched.bin", payload_input(0, launcher))
 put("fuzz_payload_locator", "unpatched.bin", payload_input(0, image + b"XXXX" + b"\x00" * 16))
-put("fuzz_payload_locator", "straddle.bin", payload_input(16384 - 8 - 3, b"QVX_SIZE" + struct.pack("<i", 16400) + b"\x00" * 64))
+# The marker begins 4 bytes before the end of the first window and is found in the second.
+put("fuzz_payload_locator", "straddle.bin", payload_input(16384 - 4, b"QVX_SIZE" + struct.pack("<i", 16400) + b"\x00" * 64))
 put("fuzz_payload_locator", "zero-then-next.bin", payload_input(0, b"QVX_SIZE\x00\x00\x00\x00" + b"." * 40 + b"QVX_SIZE\x05\x00\x00\x00"))
 
 for i, name in enumerate(["Installer\\Quorvex.exe", "docs/readme.txt", "a\\b\\c", "..\\escape", "C:\\x",
