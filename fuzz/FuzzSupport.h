@@ -10,8 +10,9 @@
 
 namespace qvx::fuzz {
 
-// Largest expanded size a fuzz input may ask for, so that every run stays fast.
-inline constexpr std::int32_t kMaxExpandedSize = 1 << 20;
+// Largest expanded size a fuzz input may ask for, so that every run stays fast: eight LH5 windows,
+// sixteen LZH windows, several LH5 blocks.
+inline constexpr std::int32_t kMaxExpandedSize = 1 << 16;
 
 // A sink that accepts a bounded number of bytes and then refuses further writes (WriteBuffer then
 // raises EWriteError), so that a crafted size cannot make a run write gigabytes.
