@@ -9,7 +9,10 @@
 // are summed per block, which gives the same values as summing per byte).
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "Events.h"
 #include "Stream.h"
@@ -42,6 +45,20 @@ public:
     void WriteByte(std::uint8_t b) {
         if (outCur_ >= outStop_) [[unlikely]] MakeRoom();
         *outCur_++ = b;
+    }
+
+    // Appends n bytes: exactly what n WriteByte calls would do (the same buffer flushes, the same
+    // point of EUnableToCompress), copied a buffer segment at a time. p may not point into the
+    // engine's own buffers.
+    void WriteBytes(const std::uint8_t* p, std::size_t n) {
+        while (n != 0) {
+            if (outCur_ >= outStop_) MakeRoom();
+            const std::size_t k = std::min(n, static_cast<std::size_t>(outStop_ - outCur_));
+            std::memcpy(outCur_, p, k);
+            outCur_ += k;
+            p += k;
+            n -= k;
+        }
     }
 
     bool EndOfInput() const noexcept { return endOfInput_; }

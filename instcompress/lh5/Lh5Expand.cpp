@@ -1,5 +1,6 @@
 // Lh5Expand: LZSS expansion of an LH5 stream through an 8192-byte ring window.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "../CodecEngine.h"
@@ -35,15 +36,32 @@ void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
         } else {
             const unsigned length = c - kLengthSymbolBias;
             const unsigned distance = decoder.DecodePosition(bits);
-            unsigned s = (r - distance - 1) & kWindowMask;
+            const unsigned s = (r - distance - 1) & kWindowMask;
             produced += length;
-            // Byte by byte in increasing order: a match longer than its distance repeats itself.
-            for (unsigned k = 0; k < length; ++k) {
-                const std::uint8_t b = window[s];
-                window[r] = b;
-                engine.WriteByte(b);
-                s = (s + 1) & kWindowMask;
-                r = (r + 1) & kWindowMask;
+            std::uint8_t* const dst = window + r;
+            if (r + length <= kWindowSize && s + length <= kWindowSize) {
+                // Neither side wraps. A copy forward in increasing order is a memmove when the
+                // source lies ahead or far enough behind; a shorter distance repeats the pattern.
+                const std::uint8_t* const src = window + s;
+                if (s > r || r - s >= length) {
+                    std::memmove(dst, src, length);
+                } else {
+                    for (unsigned k = 0; k < length; ++k) dst[k] = src[k];
+                }
+                engine.WriteBytes(dst, length);
+                r = (r + length) & kWindowMask;
+            } else {
+                // Byte by byte in increasing order through the ring, then out in two pieces.
+                unsigned from = s;
+                const unsigned start = r;
+                for (unsigned k = 0; k < length; ++k) {
+                    window[r] = window[from];
+                    from = (from + 1) & kWindowMask;
+                    r = (r + 1) & kWindowMask;
+                }
+                const unsigned first = std::min(length, kWindowSize - start);
+                engine.WriteBytes(window + start, first);
+                engine.WriteBytes(window, length - first);
             }
         }
     }
