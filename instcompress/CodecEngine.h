@@ -61,6 +61,15 @@ public:
         }
     }
 
+    // Direct output for a decoder's hot loop, which keeps the cursor in a local: a byte stored
+    // through the engine's own cursor makes the compiler reload the engine's members (and the
+    // codec's) after every byte. Bytes stored from OutputCursor() up to OutputStop() count once the
+    // advanced cursor is handed back with SetOutputCursor; at the stop, hand it back and use
+    // WriteByte, which makes room. Hand it back before any other output call, and at the end.
+    std::uint8_t* OutputCursor() const noexcept { return outCur_; }
+    std::uint8_t* OutputStop() const noexcept { return outStop_; }
+    void SetOutputCursor(std::uint8_t* cursor) noexcept { outCur_ = cursor; }
+
     bool EndOfInput() const noexcept { return endOfInput_; }
 
     // Writes the bytes still in the output buffer (the end of a successful request).
