@@ -34,9 +34,10 @@ for mib in 1 200; do
   # The launcher's own reads: every read/pread on the descriptors opened on the setup file.
   TMPDIR=$tmp strace -o "$tmp/trace$mib" -e trace=openat,read,pread64,close "$tmp/setup$mib" 2> /dev/null || true
   read -r bytes calls < <(awk -v f="$tmp/setup$mib" '
-    /^openat\(/ && index($0, "\"" f "\"") { split($0, a, "= "); fd[a[2] + 0] = 1; next }
-    /^close\(/ { match($0, /close\(([0-9]+)/, m); delete fd[m[1] + 0]; next }
-    /^(read|pread64)\(/ { match($0, /^[a-z0-9]+\(([0-9]+)/, m); if (m[1] + 0 in fd) { n = $NF + 0; if (n > 0) b += n; c++ } }
+    /^openat\(/ { if (index($0, "\"" f "\"")) fd[$NF + 0] = 1; next }
+    { split($0, a, /[(,)]/); d = a[2] + 0 }
+    /^close\(/ { delete fd[d]; next }
+    /^(read|pread64)\(/ { if (d in fd) { if ($NF + 0 > 0) b += $NF; c++ } }
     END { print b + 0, c + 0 }' "$tmp/trace$mib")
   /usr/bin/time -f '%e %M' -o "$tmp/time" env TMPDIR="$tmp" "$tmp/setup$mib" 2> /dev/null || true
   read -r t m < "$tmp/time"
