@@ -4,7 +4,9 @@
 # throughput in MB/s of uncompressed data for both, compression ratio (compressed / original), peak
 # resident memory, and each speed as a ratio to gzip's (gzip -6 for compression, gzip -d for
 # expansion). On a machine shared with other work the CPU-time figures are the steadier ones: wall
-# time also counts the time the process waited for a core. Prints a Markdown table.
+# time also counts the time the process waited for a core. Both tools write to standard output
+# redirected to a file (qvx's OUT "-"): a named qvx output file is written atomically with fsync,
+# which would measure the disk rather than the codec. Prints a Markdown table.
 #
 #   bench/compare.sh [RUNS] [SIZE]     (defaults: 5 runs, 32 MiB corpora)
 set -euo pipefail
@@ -57,9 +59,9 @@ for name in text binary repetitive random; do
   echo "| $name | gzip -6 | compress | $gz_c | 1.00 | $gz_cu | 1.00 | $(ratio "$gz_size" "$bytes") | $(ratio "$gz_c_m" 1024) |"
   echo "| $name | gzip -d | expand | $gz_d | 1.00 | $gz_du | 1.00 | | $(ratio "$gz_d_m" 1024) |"
   for m in lh5 lzh; do
-    read -r c_t c_u c_m < <(measure /dev/null "$qvx" -q compress -m "$m" "$in" "$tmp/$m")
+    read -r c_t c_u c_m < <(measure "$tmp/$m" "$qvx" -q compress -m "$m" "$in" -)
     c_size=$(stat -c %s "$tmp/$m")
-    read -r d_t d_u d_m < <(measure /dev/null "$qvx" -q expand -m "$m" -s "$bytes" "$tmp/$m" "$tmp/$m.out")
+    read -r d_t d_u d_m < <(measure "$tmp/$m.out" "$qvx" -q expand -m "$m" -s "$bytes" "$tmp/$m" -)
     cmp -s "$tmp/$m.out" "$in" || { echo "qvx $m round trip failed on $name" >&2; exit 1; }
     c=$(mbps "$bytes" "$c_t"); d=$(mbps "$bytes" "$d_t")
     cu=$(mbps "$bytes" "$c_u"); du=$(mbps "$bytes" "$d_u")
