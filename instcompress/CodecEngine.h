@@ -9,7 +9,10 @@
 // are summed per block, which gives the same values as summing per byte).
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "Events.h"
 #include "Stream.h"
@@ -43,6 +46,29 @@ public:
         if (outCur_ >= outStop_) [[unlikely]] MakeRoom();
         *outCur_++ = b;
     }
+
+    // Appends n bytes: exactly what n WriteByte calls would do (the same buffer flushes, the same
+    // point of EUnableToCompress), copied a buffer segment at a time. p may not point into the
+    // engine's own buffers.
+    void WriteBytes(const std::uint8_t* p, std::size_t n) {
+        while (n != 0) {
+            if (outCur_ >= outStop_) MakeRoom();
+            const std::size_t k = std::min(n, static_cast<std::size_t>(outStop_ - outCur_));
+            std::memcpy(outCur_, p, k);
+            outCur_ += k;
+            p += k;
+            n -= k;
+        }
+    }
+
+    // Direct output for a decoder's hot loop, which keeps the cursor in a local: a byte stored
+    // through the engine's own cursor makes the compiler reload the engine's members (and the
+    // codec's) after every byte. Bytes stored from OutputCursor() up to OutputStop() count once the
+    // advanced cursor is handed back with SetOutputCursor; at the stop, hand it back and use
+    // WriteByte, which makes room. Hand it back before any other output call, and at the end.
+    std::uint8_t* OutputCursor() const noexcept { return outCur_; }
+    std::uint8_t* OutputStop() const noexcept { return outStop_; }
+    void SetOutputCursor(std::uint8_t* cursor) noexcept { outCur_ = cursor; }
 
     bool EndOfInput() const noexcept { return endOfInput_; }
 

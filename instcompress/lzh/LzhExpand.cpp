@@ -11,6 +11,7 @@
 // Any bit sequence decodes: every path through the tree ends at a leaf and every 8-bit value starts
 // an offset code, so damaged input only gives wrong bytes (which the checksum reports). A match is
 // always written whole, so up to 59 bytes beyond the expanded size may be written.
+#include <algorithm>
 #include <memory>
 
 #include "../CodecEngine.h"
@@ -67,16 +68,26 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
             ++produced;
         } else {
             const auto offset = static_cast<unsigned>(LzhDecodeOffset(in));
-            unsigned from = (r - offset - 1) & kWindowMask;
-            const int length = s - 253;
-            // One byte at a time: a match may overlap the bytes it produces.
-            for (int k = 0; k < length; ++k) {
-                const std::uint8_t b = window[from];
-                engine.WriteByte(b);
-                window[r] = b;
-                r = (r + 1) & kWindowMask;
-                from = (from + 1) & kWindowMask;
+            const unsigned from = (r - offset - 1) & kWindowMask;
+            const auto length = static_cast<unsigned>(s - 253);
+            // In increasing order, one byte at a time: a match may overlap the bytes it produces.
+            // The bytes go to the window first and to the engine in at most two pieces.
+            const unsigned start = r;
+            if (r + length <= kWindowSize && from + length <= kWindowSize) {
+                std::uint8_t* const dst = window + r;
+                const std::uint8_t* const src = window + from;
+                for (unsigned k = 0; k < length; ++k) dst[k] = src[k];
+                r = (r + length) & kWindowMask;
+            } else {
+                for (unsigned k = 0, f = from; k < length; ++k) {
+                    window[r] = window[f];
+                    r = (r + 1) & kWindowMask;
+                    f = (f + 1) & kWindowMask;
+                }
             }
+            const unsigned first = std::min(length, kWindowSize - start);
+            engine.WriteBytes(window + start, first);
+            engine.WriteBytes(window, length - first);
             produced += length;
         }
     }

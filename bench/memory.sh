@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Peak resident memory (/usr/bin/time %M) of qvx compress, expand, create and extract, for LH5 and
+# LZH, on a small and a large input: the figures must not grow with the input (all streams go
+# through 8 KB blocks). Prints a Markdown table.
+#
+#   [QVX=path] bench/memory.sh [SMALL_MIB] [LARGE_MIB]    (defaults: 1 and 256)
+set -euo pipefail
+small=${1:-1}
+large=${2:-256}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+if [ -z "${QVX:-}" ]; then  # QVX=path measures that qvx binary instead of building one
+  cmake --preset release -G Ninja > /dev/null
+  cmake --build --preset release --target qvx -j2 > /dev/null
+fi
+qvx=${QVX:-$root/build/release/tools/qvx/qvx}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# peak CMD...: peak resident memory of CMD in MB
+peak() {
+  /usr/bin/time -f '%M' -o "$tmp/time" "$@" > /dev/null
+  awk '{ printf "%.2f", $1 / 1024 }' "$tmp/time"
+}
+
+# Input: a few repeated lines with varying numbers (compresses quickly), the given size.
+make_input() {
+  awk 'BEGIN { srand(7); for (i = 0; ; i++) printf "line %d of the memory test, value %d\n", i, int(rand() * 100000) }' \
+    | head -c $(($1 * 1024 * 1024)) > "$2" || true
+}
+
+echo "| input | method | compress | expand | create | extract |"
+echo "|---|---|---:|---:|---:|---:|"
+for mib in "$small" "$large"; do
+  dir=$tmp/in$mib
+  mkdir -p "$dir"
+  make_input "$mib" "$dir/data.txt"
+  bytes=$(stat -c %s "$dir/data.txt")
+  for m in lh5 lzh; do
+    c=$(peak "$qvx" -q compress -m "$m" "$dir/data.txt" "$tmp/packed")
+    e=$(peak "$qvx" -q expand -m "$m" -s "$bytes" "$tmp/packed" "$tmp/unpacked")
+    cmp -s "$tmp/unpacked" "$dir/data.txt" || { echo "round trip failed" >&2; exit 1; }
+    cr=$(peak "$qvx" -q create -m "$m" "$tmp/archive.qvx" -C "$dir" data.txt)
+    rm -rf "$tmp/out"
+    mkdir -p "$tmp/out"
+    x=$(peak "$qvx" -q extract "$tmp/archive.qvx" -C "$tmp/out")
+    cmp -s "$tmp/out/data.txt" "$dir/data.txt" || { echo "archive round trip failed" >&2; exit 1; }
+    echo "| $mib MiB | $m | $c | $e | $cr | $x |"
+    rm -f "$tmp/packed" "$tmp/unpacked" "$tmp/archive.qvx"
+  done
+  rm -rf "$dir"
+done
