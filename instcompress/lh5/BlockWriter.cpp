@@ -73,14 +73,13 @@ int BlockWriter::TrimmedLiteralCount() const noexcept {
     return n;
 }
 
-void BlockWriter::CountCodeLengthSymbols() {
-    for (int s = 0; s < kCodeLengthSymbols; ++s) codeLengthFreq_[s] = 0;
-    const int n = TrimmedLiteralCount();
+template <typename Emit>
+void BlockWriter::ForEachCodeLengthSymbol(int n, Emit&& emit) const {
     int i = 0;
     while (i < n) {
         const int k = literalLengths_[i++];
         if (k != 0) {
-            ++codeLengthFreq_[k + 2];
+            emit(k + 2, 0, 0);  // a length of 1..16
             continue;
         }
         int run = 1;
@@ -89,47 +88,30 @@ void BlockWriter::CountCodeLengthSymbols() {
             ++run;
         }
         if (run <= 2) {
-            codeLengthFreq_[0] = static_cast<std::uint16_t>(codeLengthFreq_[0] + run);
+            for (int r = 0; r < run; ++r) emit(0, 0, 0);  // one zero length each
         } else if (run <= 18) {
-            ++codeLengthFreq_[1];
+            emit(1, 4, run - 3);  // a run of 3..18 zeros
         } else if (run == 19) {
-            ++codeLengthFreq_[0];
-            ++codeLengthFreq_[1];
+            emit(0, 0, 0);
+            emit(1, 4, 15);
         } else {
-            ++codeLengthFreq_[2];
+            emit(2, 9, run - 20);  // a run of 20 or more zeros
         }
     }
+}
+
+void BlockWriter::CountCodeLengthSymbols() {
+    for (int s = 0; s < kCodeLengthSymbols; ++s) codeLengthFreq_[s] = 0;
+    ForEachCodeLengthSymbol(TrimmedLiteralCount(), [this](int symbol, int, int) { ++codeLengthFreq_[symbol]; });
 }
 
 void BlockWriter::WriteLiteralLengths() {
     const int n = TrimmedLiteralCount();
     out_.WriteBits(9, static_cast<unsigned>(n));
-    int i = 0;
-    while (i < n) {
-        const int k = literalLengths_[i++];
-        if (k != 0) {
-            WriteSmallCode(static_cast<unsigned>(k + 2));
-            continue;
-        }
-        int run = 1;
-        while (i < n && literalLengths_[i] == 0) {
-            ++i;
-            ++run;
-        }
-        if (run <= 2) {
-            for (int r = 0; r < run; ++r) WriteSmallCode(0);
-        } else if (run <= 18) {
-            WriteSmallCode(1);
-            out_.WriteBits(4, static_cast<unsigned>(run - 3));
-        } else if (run == 19) {
-            WriteSmallCode(0);
-            WriteSmallCode(1);
-            out_.WriteBits(4, 15);
-        } else {
-            WriteSmallCode(2);
-            out_.WriteBits(9, static_cast<unsigned>(run - 20));
-        }
-    }
+    ForEachCodeLengthSymbol(n, [this](int symbol, int extraBits, int extraValue) {
+        WriteSmallCode(static_cast<unsigned>(symbol));
+        if (extraBits != 0) out_.WriteBits(extraBits, static_cast<unsigned>(extraValue));
+    });
 }
 
 void BlockWriter::WriteSmallLengths(int n, int width, int special) {

@@ -69,6 +69,10 @@ private:
     void WriteSmallCode(unsigned s) { out_.WriteCode(smallLengths_[s], smallCodes_[s]); }
     void WritePosition(unsigned p);
     int TrimmedLiteralCount() const noexcept;
+    // Walks the literal lengths up to the last nonzero one as the code-length code describes them,
+    // calling emit(symbol, extraBits, extraValue) for each code-length symbol in stream order.
+    template <typename Emit>
+    void ForEachCodeLengthSymbol(int n, Emit&& emit) const;
 
     BitWriter out_;
     unsigned writePos_ = 0;
