@@ -55,14 +55,29 @@ std::string FormatChecksum(std::uint32_t checksum) {
     return text;
 }
 
+namespace {
+
+// Stored and expanded bytes over all entries of a listing.
+struct ListingTotals {
+    std::int64_t Stored = 0;
+    std::int64_t Expanded = 0;
+};
+
+ListingTotals TotalsOf(const Listing& listing) {
+    ListingTotals t;
+    for (const ArchiveEntry& e : listing.Entries) {
+        t.Stored += e.Header.StoredSize;
+        t.Expanded += e.Header.ExpandedSize;
+    }
+    return t;
+}
+
+}  // namespace
+
 void PrintListingTable(std::ostream& out, const Listing& listing) {
     out << "Method     Stored   Expanded   Ratio  Date        Time      Attr   Checksum  Name\n";
-    std::int64_t stored = 0;
-    std::int64_t expanded = 0;
     for (const ArchiveEntry& e : listing.Entries) {
         const EntryHeader& h = e.Header;
-        stored += h.StoredSize;
-        expanded += h.ExpandedSize;
         out << Padded(MethodText(h.MethodIndex), 6, false) << ' ' << Padded(std::to_string(h.StoredSize), 10, true)
             << ' ' << Padded(std::to_string(h.ExpandedSize), 10, true) << ' '
             << Padded(FormatRatio(h.StoredSize, h.ExpandedSize), 7, true) << "  " << FormatDosDate(h.FileDate) << "  "
@@ -70,6 +85,7 @@ void PrintListingTable(std::ostream& out, const Listing& listing) {
             << FormatChecksum(h.Checksum) << "  " << e.Name << '\n';
     }
     const std::size_t n = listing.Entries.size();
+    const auto [stored, expanded] = TotalsOf(listing);
     out << "------ ---------- ---------- -------\n";
     out << Padded("Total", 6, false) << ' ' << Padded(std::to_string(stored), 10, true) << ' '
         << Padded(std::to_string(expanded), 10, true) << ' ' << Padded(FormatRatio(stored, expanded), 7, true) << "  "
@@ -79,12 +95,8 @@ void PrintListingTable(std::ostream& out, const Listing& listing) {
 nlohmann::ordered_json ListingJson(const Listing& listing) {
     using json = nlohmann::ordered_json;
     json entries = json::array();
-    std::int64_t stored = 0;
-    std::int64_t expanded = 0;
     for (const ArchiveEntry& e : listing.Entries) {
         const EntryHeader& h = e.Header;
-        stored += h.StoredSize;
-        expanded += h.ExpandedSize;
         entries.push_back(json{{"name", e.Name},
                                {"method", MethodText(h.MethodIndex)},
                                {"methodIndex", h.MethodIndex},
@@ -97,6 +109,7 @@ nlohmann::ordered_json ListingJson(const Listing& listing) {
                                {"attributeFlags", FormatAttributes(h.Attributes)},
                                {"checksum", FormatChecksum(h.Checksum)}});
     }
+    const auto [stored, expanded] = TotalsOf(listing);
     return json{{"archive", listing.Archive},
                 {"method", listing.MethodId},
                 {"totalSize", listing.TotalSize},
