@@ -4,43 +4,43 @@ namespace qvx::lh5 {
 
 void MatchTree::Init() {
     for (int c = 0; c < 256; ++c) {
-        shape_[kRootBase + c].level = 1;
+        node_[kRootBase + c].level = 1;
         node_[kRootBase + c].position = 0;
     }
     for (int i = kRootBase; i < kLeafEnd; ++i) node_[i].parent = 0;
     freeNode_ = 1;
-    for (int i = 1; i < kRootBase - 1; ++i) node_[i].next = static_cast<std::uint16_t>(i + 1);
-    node_[kRootBase - 1].next = 0;
-    for (auto& h : heads_) h = 0;
+    for (int i = 1; i < kRootBase - 1; ++i) next_[i] = static_cast<std::uint16_t>(i + 1);
+    next_[kRootBase - 1] = 0;
+    for (int i = kHashBase; i < kHashBase + kHashSlots; ++i) next_[i] = 0;
 }
 
 void MatchTree::AttachChild(int q, int c, int r) noexcept {
     const int h = Slot(q, c);
-    const int t = heads_[h - kHashBase];
-    heads_[h - kHashBase] = static_cast<std::uint16_t>(r);
-    node_[r].next = static_cast<std::uint16_t>(t);
+    const int t = next_[h];
+    next_[h] = static_cast<std::uint16_t>(r);
+    next_[r] = static_cast<std::uint16_t>(t);
     node_[t].prev = static_cast<std::uint16_t>(r);
     node_[r].prev = static_cast<std::uint16_t>(h);
     node_[r].parent = static_cast<std::uint16_t>(q);
-    ++shape_[q].childCount;
+    ++node_[q].childCount;
 }
 
 void MatchTree::TakeChainPlace(int n, int old) noexcept {
     int t = node_[old].prev;
     node_[n].prev = static_cast<std::uint16_t>(t);
-    SetNext(t, n);
-    t = node_[old].next;
-    node_[n].next = static_cast<std::uint16_t>(t);
+    next_[t] = static_cast<std::uint16_t>(n);
+    t = next_[old];
+    next_[n] = static_cast<std::uint16_t>(t);
     node_[t].prev = static_cast<std::uint16_t>(n);
 }
 
 void MatchTree::SplitNode(int old) noexcept {
     const int n = freeNode_;
-    freeNode_ = node_[n].next;
-    shape_[n].childCount = 0;
+    freeNode_ = next_[n];
+    node_[n].childCount = 0;
     TakeChainPlace(n, old);
     node_[n].parent = node_[old].parent;
-    shape_[n].level = static_cast<std::uint8_t>(FoundLength);
+    node_[n].level = static_cast<std::uint8_t>(FoundLength);
     node_[n].position = static_cast<std::uint16_t>(CurrentPos);
     AttachChild(n, text_[FoundPosition + FoundLength], old);
     AttachChild(n, text_[CurrentPos + FoundLength], CurrentPos);
@@ -54,9 +54,9 @@ void MatchTree::InsertPosition() {
         // FoundLength - 1 bytes: start from the leaf after the previous match instead of the root.
         --FoundLength;
         r = (FoundPosition + 1) | kRootBase;
-        while (node_[r].parent == 0) r = node_[r].next;  // follow leaves that were replaced
+        while (node_[r].parent == 0) r = next_[r];  // follow leaves that were replaced
         q = node_[r].parent;
-        while (shape_[q].level >= FoundLength) {
+        while (node_[q].level >= FoundLength) {
             r = q;
             q = node_[q].parent;
         }
@@ -85,7 +85,7 @@ void MatchTree::InsertPosition() {
             j = kMaxMatch;
             FoundPosition = r;
         } else {
-            j = shape_[r].level;
+            j = node_[r].level;
             FoundPosition = node_[r].position & 0x7FFF;
         }
         if (FoundPosition >= CurrentPos) FoundPosition -= kWindowSize;
@@ -120,7 +120,7 @@ void MatchTree::InsertPosition() {
     TakeChainPlace(CurrentPos, r);
     node_[CurrentPos].parent = static_cast<std::uint16_t>(q);
     node_[r].parent = 0;
-    node_[r].next = static_cast<std::uint16_t>(CurrentPos);
+    next_[r] = static_cast<std::uint16_t>(CurrentPos);
 }
 
 void MatchTree::DeletePosition() {
@@ -129,8 +129,8 @@ void MatchTree::DeletePosition() {
     Unlink(x);
     const int r = node_[x].parent;
     node_[x].parent = 0;
-    --shape_[r].childCount;
-    if (r >= kRootBase || shape_[r].childCount > 1) return;
+    --node_[r].childCount;
+    if (r >= kRootBase || node_[r].childCount > 1) return;
 
     // r has one child left and goes. Settle the deferred position updates above it first.
     const int t = ToWindowIndex(node_[r].position & 0x7FFF);
@@ -148,12 +148,12 @@ void MatchTree::DeletePosition() {
         node_[q].position = static_cast<std::uint16_t>(s | kRootBase | kPendingFlag);
     }
 
-    const int child = FindChild(r, text_[t + shape_[r].level]);
+    const int child = FindChild(r, text_[t + node_[r].level]);
     Unlink(child);
     TakeChainPlace(child, r);
     node_[child].parent = node_[r].parent;
     node_[r].parent = 0;
-    node_[r].next = static_cast<std::uint16_t>(freeNode_);
+    next_[r] = static_cast<std::uint16_t>(freeNode_);
     freeNode_ = r;
 }
 

@@ -46,26 +46,19 @@ public:
 
 private:
     static int Slot(int q, int c) noexcept { return kHashBase + ((q * 0x9E3 + c) & (kHashSlots - 1)); }
-    // The next-link of a chain element: a hash slot's first node, or a node's successor.
-    void SetNext(int t, int v) noexcept {
-        if (t >= kHashBase)
-            heads_[t - kHashBase] = static_cast<std::uint16_t>(v);
-        else
-            node_[t].next = static_cast<std::uint16_t>(v);
-    }
     // Takes node x out of its chain.
     void Unlink(int x) noexcept {
-        SetNext(node_[x].prev, node_[x].next);
-        node_[node_[x].next].prev = node_[x].prev;
+        next_[node_[x].prev] = next_[x];
+        node_[next_[x]].prev = node_[x].prev;
     }
     // Reduces a stored position to a window index (values at or above CurrentPos are from the
     // previous cycle).
     int ToWindowIndex(int p) const noexcept { return p >= CurrentPos ? p - kWindowSize : p; }
 
     int FindChild(int q, int c) noexcept {
-        int r = heads_[Slot(q, c) - kHashBase];
+        int r = next_[Slot(q, c)];
         node_[0].parent = static_cast<std::uint16_t>(q);
-        while (node_[r].parent != q) r = node_[r].next;
+        while (node_[r].parent != q) r = next_[r];
         return r;
     }
     void AttachChild(int q, int c, int r) noexcept;
@@ -75,20 +68,18 @@ private:
 
     const std::uint8_t* text_;
     int freeNode_ = 1;
-    // The links a search follows together share one cache line.
+    // What a search reads of a node shares one 8-byte record.
     struct Node {
-        std::uint16_t parent;    // 0 = not in the tree; node 0 is the sentinel of FindChild
-        std::uint16_t next;      // next in the chain; next free node; for a replaced leaf, its successor
-        std::uint16_t prev;      // previous in the chain, or the hash slot for the first node
-        std::uint16_t position;  // internal node: most recent leaf through it, with kPendingFlag
-    };
-    struct NodeShape {
+        std::uint16_t parent;     // 0 = not in the tree; node 0 is the sentinel of FindChild
+        std::uint16_t prev;       // previous in the chain, or the hash slot for the first node
+        std::uint16_t position;   // internal node: most recent leaf through it, with kPendingFlag
         std::uint8_t level;       // internal node: length of its common prefix (2..255); root: 1
         std::uint8_t childCount;  // counted for roots too, but never tested for them
     };
     Node node_[kLeafEnd]{};
-    NodeShape shape_[kNodeCount]{};
-    std::uint16_t heads_[kHashSlots]{};  // first node of each hash slot's chain
+    // Chain links: for a node, the next node in its chain (the next free node for a free internal
+    // node; for a replaced leaf, its successor); for a hash slot, the first node of its chain.
+    std::uint16_t next_[kHashBase + kHashSlots]{};
 };
 
 }  // namespace qvx::lh5
