@@ -72,6 +72,13 @@ public:
 
     bool EndOfInput() const noexcept { return endOfInput_; }
 
+    // Direct input for an encoder's bulk fill: the bytes from InputCursor() up to InputEnd() are the
+    // ones the next ReadByte calls would return. Hand the advanced cursor back with SetInputCursor;
+    // at the end of the range use ReadByte, which refills.
+    const std::uint8_t* InputCursor() const noexcept { return inCur_; }
+    const std::uint8_t* InputEnd() const noexcept { return inEnd_; }
+    void SetInputCursor(const std::uint8_t* cursor) noexcept { inCur_ = cursor; }
+
     // Writes the bytes still in the output buffer (the end of a successful request).
     void FlushOutput();
 

@@ -6,7 +6,10 @@
 // cancel, and its stream is the one that input alone would give.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "../CodecEngine.h"
 
@@ -25,6 +28,26 @@ public:
             return false;
         }
         return true;
+    }
+
+    // Stores what n calls of Next would, up to and including the end: returns the number of input
+    // bytes stored; when that is less than n, the end was met and dst[count] received its 0. The
+    // bytes already in the engine's buffer are copied at once.
+    int Fill(std::uint8_t* dst, int n) {
+        int i = 0;
+        while (i < n) {
+            if (!ended_ && !engine_.EndOfInput()) {
+                const std::uint8_t* cur = engine_.InputCursor();
+                const auto k = static_cast<int>(std::min<std::ptrdiff_t>(n - i, engine_.InputEnd() - cur));
+                std::memcpy(dst + i, cur, static_cast<std::size_t>(k));
+                engine_.SetInputCursor(cur + k);
+                i += k;
+                if (i == n) break;
+            }
+            if (!Next(dst[i])) return i;
+            ++i;
+        }
+        return n;
     }
 
 private:

@@ -20,13 +20,7 @@ int TextWindow::FirstFill(EncoderInput& input) {
 
 int TextWindow::Slide(EncoderInput& input) {
     std::memmove(bytes, bytes + kCycleStart, kTextWindowSize - kCycleStart);
-    for (int i = kFirstPosition; i < kTextWindowSize; ++i) {
-        std::uint8_t b;
-        const bool more = input.Next(b);
-        bytes[i] = b;
-        if (!more) return i - kFirstPosition;
-    }
-    return kWindowSize;
+    return input.Fill(bytes + kFirstPosition, kTextWindowSize - kFirstPosition);
 }
 
 }  // namespace qvx::lh5
