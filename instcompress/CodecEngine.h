@@ -78,6 +78,9 @@ public:
     const std::uint8_t* InputCursor() const noexcept { return inCur_; }
     const std::uint8_t* InputEnd() const noexcept { return inEnd_; }
     void SetInputCursor(const std::uint8_t* cursor) noexcept { inCur_ = cursor; }
+    // True when the input is used up for good: the end was reported, no byte is left to read and
+    // none is buffered, so every further ReadByte returns 0 and changes nothing.
+    bool InputExhausted() const noexcept { return endOfInput_ && remainingInput_ == 0 && inEnd_ == inBuf_; }
 
     // Writes the bytes still in the output buffer (the end of a successful request).
     void FlushOutput();

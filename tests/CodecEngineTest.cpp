@@ -77,6 +77,46 @@ TEST(CodecEngineInput, ShortSourceEndsTheInputWithoutError) {
     EXPECT_EQ(engine.InputChecksum(), Sum(data));
 }
 
+// InputExhausted promises that further ReadByte calls change nothing: it may hold only once the
+// end was reported with no input left to ask for and nothing buffered.
+TEST(CodecEngineInput, ExhaustedOnlyWhenFurtherReadsChangeNothing) {
+    const Bytes data = Pattern(100);
+    {
+        ProbeStream src(data);
+        ProbeStream dst;
+        CodecEngine engine(dst, src, 100, 0x7FFFFFFF, {});
+        EXPECT_FALSE(engine.InputExhausted());
+        engine.ReadByte();
+        EXPECT_FALSE(engine.InputExhausted());  // bytes are buffered
+        EXPECT_EQ(Drain(engine).size(), 99u);
+        EXPECT_TRUE(engine.InputExhausted());
+        EXPECT_EQ(engine.InputChecksum(), Sum(data));
+    }
+    {
+        // A source shorter than Sourcesize: every later ReadByte asks the stream again.
+        ProbeStream src(data);
+        ProbeStream dst;
+        CodecEngine engine(dst, src, 500, 0x7FFFFFFF, {});
+        EXPECT_EQ(Drain(engine), data);
+        EXPECT_TRUE(engine.EndOfInput());
+        EXPECT_FALSE(engine.InputExhausted());
+    }
+    {
+        // A cancel keeps the block it has just read.
+        ProbeStream src(data);
+        ProbeStream dst;
+        CodecEngine engine(dst, src, 100, 0x7FFFFFFF, [](std::int32_t& p) { p = -1; });
+        EXPECT_EQ(engine.ReadByte(), 0);
+        EXPECT_TRUE(engine.EndOfInput());
+        EXPECT_FALSE(engine.InputExhausted());
+        for (std::size_t i = 0; i < data.size(); ++i) EXPECT_EQ(engine.ReadByte(), data[i]);
+        EXPECT_FALSE(engine.InputExhausted());  // the next read adds the block to the checksum
+        EXPECT_EQ(engine.ReadByte(), 0);
+        EXPECT_TRUE(engine.InputExhausted());
+        EXPECT_EQ(engine.InputChecksum(), Sum(data));
+    }
+}
+
 TEST(CodecEngineInput, NegativeSourcesizeRaisesInvalidSize) {
     ProbeStream src, dst;
     EXPECT_THROW(CodecEngine(dst, src, -1, 10, {}), EInvalidSize);

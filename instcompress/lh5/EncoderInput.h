@@ -1,9 +1,10 @@
 // The LH5 encoder's view of its input. The encoder calls ReadByte at fixed points of its algorithm
 // (for every slot of the first window fill, and once per slot of every later fill until the end),
-// also after the input has ended. Once EndOfInput has been seen, the input counts as ended for
-// good: every later byte reads as the end (0), even when the engine would deliver more after a
-// cancel by the progress handler. So a cancelled run codes exactly the bytes read before the
-// cancel, and its stream is the one that input alone would give.
+// also after the input has ended; only the calls after the end in the first fill are left out once
+// the engine's input is exhausted, when they could change nothing. Once EndOfInput has been seen,
+// the input counts as ended for good: every later byte reads as the end (0), even when the engine
+// would deliver more after a cancel by the progress handler. So a cancelled run codes exactly the
+// bytes read before the cancel, and its stream is the one that input alone would give.
 #pragma once
 
 #include <algorithm>
@@ -48,6 +49,13 @@ public:
             ++i;
         }
         return n;
+    }
+
+    // Makes n more reads after the end has been met (their bytes count as the end). The calls are
+    // left out once the engine's input is exhausted, when they would change nothing.
+    void ReadPastEnd(int n) {
+        ended_ = true;
+        for (; n > 0 && !engine_.InputExhausted(); --n) engine_.ReadByte();
     }
 
 private:

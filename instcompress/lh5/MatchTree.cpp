@@ -1,17 +1,15 @@
 #include "MatchTree.h"
 
+#include <cstring>
+
 namespace qvx::lh5 {
 
 void MatchTree::Init() {
-    for (int c = 0; c < 256; ++c) {
-        node_[kRootBase + c].level = 1;
-        node_[kRootBase + c].position = 0;
-    }
-    for (int i = kRootBase; i < kLeafEnd; ++i) node_[i].parent = 0;
-    freeNode_ = 1;
-    for (int i = 1; i < kRootBase - 1; ++i) next_[i] = static_cast<std::uint16_t>(i + 1);
-    next_[kRootBase - 1] = 0;
-    for (int i = kHashBase; i < kHashBase + kHashSlots; ++i) next_[i] = 0;
+    std::memset(node_, 0, sizeof node_);  // no leaf in the tree
+    std::memset(next_, 0, sizeof next_);  // all chains empty
+    for (int c = 0; c < 256; ++c) node_[kRootBase + c].level = 1;
+    freeNode_ = 0;
+    unusedNode_ = 1;
 }
 
 void MatchTree::AttachChild(int q, int c, int r) noexcept {
@@ -35,8 +33,7 @@ void MatchTree::TakeChainPlace(int n, int old) noexcept {
 }
 
 void MatchTree::SplitNode(int old) noexcept {
-    const int n = freeNode_;
-    freeNode_ = next_[n];
+    const int n = NewNode();
     node_[n].childCount = 0;
     TakeChainPlace(n, old);
     node_[n].parent = node_[old].parent;

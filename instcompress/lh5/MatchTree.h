@@ -33,6 +33,7 @@ public:
     explicit MatchTree(const std::uint8_t* text) : text_(text) {}
 
     // Empties the tree: every root at level 1, no leaves, all internal nodes free, all chains empty.
+    // A tree is used only after Init.
     void Init();
 
     // Inserts CurrentPos and leaves the longest match in FoundLength/FoundPosition.
@@ -67,7 +68,17 @@ private:
     void TakeChainPlace(int n, int old) noexcept;
 
     const std::uint8_t* text_;
-    int freeNode_ = 1;
+    // Internal nodes are handed out as from one free list 1, 2, ..., 8191 to which removed nodes
+    // return at the front: the removed ones from freeNode_ (0 = none), then the never used ones from
+    // unusedNode_ upward.
+    int NewNode() noexcept {
+        if (freeNode_ == 0) return unusedNode_++;
+        const int n = freeNode_;
+        freeNode_ = next_[n];
+        return n;
+    }
+    int freeNode_ = 0;
+    int unusedNode_ = 1;
     // What a search reads of a node shares one 8-byte record.
     struct Node {
         std::uint16_t parent;     // 0 = not in the tree; node 0 is the sentinel of FindChild
@@ -76,10 +87,10 @@ private:
         std::uint8_t level;       // internal node: length of its common prefix (2..255); root: 1
         std::uint8_t childCount;  // counted for roots too, but never tested for them
     };
-    Node node_[kLeafEnd]{};
+    Node node_[kLeafEnd];
     // Chain links: for a node, the next node in its chain (the next free node for a free internal
     // node; for a replaced leaf, its successor); for a hash slot, the first node of its chain.
-    std::uint16_t next_[kHashBase + kHashSlots]{};
+    std::uint16_t next_[kHashBase + kHashSlots];
 };
 
 }  // namespace qvx::lh5

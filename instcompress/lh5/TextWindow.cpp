@@ -5,15 +5,10 @@
 namespace qvx::lh5 {
 
 int TextWindow::FirstFill(EncoderInput& input) {
-    int count = 0;
-    for (int i = kFirstPosition; i < kTextWindowSize; ++i) {
-        std::uint8_t b;
-        if (input.Next(b)) {
-            bytes[i] = b;
-            ++count;
-        } else {
-            bytes[i] = 0x20;
-        }
+    const int count = input.Fill(bytes + kFirstPosition, kWindowSize);
+    if (count < kWindowSize) {
+        std::memset(bytes + kFirstPosition + count, 0x20, static_cast<std::size_t>(kWindowSize - count));
+        input.ReadPastEnd(kWindowSize - count - 1);  // the slots after the one of the end
     }
     return count;
 }
