@@ -23,7 +23,6 @@ namespace qvx::lh5 {
 class MatchTree {
 public:
     static constexpr int kRootBase = 8192;
-    static constexpr int kNodeCount = 8448;         // internal nodes and roots
     static constexpr int kLeafEnd = 16384;          // leaves end here
     static constexpr int kHashBase = 16384;
     static constexpr int kHashSlots = 32768;
