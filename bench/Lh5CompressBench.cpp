@@ -1,13 +1,22 @@
-// LH5 compression throughput, in MB/s of input, over generated text-like data.
+// LH5 compression throughput, in MB/s of input, over generated text-like data or, when the
+// environment names one in QVX_BENCH_INPUT, over a file (for example a corpus of make-corpus.sh).
+//
+// BM_Lh5ParseOnly runs the encoder's match search and parse alone, with the chosen items thrown
+// away: what any implementation of this parse costs before a single bit is written.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <vector>
 
 #include "ArchiveFormat.h"
 #include "CodecEngine.h"
 #include "MemoryStream.h"
 #include "QuorvexCompress.h"
+#include "lh5/Lh5Parse.h"
 
 namespace {
 
@@ -43,8 +52,19 @@ std::vector<std::uint8_t> TextLikeData(std::size_t n) {
     return out;
 }
 
+// The file named by QVX_BENCH_INPUT, cut to n bytes, or n bytes of text-like data.
+std::vector<std::uint8_t> BenchInput(std::size_t n) {
+    if (const char* path = std::getenv("QVX_BENCH_INPUT")) {
+        std::ifstream file(path, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (bytes.size() > n) bytes.resize(n);
+        return bytes;
+    }
+    return TextLikeData(n);
+}
+
 void BM_Lh5Compress(benchmark::State& state) {
-    const auto input = TextLikeData(static_cast<std::size_t>(state.range(0)));
+    const auto input = BenchInput(static_cast<std::size_t>(state.range(0)));
     qvx::TQuorvexCompress component;
     std::int64_t packed = 0;
     for (auto _ : state) {
@@ -55,10 +75,35 @@ void BM_Lh5Compress(benchmark::State& state) {
                                checksum, false);
         benchmark::DoNotOptimize(checksum);
     }
-    state.SetBytesProcessed(state.iterations() * state.range(0));
-    state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(state.range(0));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+    state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(input.size());
 }
 BENCHMARK(BM_Lh5Compress)->Arg(64 << 10)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
+
+struct DiscardItems {
+    void RecordItem(unsigned symbol, unsigned position) { benchmark::DoNotOptimize(symbol + position); }
+};
+
+void BM_Lh5ParseOnly(benchmark::State& state) {
+    const auto input = BenchInput(static_cast<std::size_t>(state.range(0)));
+    struct Parts {
+        explicit Parts(qvx::CodecEngine& e) : tree(window.bytes), input(e) {}
+        qvx::lh5::TextWindow window;
+        qvx::lh5::MatchTree tree;
+        qvx::lh5::EncoderInput input;
+    };
+    for (auto _ : state) {
+        qvx::TMemoryStream source(input);
+        qvx::TNullStream dest;
+        qvx::CodecEngine engine(dest, source, static_cast<std::int32_t>(input.size()), 0x7FFFFFFF, {});
+        auto parts = std::make_unique<Parts>(engine);
+        DiscardItems sink;
+        qvx::lh5::Lh5Parser<DiscardItems> parser(parts->window, parts->tree, parts->input, sink);
+        benchmark::DoNotOptimize(parser.Run());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+}
+BENCHMARK(BM_Lh5ParseOnly)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
