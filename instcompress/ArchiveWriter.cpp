@@ -1,8 +1,7 @@
 #include "ArchiveWriter.h"
 
-#include <memory>
+#include <utility>
 
-#include "CodecEngine.h"
 #include "Exceptions.h"
 
 namespace qvx {
@@ -20,52 +19,34 @@ ArchiveHeader MakeHeader(std::uint8_t method, std::int32_t totalSize) {
 }  // namespace
 
 ArchiveWriter::ArchiveWriter(TStream& out, std::uint8_t method, TShowProgressEvent progress)
-    : out_(out), method_(method) {
-    if (method != cmNON && method != cmLZH && method != cmLH5)
-        throw EUnrecognizedCompressionMethod("The archive writer compresses with NON, LZH or LH5 only");
-    if (progress) {
-        component_.SetOnShowProgress([this, progress = std::move(progress)](std::int32_t& percentageDone) {
-            progress(percentageDone);
-            if (percentageDone == -1) cancelled_ = true;
-        });
-    }
-    component_.SetMinimumSaving(1);  // compressed data must be strictly smaller, or it is stored
+    : out_(out), compressor_(method, std::move(progress)) {
     headerPosition_ = out_.Position();
-    const auto bytes = MakeHeader(method_, 0).Encode();
+    const auto bytes = MakeHeader(method, 0).Encode();
     out_.WriteBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
 }
 
-EntryHeader ArchiveWriter::AddEntry(const EntryInfo& info, TStream& source, std::int64_t size) {
+void ArchiveWriter::CheckEntry(const EntryInfo& info, std::int64_t size) const {
     if (info.Name.size() > 0x7FFF) throw EInvalidSize("Entry name longer than 32767 bytes: " + info.Name);
     if (size < 0 || size > kMaxSize) throw EInvalidSize("Entry larger than 2 GB: " + info.Name);
     if (totalSize_ + size > kMaxSize) throw EInvalidSize("Archive contents exceed 2 GB");
+}
 
+std::int64_t ArchiveWriter::BeginEntry(const std::string& name) {
+    const std::int64_t entryPosition = out_.Position();
+    out_.SetPosition(entryPosition + static_cast<std::int64_t>(EntryHeader::kSize + name.size()));
+    return entryPosition;
+}
+
+EntryHeader ArchiveWriter::EndEntry(const EntryInfo& info, std::int64_t entryPosition, const PreparedEntry& entry) {
     EntryHeader header;
     header.NameLength = static_cast<std::int16_t>(info.Name.size());
     header.FileTime = info.Stamp.Time;
     header.FileDate = info.Stamp.Date;
     header.Attributes = info.Attributes;
-    header.ExpandedSize = static_cast<std::int32_t>(size);
-    header.MethodIndex = method_;
-
-    const std::int64_t entryPosition = out_.Position();
-    const std::int64_t dataPosition = entryPosition + static_cast<std::int64_t>(EntryHeader::kSize + info.Name.size());
-    const std::int64_t sourcePosition = source.Position();
-    out_.SetPosition(dataPosition);
-
-    bool stored = method_ == cmNON;
-    if (!stored) {
-        try {
-            cancelled_ = false;
-            header.StoredSize = RunCodec(component_, out_, source, header.ExpandedSize, 0, method_, header.Checksum, false);
-            if (cancelled_) throw EOperationCancelled("Archive entry cancelled: " + info.Name);
-        } catch (const EUnableToCompress&) {
-            stored = true;
-            source.SetPosition(sourcePosition);
-            out_.SetPosition(dataPosition);
-        }
-    }
-    if (stored) StoreEntry(source, header.ExpandedSize, header);
+    header.ExpandedSize = entry.ExpandedSize;
+    header.StoredSize = entry.StoredSize;
+    header.Checksum = entry.Checksum;
+    header.MethodIndex = entry.Method;
 
     const std::int64_t endPosition = out_.Position();
     out_.SetPosition(entryPosition);
@@ -74,26 +55,27 @@ EntryHeader ArchiveWriter::AddEntry(const EntryInfo& info, TStream& source, std:
     out_.WriteBuffer(info.Name.data(), header.NameLength);
     out_.SetPosition(endPosition);
 
-    totalSize_ += size;
-    emptyAtEnd_ = size == 0;
+    totalSize_ += entry.ExpandedSize;
+    emptyAtEnd_ = entry.ExpandedSize == 0;
     return header;
 }
 
-void ArchiveWriter::StoreEntry(TStream& source, std::int32_t size, EntryHeader& header) {
-    // A stored entry's checksum is not verified on expansion; it is written all the same, so that
-    // tools can check stored data too.
-    header.MethodIndex = cmNON;
-    header.StoredSize = size;
-    header.Checksum = 0;
-    constexpr std::int32_t kPiece = TStream::kCopyPieceSize;
-    auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(kPiece);
-    for (std::int32_t left = size; left > 0;) {
-        const std::int32_t n = left < kPiece ? left : kPiece;
-        source.ReadBuffer(piece.get(), n);
-        out_.WriteBuffer(piece.get(), n);
-        header.Checksum = ByteSum(piece.get(), static_cast<std::size_t>(n), header.Checksum);
-        left -= n;
-    }
+EntryHeader ArchiveWriter::AddEntry(const EntryInfo& info, TStream& source, std::int64_t size) {
+    CheckEntry(info, size);
+    const std::int64_t entryPosition = BeginEntry(info.Name);
+    const PreparedEntry entry = compressor_.Prepare(info.Name, source, static_cast<std::int32_t>(size), out_);
+    return EndEntry(info, entryPosition, entry);
+}
+
+EntryHeader ArchiveWriter::AddPreparedEntry(const EntryInfo& info, const PreparedEntry& entry, TStream& data) {
+    CheckEntry(info, entry.ExpandedSize);
+    if (entry.Method != cmNON && entry.Method != compressor_.Method())
+        throw EInvalidSize("Prepared entry uses another method than the archive: " + info.Name);
+    if (entry.StoredSize < 0 || (entry.Method == cmNON && entry.StoredSize != entry.ExpandedSize))
+        throw EInvalidSize("Prepared entry has inconsistent sizes: " + info.Name);
+    const std::int64_t entryPosition = BeginEntry(info.Name);
+    if (entry.StoredSize > 0) out_.CopyFrom(data, entry.StoredSize);
+    return EndEntry(info, entryPosition, entry);
 }
 
 void ArchiveWriter::Finish() {
@@ -101,7 +83,7 @@ void ArchiveWriter::Finish() {
         throw EInvalidSize("An archive cannot end with an empty entry (readers stop at the total size)");
     const std::int64_t endPosition = out_.Position();
     out_.SetPosition(headerPosition_);
-    const auto bytes = MakeHeader(method_, static_cast<std::int32_t>(totalSize_)).Encode();
+    const auto bytes = MakeHeader(Method(), static_cast<std::int32_t>(totalSize_)).Encode();
     out_.WriteBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
     out_.SetPosition(endPosition);
 }

@@ -1,6 +1,7 @@
 // ArchiveWriter: writes an archive entry by entry into a seekable stream. Each entry is compressed
-// with the writer's method straight into the output; an entry whose compressed form would not be
-// smaller than its data is stored (NON) instead. Finish() writes the header's TotalSize.
+// with the writer's method straight into the output (EntryCompressor); an entry whose compressed
+// form would not be smaller than its data is stored (NON) instead. Entries may also come prepared
+// by compressors of their own (AddPreparedEntry). Finish() writes the header's TotalSize.
 //
 // The writer never produces an archive that reads back differently: every size and the total must
 // fit in signed 32 bits, and an entry of expanded size 0 must be followed by a non-empty entry
@@ -13,7 +14,7 @@
 
 #include "ArchiveFormat.h"
 #include "DosDateTime.h"
-#include "QuorvexCompress.h"
+#include "EntryCompressor.h"
 #include "Stream.h"
 
 namespace qvx {
@@ -35,19 +36,28 @@ public:
     // Adds an entry holding the next size bytes of source. Returns the header as written.
     EntryHeader AddEntry(const EntryInfo& info, TStream& source, std::int64_t size);
 
+    // Adds an entry whose stored bytes an EntryCompressor with this writer's method has prepared:
+    // the next entry.StoredSize bytes of data. Returns the header as written.
+    EntryHeader AddPreparedEntry(const EntryInfo& info, const PreparedEntry& entry, TStream& data);
+
     // Writes TotalSize into the header and leaves out at the end of the archive.
     void Finish();
 
     std::int64_t TotalSize() const noexcept { return totalSize_; }
 
+    std::uint8_t Method() const noexcept { return compressor_.Method(); }
+
 private:
-    void StoreEntry(TStream& source, std::int32_t size, EntryHeader& header);
+    // Raises EInvalidSize for an entry the archive cannot carry.
+    void CheckEntry(const EntryInfo& info, std::int64_t size) const;
+    // Leaves room for the header of an entry named name; returns where the header goes.
+    std::int64_t BeginEntry(const std::string& name);
+    // Writes the header at entryPosition after the entry's data and counts the entry.
+    EntryHeader EndEntry(const EntryInfo& info, std::int64_t entryPosition, const PreparedEntry& entry);
 
     TStream& out_;
-    std::uint8_t method_;
-    TQuorvexCompress component_;
+    EntryCompressor compressor_;
     std::int64_t headerPosition_;
-    bool cancelled_ = false;
     std::int64_t totalSize_ = 0;
     bool emptyAtEnd_ = false;
 };
