@@ -45,11 +45,12 @@ public:
 
     std::int64_t TotalSize() const noexcept { return totalSize_; }
 
+    // Raises EInvalidSize when an entry of this name and size cannot be added next.
+    void CheckEntry(const EntryInfo& info, std::int64_t size) const;
+
     std::uint8_t Method() const noexcept { return compressor_.Method(); }
 
 private:
-    // Raises EInvalidSize for an entry the archive cannot carry.
-    void CheckEntry(const EntryInfo& info, std::int64_t size) const;
     // Leaves room for the header of an entry named name; returns where the header goes.
     std::int64_t BeginEntry(const std::string& name);
     // Writes the header at entryPosition after the entry's data and counts the entry.

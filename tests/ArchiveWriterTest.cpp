@@ -4,6 +4,7 @@
 
 #include "ArchiveWriter.h"
 #include "DosDateTime.h"
+#include "EntryCompressor.h"
 #include "QuorvexCompress.h"
 #include "TestSupport.h"
 
@@ -210,6 +211,64 @@ TEST(ArchiveWriter, CancelledCompressionRaisesInsteadOfWritingACutEntry) {
         reader.WalkArchive(whole, [&](const ArchiveEntry&) -> TStream* { return &expanded; });
         EXPECT_EQ(expanded.Data(), ToBytes(text));
     }
+}
+
+TEST(ArchiveWriter, PreparedEntriesGiveTheSameArchiveAsAddEntry) {
+    // Compressible text, incompressible noise (stored as NON), an empty entry and one byte.
+    std::string text;
+    while (text.size() < 30000) text += "setup copies the installer engine to a temporary file; ";
+    Bytes noise(5000);
+    std::uint32_t x = 12345;
+    for (auto& b : noise) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    const std::vector<std::pair<std::string, Bytes>> entries = {
+        {"empty", {}}, {"text.txt", ToBytes(text)}, {"noise.bin", noise}, {"one", ToBytes("x")}};
+    for (std::uint8_t method : {cmLH5, cmLZH, cmNON}) {
+        TMemoryStream direct;
+        {
+            ArchiveWriter writer(direct, method);
+            for (const auto& [name, data] : entries) {
+                TMemoryStream source(data);
+                writer.AddEntry(Info(name), source, static_cast<std::int64_t>(data.size()));
+            }
+            writer.Finish();
+        }
+        TMemoryStream prepared;
+        {
+            ArchiveWriter writer(prepared, method);
+            EntryCompressor compressor(method);
+            std::vector<std::uint8_t> methods;
+            for (const auto& [name, data] : entries) {
+                TMemoryStream source(data);
+                TMemoryStream stored;
+                const PreparedEntry entry =
+                    compressor.Prepare(name, source, static_cast<std::int32_t>(data.size()), stored);
+                EXPECT_EQ(stored.Size(), entry.StoredSize);
+                EXPECT_EQ(entry.Checksum, Sum(data));
+                methods.push_back(entry.Method);
+                stored.SetPosition(0);
+                writer.AddPreparedEntry(Info(name), entry, stored);
+            }
+            writer.Finish();
+            // The noise does not compress, so it is stored whatever the method.
+            EXPECT_EQ(methods[2], cmNON);
+            EXPECT_EQ(methods[1], method);
+        }
+        EXPECT_EQ(prepared.Data(), direct.Data()) << "method " << int(method);
+    }
+}
+
+TEST(ArchiveWriter, PreparedEntryMustFitTheArchive) {
+    TMemoryStream out;
+    ArchiveWriter writer(out, cmLH5);
+    TMemoryStream data(ToBytes("abc"));
+    PreparedEntry lzh{cmLZH, 3, 3, 0};
+    EXPECT_THROW(writer.AddPreparedEntry(Info("a"), lzh, data), EInvalidSize);
+    PreparedEntry stored{cmNON, 5, 3, 0};
+    EXPECT_THROW(writer.AddPreparedEntry(Info("a"), stored, data), EInvalidSize);
+    PreparedEntry negative{cmLH5, 3, -1, 0};
+    EXPECT_THROW(writer.AddPreparedEntry(Info("a"), negative, data), EInvalidSize);
+    EXPECT_EQ(out.Size(), static_cast<std::int64_t>(ArchiveHeader::kSize));  // nothing written
+    EXPECT_EQ(writer.TotalSize(), 0);
 }
 
 TEST(DosDateTime, PackedFieldsAndRoundTrip) {

@@ -197,6 +197,20 @@ TEST_F(SetupEndToEnd, ExampleEngineInstallsTheDataBlock) {
     EXPECT_NE(Stdout().find("installed 2 files"), std::string::npos);
 }
 
+TEST_F(SetupEndToEnd, SetupFileIsTheSameWhateverTheNumberOfJobs) {
+    for (int i = 0; i < 5; ++i) {
+        Bytes text;
+        for (int k = 0; k < 20000 * (i + 1); ++k) text.push_back(static_cast<std::uint8_t>("setup data "[(k + i) % 11]));
+        WriteFile(dir_ / ("data/file" + std::to_string(i)), text);
+    }
+    ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH, "-d data -j 1"), 0) << Stderr();
+    const Bytes one = ReadFile(setup_);
+    ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH, "-d data -j 3"), 0) << Stderr();
+    EXPECT_EQ(ReadFile(setup_), one);
+    ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH, "-d data -j 3 -m non"), 0) << Stderr();
+    EXPECT_NE(ReadFile(setup_), one);
+}
+
 TEST_F(SetupEndToEnd, GivenArchiveIsCarriedAsItIs) {
     const Bytes archive = MakeArchive({{"doc\\a.txt", {'a', 'b'}}});
     WriteFile(dir_ / "data.arc", archive);

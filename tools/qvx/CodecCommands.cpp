@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <map>
 #include <memory>
@@ -39,12 +38,7 @@ const std::map<std::string, std::uint8_t> kMethods = {{"rle", cmRLE}, {"lzh", cm
 
 // Copies standard input into an anonymous temporary file, so that its size is known.
 std::unique_ptr<FdStream> SpoolStandardInput() {
-    const std::string dir = std::filesystem::temp_directory_path().string();
-    std::string pattern = dir + "/qvx-stdin-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) ThrowSystemError(pattern, errno);
-    ::unlink(pattern.c_str());
-    auto spool = std::make_unique<FdStream>(fd, true);
+    auto spool = AnonymousTemporaryFile("qvx-stdin");
     std::vector<std::uint8_t> buffer(65536);
     for (;;) {
         const auto n = ::read(0, buffer.data(), buffer.size());

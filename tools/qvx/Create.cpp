@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <set>
 
 #include "ArchiveWriter.h"
 #include "AtomicFile.h"
 #include "Cli.h"
 #include "DosDateTime.h"
+#include "EntryPipeline.h"
 #include "ErrorReport.h"
 #include "Exceptions.h"
 #include "FileStream.h"
@@ -153,17 +155,35 @@ int RunCreate(const CreateOptions& options) {
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         AtomicFile out(options.Archive);
         ArchiveWriter writer(out.Stream(), options.Method, progress.Handler());
+        // Several entries are compressed at once by workers; the writer takes them in order.
+        const unsigned jobs = options.Jobs == 0 ? DefaultJobCount() : options.Jobs;
+        std::unique_ptr<EntryPipeline> pipeline;
+        if (jobs > 1 && files.size() > 1 && options.Method != cmNON) {
+            std::vector<EntryPipeline::Job> work;
+            for (const SourceFile& file : files) work.push_back({file.Name, file.Path, file.Size});
+            pipeline = std::make_unique<EntryPipeline>(std::move(work), options.Method, jobs);
+        }
         for (const SourceFile& file : files) {
             EntryInfo info;
             info.Name = file.Name;
             info.Stamp = ToDosStamp(file.ModificationTime);
             info.Attributes = static_cast<std::uint16_t>(kArchiveAttribute | (file.ReadOnly ? kReadOnlyAttribute : 0));
             try {
-                TFileStream source(file.Path, FileMode::ReadShared);
-                progress.Start(file.Name);
-                writer.AddEntry(info, source, file.Size);
+                std::int64_t sourceEnd = 0;
+                if (pipeline) {
+                    progress.Start(file.Name);
+                    EntryPipeline::Result prepared = pipeline->Take();
+                    writer.CheckEntry(info, file.Size);
+                    writer.AddPreparedEntry(info, prepared.Entry, *prepared.Data);
+                    sourceEnd = prepared.SourceEnd;
+                } else {
+                    TFileStream source(file.Path, FileMode::ReadShared);
+                    progress.Start(file.Name);
+                    writer.AddEntry(info, source, file.Size);
+                    sourceEnd = source.Position();
+                }
                 progress.Finish();
-                if (source.Position() != file.Size) throw FileError(file.Path, "file changed while being archived");
+                if (sourceEnd != file.Size) throw FileError(file.Path, "file changed while being archived");
             } catch (const EInvalidSize& e) {
                 throw FileError(file.Path, e.Message());
             } catch (const EReadError& e) {

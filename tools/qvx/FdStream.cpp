@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <filesystem>
+
+#include "ErrorReport.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -54,6 +57,14 @@ FdStream StandardOutput() {
     _setmode(1, _O_BINARY);
 #endif
     return FdStream(1, false);
+}
+
+std::unique_ptr<FdStream> AnonymousTemporaryFile(const std::string& prefix) {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/" + prefix + "-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) ThrowSystemError(pattern, errno);
+    ::unlink(pattern.c_str());
+    return std::make_unique<FdStream>(fd, true);
 }
 
 }  // namespace qvx::cli

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "Stream.h"
 
@@ -30,5 +32,9 @@ private:
 
 // Standard output as a binary stream (not owned).
 FdStream StandardOutput();
+
+// A new file in the temporary directory that no name leads to: it goes away with the stream.
+// prefix starts the name it has while it is created. Raises FileError when it cannot be made.
+std::unique_ptr<FdStream> AnonymousTemporaryFile(const std::string& prefix);
 
 }  // namespace qvx::cli

@@ -13,6 +13,7 @@
 
 #include "ArchiveWriter.h"
 #include "DosDateTime.h"
+#include "EntryPipeline.h"
 #include "Exceptions.h"
 #include "FileStream.h"
 #include "PayloadLocator.h"
@@ -22,6 +23,8 @@
 namespace qvx::setup {
 
 namespace fs = std::filesystem;
+using cli::DefaultJobCount;
+using cli::EntryPipeline;
 
 namespace {
 
@@ -59,6 +62,27 @@ EntryInfo InfoForFile(const std::string& path, std::string name) {
 void AddFile(ArchiveWriter& writer, const std::string& path, const std::string& name) {
     TFileStream source(path, FileMode::ReadShared);
     writer.AddEntry(InfoForFile(path, name), source, source.Size());
+}
+
+// The same entries as AddFile for each file in turn, compressed by several workers at once.
+// current names the file being added, for error messages.
+void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<std::pair<std::string, std::string>>& files,
+                    unsigned jobs, std::string& current) {
+    std::vector<EntryPipeline::Job> work;
+    for (const auto& [path, name] : files) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) throw SetupError(path, std::strerror(errno));
+        work.push_back({name, path, static_cast<std::int64_t>(st.st_size)});
+    }
+    EntryPipeline pipeline(work, writer.Method(), jobs);
+    for (const EntryPipeline::Job& job : work) {
+        current = job.Path;
+        EntryPipeline::Result prepared = pipeline.Take();
+        const EntryInfo info = InfoForFile(job.Path, job.Name);
+        writer.CheckEntry(info, job.Size);
+        writer.AddPreparedEntry(info, prepared.Entry, *prepared.Data);
+        if (prepared.SourceEnd != job.Size) throw SetupError(job.Path, "file changed while being archived");
+    }
 }
 
 // Every regular file below dir, as (path, entry name with "\" separators). Empty files come first
@@ -230,9 +254,14 @@ void BuildSetup(const BuildOptions& options) {
                         return;
                     }
                     ArchiveWriter writer(out, options.Method);
-                    for (const auto& [path, name] : dataFiles) {
-                        current = path;
-                        AddFile(writer, path, name);
+                    const unsigned jobs = options.Jobs == 0 ? DefaultJobCount() : options.Jobs;
+                    if (jobs > 1 && dataFiles.size() > 1 && options.Method != cmNON) {
+                        AddFilesAtOnce(writer, dataFiles, jobs, current);
+                    } else {
+                        for (const auto& [path, name] : dataFiles) {
+                            current = path;
+                            AddFile(writer, path, name);
+                        }
                     }
                     writer.Finish();
                 });

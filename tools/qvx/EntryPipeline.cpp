@@ -1,0 +1,109 @@
+#include "EntryPipeline.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "Exceptions.h"
+#include "FdStream.h"
+#include "FileStream.h"
+#include "MemoryStream.h"
+
+namespace qvx::cli {
+
+namespace {
+
+// Entries up to this size are prepared in memory (their stored bytes are never larger).
+constexpr std::int64_t kInMemoryLimit = 256 << 10;
+constexpr std::int64_t kMaxEntrySize = 0x7FFFFFFF;
+
+}  // namespace
+
+unsigned DefaultJobCount() noexcept {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
+}
+
+EntryPipeline::EntryPipeline(std::vector<Job> jobs, std::uint8_t method, unsigned threads)
+    : jobs_(std::move(jobs)), slots_(jobs_.size()), lookAhead_(static_cast<std::size_t>(threads) + 2) {
+    EntryCompressor check(method);  // an unknown method fails here, not in a worker
+    try {
+        for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this, method] { Work(method); });
+    } catch (...) {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : workers_) t.join();
+        throw;
+    }
+}
+
+EntryPipeline::~EntryPipeline() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+EntryPipeline::Result EntryPipeline::Take() {
+    std::unique_lock lock(mutex_);
+    const std::size_t i = nextTaken_;
+    if (i >= slots_.size()) throw std::logic_error("EntryPipeline: every entry has been taken");
+    changed_.wait(lock, [&] { return slots_[i].Done; });
+    Slot slot = std::move(slots_[i]);
+    ++nextTaken_;
+    lock.unlock();
+    changed_.notify_all();  // a worker may go on now
+    if (slot.Error) std::rethrow_exception(slot.Error);
+    return std::move(slot.Value);
+}
+
+void EntryPipeline::Work(std::uint8_t method) {
+    // A compression still running when the pipeline stops is cancelled through its progress.
+    EntryCompressor compressor(method, [this](std::int32_t& percentageDone) {
+        if (stopping_) percentageDone = -1;
+    });
+    for (;;) {
+        std::size_t i;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] {
+                return stopping_ || (nextJob_ < jobs_.size() && nextJob_ < nextTaken_ + lookAhead_);
+            });
+            if (stopping_) return;
+            i = nextJob_++;
+        }
+        Slot done;
+        try {
+            done.Value = Prepare(compressor, jobs_[i]);
+        } catch (...) {
+            done.Error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            done.Done = true;
+            slots_[i] = std::move(done);
+        }
+        changed_.notify_all();
+    }
+}
+
+EntryPipeline::Result EntryPipeline::Prepare(EntryCompressor& compressor, const Job& job) {
+    Result result;
+    TFileStream source(job.Path, FileMode::ReadShared);
+    // The writer refuses an entry this large once it has it; nothing to prepare.
+    if (job.Size > kMaxEntrySize) return result;
+    if (job.Size <= kInMemoryLimit)
+        result.Data = std::make_unique<TMemoryStream>();
+    else
+        result.Data = AnonymousTemporaryFile("qvx-entry");
+    result.Entry = compressor.Prepare(job.Name, source, static_cast<std::int32_t>(job.Size), *result.Data);
+    result.SourceEnd = source.Position();
+    result.Data->SetPosition(0);
+    return result;
+}
+
+}  // namespace qvx::cli

@@ -1,0 +1,73 @@
+// EntryPipeline: prepares the entries of an archive on several threads at once and hands them out
+// in archive order. Each worker has its own EntryCompressor and takes the next file as long as it
+// is at most a few entries ahead of the writer, so the bytes waiting stay bounded: a prepared entry
+// waits in memory when it is small and in an anonymous temporary file otherwise. The writer adds
+// each entry with ArchiveWriter::AddPreparedEntry, so the archive is byte for byte the one a single
+// thread writes.
+//
+// A worker's failure (a file that cannot be opened or read) waits in its entry and is raised when
+// the writer takes that entry, so errors appear in archive order exactly as without workers. When
+// the pipeline goes away before all entries were taken, compressions still running are cancelled.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "EntryCompressor.h"
+#include "Stream.h"
+
+namespace qvx::cli {
+
+class EntryPipeline {
+public:
+    struct Job {
+        std::string Name;  // entry name (labels a cancellation)
+        std::string Path;  // the file to read
+        std::int64_t Size = 0;
+    };
+    struct Result {
+        PreparedEntry Entry;
+        std::unique_ptr<TStream> Data;   // the stored bytes, positioned at their start
+        std::int64_t SourceEnd = 0;      // where reading the file ended
+    };
+
+    EntryPipeline(std::vector<Job> jobs, std::uint8_t method, unsigned threads);
+    ~EntryPipeline();
+    EntryPipeline(const EntryPipeline&) = delete;
+    EntryPipeline& operator=(const EntryPipeline&) = delete;
+
+    // Waits for the next entry in archive order and hands it over; raises what preparing it raised.
+    Result Take();
+
+private:
+    struct Slot {
+        bool Done = false;
+        Result Value;
+        std::exception_ptr Error;
+    };
+
+    void Work(std::uint8_t method);
+    Result Prepare(EntryCompressor& compressor, const Job& job);
+
+    std::vector<Job> jobs_;
+    std::vector<Slot> slots_;
+    std::size_t lookAhead_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t nextJob_ = 0;    // the next job a worker takes
+    std::size_t nextTaken_ = 0;  // the next entry Take hands out
+    std::atomic<bool> stopping_ = false;  // changed under mutex_, read by the workers' progress too
+    std::vector<std::thread> workers_;
+};
+
+// The number of workers when none is asked for: one per processor.
+unsigned DefaultJobCount() noexcept;
+
+}  // namespace qvx::cli
