@@ -100,6 +100,23 @@ TEST_F(EntryPipelineTest, AFileShorterThanListedShowsWhereReadingEnded) {
     EXPECT_EQ(r.SourceEnd, 3000);
 }
 
+TEST_F(EntryPipelineTest, TakeShowsTheProgressOfTheEntryItWaitsFor) {
+    // LZH on 4 MB takes well over the 100 ms between two reports, in every build.
+    Write("big", Text(4 << 20));
+    EntryPipeline pipeline({{"big", Path("big").string(), 4 << 20}}, cmLZH, 1);
+    std::vector<std::int32_t> seen;
+    EntryPipeline::Result r = pipeline.Take([&](std::int32_t p) { seen.push_back(p); });
+    ASSERT_FALSE(seen.empty());
+    for (std::size_t k = 0; k < seen.size(); ++k) {
+        EXPECT_GE(seen[k], 0);
+        EXPECT_LE(seen[k], 100);
+        if (k > 0) {
+            EXPECT_GE(seen[k], seen[k - 1]);
+        }
+    }
+    EXPECT_EQ(Expand(r), Text(4 << 20));
+}
+
 TEST_F(CliTest, CreateGivesTheSameArchiveWithAnyNumberOfJobs) {
     Write("src/big.txt", Text(700000));
     Write("src/noise.bin", Noise(400000, 7));

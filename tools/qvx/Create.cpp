@@ -172,7 +172,7 @@ int RunCreate(const CreateOptions& options) {
                 std::int64_t sourceEnd = 0;
                 if (pipeline) {
                     progress.Start(file.Name);
-                    EntryPipeline::Result prepared = pipeline->Take();
+                    EntryPipeline::Result prepared = pipeline->Take([&](std::int32_t p) { progress.Update(p); });
                     writer.CheckEntry(info, file.Size);
                     writer.AddPreparedEntry(info, prepared.Entry, *prepared.Data);
                     sourceEnd = prepared.SourceEnd;

@@ -1,5 +1,6 @@
 #include "EntryPipeline.h"
 
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -24,7 +25,10 @@ unsigned DefaultJobCount() noexcept {
 }
 
 EntryPipeline::EntryPipeline(std::vector<Job> jobs, std::uint8_t method, unsigned threads)
-    : jobs_(std::move(jobs)), slots_(jobs_.size()), lookAhead_(static_cast<std::size_t>(threads) + 2) {
+    : jobs_(std::move(jobs)),
+      slots_(jobs_.size()),
+      percent_(std::make_unique<std::atomic<std::int32_t>[]>(jobs_.size())),
+      lookAhead_(static_cast<std::size_t>(threads) + 2) {
     EntryCompressor check(method);  // an unknown method fails here, not in a worker
     try {
         for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this, method] { Work(method); });
@@ -48,11 +52,17 @@ EntryPipeline::~EntryPipeline() {
     for (std::thread& t : workers_) t.join();
 }
 
-EntryPipeline::Result EntryPipeline::Take() {
+EntryPipeline::Result EntryPipeline::Take(const std::function<void(std::int32_t)>& waiting) {
     std::unique_lock lock(mutex_);
     const std::size_t i = nextTaken_;
     if (i >= slots_.size()) throw std::logic_error("EntryPipeline: every entry has been taken");
-    changed_.wait(lock, [&] { return slots_[i].Done; });
+    while (!changed_.wait_for(lock, std::chrono::milliseconds(100), [&] { return slots_[i].Done; })) {
+        if (waiting) {
+            lock.unlock();
+            waiting(percent_[i].load());
+            lock.lock();
+        }
+    }
     Slot slot = std::move(slots_[i]);
     ++nextTaken_;
     lock.unlock();
@@ -62,8 +72,11 @@ EntryPipeline::Result EntryPipeline::Take() {
 }
 
 void EntryPipeline::Work(std::uint8_t method) {
-    // A compression still running when the pipeline stops is cancelled through its progress.
-    EntryCompressor compressor(method, [this](std::int32_t& percentageDone) {
+    // The progress of a compression is shown to Take; one still running when the pipeline stops
+    // is cancelled through it.
+    std::size_t current = 0;
+    EntryCompressor compressor(method, [this, &current](std::int32_t& percentageDone) {
+        percent_[current].store(percentageDone);
         if (stopping_) percentageDone = -1;
     });
     for (;;) {
@@ -76,6 +89,7 @@ void EntryPipeline::Work(std::uint8_t method) {
             if (stopping_) return;
             i = nextJob_++;
         }
+        current = i;
         Slot done;
         try {
             done.Value = Prepare(compressor, jobs_[i]);

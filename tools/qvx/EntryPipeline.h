@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,7 +45,9 @@ public:
     EntryPipeline& operator=(const EntryPipeline&) = delete;
 
     // Waits for the next entry in archive order and hands it over; raises what preparing it raised.
-    Result Take();
+    // While it waits, waiting (when given) is called about ten times a second with the percentage
+    // of the entry compressed so far.
+    Result Take(const std::function<void(std::int32_t)>& waiting = {});
 
 private:
     struct Slot {
@@ -58,6 +61,7 @@ private:
 
     std::vector<Job> jobs_;
     std::vector<Slot> slots_;
+    std::unique_ptr<std::atomic<std::int32_t>[]> percent_;  // of each entry, set by its worker
     std::size_t lookAhead_;
     std::mutex mutex_;
     std::condition_variable changed_;
