@@ -186,7 +186,7 @@ void RegisterArchiveCommands(CLI::App& app, CommandRegistry& registry) {
             ->check(CLI::IsMember({"non", "lzh", "lh5"}, CLI::ignore_case));
         cmd->add_option("-C,--directory", o->Directory, "Base directory: paths and entry names are relative to it");
         cmd->add_flag("-v,--verbose", o->Verbose, "Print the name of every entry written");
-        cmd->add_option("-j,--jobs", o->Jobs, "Entries compressed at once (default: one per processor)")
+        cmd->add_option("-j,--jobs", o->Jobs, "Entries compressed at once (default: one per processor, at most 8)")
             ->check(CLI::Range(1u, 256u));
         cmd->add_option("ARCHIVE", o->Archive, "Archive file to write")->required();
         cmd->add_option("PATH", o->Paths, "Files and directories to archive")->required();

@@ -18,7 +18,7 @@ struct CreateOptions {
     std::uint8_t Method = 4;  // cmLH5
     bool Verbose = false;
     bool Quiet = false;
-    unsigned Jobs = 0;  // entries compressed at once; 0 = one per processor
+    unsigned Jobs = 0;  // entries compressed at once; 0 = one per processor, at most 8
 };
 
 // One file to be archived.

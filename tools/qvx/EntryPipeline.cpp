@@ -20,8 +20,11 @@ constexpr std::int64_t kMaxEntrySize = 0x7FFFFFFF;
 }  // namespace
 
 unsigned DefaultJobCount() noexcept {
+    // More workers rarely pay on an installer's few large files, and each one holds a codec
+    // workspace and up to one waiting entry in memory.
+    constexpr unsigned kMostByDefault = 8;
     const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : n;
+    return n == 0 ? 1 : n < kMostByDefault ? n : kMostByDefault;
 }
 
 EntryPipeline::EntryPipeline(std::vector<Job> jobs, std::uint8_t method, unsigned threads)

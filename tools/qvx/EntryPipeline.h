@@ -71,7 +71,7 @@ private:
     std::vector<std::thread> workers_;
 };
 
-// The number of workers when none is asked for: one per processor.
+// The number of workers when none is asked for: one per processor, at most 8.
 unsigned DefaultJobCount() noexcept;
 
 }  // namespace qvx::cli

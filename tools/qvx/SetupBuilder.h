@@ -31,7 +31,7 @@ struct BuildOptions {
     std::string DataArchive;    // use this archive file as it is (neither: an empty archive)
     std::string Output;
     std::uint8_t Method = cmLH5;  // compression of both archives the builder writes
-    unsigned Jobs = 0;            // data entries compressed at once; 0 = one per processor
+    unsigned Jobs = 0;            // data entries compressed at once; 0 = one per processor, at most 8
 };
 
 // Writes the setup file atomically (a temporary sibling renamed over Output) and makes it

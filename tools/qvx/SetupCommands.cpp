@@ -47,7 +47,7 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
         build->add_option("-a,--data-archive", options->DataArchive, "Archive to carry as the data, as it is");
     dir->excludes(archive);
     build->add_option("-o,--output", options->Output, "The setup file to write")->required();
-    build->add_option("-j,--jobs", options->Jobs, "Data entries compressed at once (default: one per processor)")
+    build->add_option("-j,--jobs", options->Jobs, "Data entries compressed at once (default: one per processor, at most 8)")
         ->check(CLI::Range(1u, 256u));
     build->add_option("-m,--method", *method, "Compression of the archives written (lh5 or non)")
         ->check(CLI::IsMember({"lh5", "non"}));
