@@ -156,12 +156,12 @@ int RunCreate(const CreateOptions& options) {
         AtomicFile out(options.Archive);
         ArchiveWriter writer(out.Stream(), options.Method, progress.Handler());
         // Several entries are compressed at once by workers; the writer takes them in order.
-        const unsigned jobs = options.Jobs == 0 ? DefaultJobCount() : options.Jobs;
+        const unsigned workers = EntryPipeline::WorkersFor(options.Jobs, files.size(), options.Method);
         std::unique_ptr<EntryPipeline> pipeline;
-        if (jobs > 1 && files.size() > 1 && options.Method != cmNON) {
+        if (workers > 1) {
             std::vector<EntryPipeline::Job> work;
             for (const SourceFile& file : files) work.push_back({file.Name, file.Path, file.Size});
-            pipeline = std::make_unique<EntryPipeline>(std::move(work), options.Method, jobs);
+            pipeline = std::make_unique<EntryPipeline>(std::move(work), options.Method, workers);
         }
         for (const SourceFile& file : files) {
             EntryInfo info;
@@ -172,10 +172,7 @@ int RunCreate(const CreateOptions& options) {
                 std::int64_t sourceEnd = 0;
                 if (pipeline) {
                     progress.Start(file.Name);
-                    EntryPipeline::Result prepared = pipeline->Take([&](std::int32_t p) { progress.Update(p); });
-                    writer.CheckEntry(info, file.Size);
-                    writer.AddPreparedEntry(info, prepared.Entry, *prepared.Data);
-                    sourceEnd = prepared.SourceEnd;
+                    sourceEnd = pipeline->AddNextTo(writer, info, [&](std::int32_t p) { progress.Update(p); });
                 } else {
                     TFileStream source(file.Path, FileMode::ReadShared);
                     progress.Start(file.Name);

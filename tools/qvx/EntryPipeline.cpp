@@ -19,7 +19,9 @@ constexpr std::int64_t kMaxEntrySize = 0x7FFFFFFF;
 
 }  // namespace
 
-unsigned DefaultJobCount() noexcept {
+unsigned EntryPipeline::WorkersFor(unsigned requested, std::size_t entries, std::uint8_t method) noexcept {
+    if (entries < 2 || method == cmNON) return 1;
+    if (requested != 0) return requested;
     // More workers rarely pay on an installer's few large files, and each one holds a codec
     // workspace and up to one waiting entry in memory.
     constexpr unsigned kMostByDefault = 8;
@@ -72,6 +74,17 @@ EntryPipeline::Result EntryPipeline::Take(const std::function<void(std::int32_t)
     changed_.notify_all();  // a worker may go on now
     if (slot.Error) std::rethrow_exception(slot.Error);
     return std::move(slot.Value);
+}
+
+std::int64_t EntryPipeline::AddNextTo(ArchiveWriter& writer, const EntryInfo& info,
+                                      const std::function<void(std::int32_t)>& waiting) {
+    const std::int64_t listedSize = jobs_.at(nextTaken_).Size;
+    Result prepared = Take(waiting);
+    // A file too large for an entry was not prepared; the writer refuses it by its listed size,
+    // as it refuses the same file added directly.
+    writer.CheckEntry(info, listedSize);
+    writer.AddPreparedEntry(info, prepared.Entry, *prepared.Data);
+    return prepared.SourceEnd;
 }
 
 void EntryPipeline::Work(std::uint8_t method) {

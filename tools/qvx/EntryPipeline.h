@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "ArchiveWriter.h"
 #include "EntryCompressor.h"
 #include "Stream.h"
 
@@ -49,6 +50,15 @@ public:
     // of the entry compressed so far.
     Result Take(const std::function<void(std::int32_t)>& waiting = {});
 
+    // Takes the next entry and adds it to writer under info; returns where reading its file ended.
+    std::int64_t AddNextTo(ArchiveWriter& writer, const EntryInfo& info,
+                           const std::function<void(std::int32_t)>& waiting = {});
+
+    // The number of workers for entries compressed with method when requested were asked for
+    // (0: one per processor, at most 8). 1 means none: the caller adds the entries itself, which is
+    // as fast when there is a single entry or nothing to compress.
+    static unsigned WorkersFor(unsigned requested, std::size_t entries, std::uint8_t method) noexcept;
+
 private:
     struct Slot {
         bool Done = false;
@@ -70,8 +80,5 @@ private:
     std::atomic<bool> stopping_ = false;  // changed under mutex_, read by the workers' progress too
     std::vector<std::thread> workers_;
 };
-
-// The number of workers when none is asked for: one per processor, at most 8.
-unsigned DefaultJobCount() noexcept;
 
 }  // namespace qvx::cli

@@ -23,7 +23,6 @@
 namespace qvx::setup {
 
 namespace fs = std::filesystem;
-using cli::DefaultJobCount;
 using cli::EntryPipeline;
 
 namespace {
@@ -77,11 +76,7 @@ void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<std::pair<std::stri
     EntryPipeline pipeline(work, writer.Method(), jobs);
     for (const EntryPipeline::Job& job : work) {
         current = job.Path;
-        EntryPipeline::Result prepared = pipeline.Take();
-        const EntryInfo info = InfoForFile(job.Path, job.Name);
-        writer.CheckEntry(info, job.Size);
-        writer.AddPreparedEntry(info, prepared.Entry, *prepared.Data);
-        if (prepared.SourceEnd != job.Size) throw SetupError(job.Path, "file changed while being archived");
+        if (pipeline.AddNextTo(writer, InfoForFile(job.Path, job.Name)) != job.Size) throw SetupError(job.Path, "file changed while being archived");
     }
 }
 
@@ -254,8 +249,8 @@ void BuildSetup(const BuildOptions& options) {
                         return;
                     }
                     ArchiveWriter writer(out, options.Method);
-                    const unsigned jobs = options.Jobs == 0 ? DefaultJobCount() : options.Jobs;
-                    if (jobs > 1 && dataFiles.size() > 1 && options.Method != cmNON) {
+                    const unsigned jobs = EntryPipeline::WorkersFor(options.Jobs, dataFiles.size(), options.Method);
+                    if (jobs > 1) {
                         AddFilesAtOnce(writer, dataFiles, jobs, current);
                     } else {
                         for (const auto& [path, name] : dataFiles) {
