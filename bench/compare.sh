@@ -12,15 +12,10 @@
 set -euo pipefail
 runs=${1:-5}
 size=${2:-$((32 * 1024 * 1024))}
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-cmake --preset release -G Ninja > /dev/null
-cmake --build --preset release --target qvx -j2 > /dev/null
+source "$(dirname "$0")/common.sh"
+build_release qvx
 qvx=$root/build/release/tools/qvx/qvx
-corpus=$root/build/corpus
-bench/make-corpus.sh "$corpus" "$size" > /dev/null
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+make_corpora "$size"
 
 # measure OUT CMD...: runs CMD (stdout to OUT) RUNS times; prints "median_wall median_cpu peak_kb"
 # (seconds; wall time from the shell's microsecond clock, CPU time from /usr/bin/time)
@@ -37,8 +32,8 @@ measure() {
     [ "$m" -gt "$peak" ] && peak=$m
   done
   local w c
-  w=$(printf '%s\n' "${walls[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-  c=$(printf '%s\n' "${cpus[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+  w=$(printf '%s\n' "${walls[@]}" | median)
+  c=$(printf '%s\n' "${cpus[@]}" | median)
   echo "$w $c $peak"
 }
 

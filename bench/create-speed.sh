@@ -9,15 +9,10 @@
 #   bench/create-speed.sh [RUNS]     (default: 5 runs)
 set -euo pipefail
 runs=${1:-5}
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-cmake --preset release -G Ninja > /dev/null
-cmake --build --preset release --target qvx -j2 > /dev/null
+source "$(dirname "$0")/common.sh"
+build_release qvx
 qvx=$root/build/release/tools/qvx/qvx
-corpus=$root/build/corpus
-bench/make-corpus.sh "$corpus" $((32 * 1024 * 1024)) > /dev/null
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+make_corpora $((32 * 1024 * 1024))
 mkdir "$tmp/tree"
 for name in text binary; do
   for i in 0 1 2 3 4 5 6 7; do
@@ -36,7 +31,7 @@ median_wall() {
     end=$EPOCHREALTIME
     walls+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')")
   done
-  printf '%s\n' "${walls[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+  printf '%s\n' "${walls[@]}" | median
 }
 
 one=$(median_wall "$qvx" -q create -j 1 -C "$tmp/tree" "$tmp/one.spis" .)

@@ -7,15 +7,9 @@
 set -euo pipefail
 small=${1:-1}
 large=${2:-256}
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-if [ -z "${QVX:-}" ]; then  # QVX=path measures that qvx binary instead of building one
-  cmake --preset release -G Ninja > /dev/null
-  cmake --build --preset release --target qvx -j2 > /dev/null
-fi
+source "$(dirname "$0")/common.sh"
+[ -n "${QVX:-}" ] || build_release qvx  # QVX=path measures that qvx binary instead of building one
 qvx=${QVX:-$root/build/release/tools/qvx/qvx}
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 
 # peak CMD...: peak resident memory of CMD in MB
 peak() {
