@@ -7,10 +7,9 @@
 #include "Lh5Codec.h"
 #include "Lh5Decoder.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
-    using namespace lh5;
     if (Destsize == 0) return;  // nothing is read at all
 
     const auto workspace = std::make_unique_for_overwrite<Lh5Workspace>();
@@ -91,4 +90,4 @@ void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
     engine.SetOutputCursor(out);
 }
 
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -7,20 +7,20 @@
 
 #include "Lh5Format.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 struct Lh5Workspace {
     // The ring window of the last 8192 output bytes.
-    std::array<std::uint8_t, lh5::kWindowSize> Window;
+    std::array<std::uint8_t, kWindowSize> Window;
     // Tree nodes of all three codes (numbered from the code's alphabet size upward).
-    std::array<std::uint16_t, lh5::kTreeNodeEntries> LeftLink;
-    std::array<std::uint16_t, lh5::kTreeNodeEntries> RightLink;
+    std::array<std::uint16_t, kTreeNodeEntries> LeftLink;
+    std::array<std::uint16_t, kTreeNodeEntries> RightLink;
     // The code-length code's table and lengths, then (replacing them) the position code's.
-    std::array<std::uint16_t, std::size_t{1} << lh5::kSmallTableBits> SmallTable;
-    std::array<std::uint8_t, lh5::kCodeLengthAlphabet> SmallLengths;
+    std::array<std::uint16_t, std::size_t{1} << kSmallTableBits> SmallTable;
+    std::array<std::uint8_t, kCodeLengthAlphabet> SmallLengths;
     // The literal/length code.
-    std::array<std::uint16_t, std::size_t{1} << lh5::kLiteralTableBits> LiteralTable;
-    std::array<std::uint8_t, lh5::kLiteralAlphabet> LiteralLengths;
+    std::array<std::uint16_t, std::size_t{1} << kLiteralTableBits> LiteralTable;
+    std::array<std::uint8_t, kLiteralAlphabet> LiteralLengths;
 };
 
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -3,17 +3,18 @@
 #include <map>
 #include <memory>
 
-#include "ArchiveWalker.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "Cli.h"
 #include "Create.h"
 #include "ErrorReport.h"
 #include "Extract.h"
 #include "FdStream.h"
-#include "FileStream.h"
 #include "ListFormat.h"
-#include "MemoryStream.h"
 #include "Progress.h"
-#include "QuorvexCompress.h"
 
 namespace qvx::cli {
 
@@ -29,6 +30,7 @@ int RunList(const ListOptions& options) {
     listing.Archive = options.Archive;
     try {
         TQuorvexCompress component;
+        component.SetYield(cli::kNoYield);
         TFileStream archive(options.Archive, FileMode::ReadShared);
         ArchiveWalker walker(component, archive);
         listing.MethodId = walker.MethodId();
@@ -63,6 +65,7 @@ int RunTest(const TestOptions& options) {
     std::size_t failed = 0;
     try {
         TQuorvexCompress component;
+        component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         TFileStream archive(options.Archive, FileMode::ReadShared);
@@ -113,12 +116,13 @@ struct CatOptions {
 int RunCat(const CatOptions& options) {
     try {
         TQuorvexCompress component;
+        component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         std::cout.flush();
         FdStream out = StandardOutput();
         std::size_t matches = 0;
-        component.WalkArchive(options.Archive, [&](const ArchiveEntry& entry) -> TStream* {
+        WalkArchive(component, options.Archive, [&](const ArchiveEntry& entry) -> TStream* {
             if (!SameEntryName(entry.Name, options.Name)) return nullptr;
             ++matches;
             progress.Start(entry.Name);
@@ -132,7 +136,7 @@ int RunCat(const CatOptions& options) {
     return kExitOk;
 }
 
-const std::map<std::string, std::uint8_t> kArchiveMethods = {{"non", cmNON}, {"lzh", cmLZH}, {"lh5", cmLH5}};
+const std::map<std::string, CompressMethod> kArchiveMethods = {{"non", cmNON}, {"lzh", cmLZH}, {"lh5", cmLH5}};
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "ToolSettings.h"
+
 #include <functional>
 #include <string>
 #include <utility>

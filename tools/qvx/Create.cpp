@@ -9,14 +9,15 @@
 #include <memory>
 #include <set>
 
-#include "ArchiveWriter.h"
+#include <instcompress/ArchiveWriter.h>
+#include <instcompress/DosDateTime.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+
 #include "AtomicFile.h"
 #include "Cli.h"
-#include "DosDateTime.h"
 #include "EntryPipeline.h"
 #include "ErrorReport.h"
-#include "Exceptions.h"
-#include "FileStream.h"
 #include "Progress.h"
 #include "SafePath.h"
 
@@ -154,7 +155,7 @@ int RunCreate(const CreateOptions& options) {
 
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         AtomicFile out(options.Archive);
-        ArchiveWriter writer(out.Stream(), options.Method, progress.Handler());
+        ArchiveWriter writer(out.Stream(), options.Method, progress.Handler(), kNoYield);
         // Several entries are compressed at once by workers; the writer takes them in order.
         const unsigned workers = EntryPipeline::WorkersFor(options.Jobs, files.size(), options.Method);
         std::unique_ptr<EntryPipeline> pipeline;

@@ -6,15 +6,16 @@
 #include <filesystem>
 #include <iostream>
 
-#include "ArchiveWalker.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/DosDateTime.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "AtomicFile.h"
 #include "Cli.h"
-#include "DosDateTime.h"
 #include "ErrorReport.h"
-#include "Exceptions.h"
-#include "FileStream.h"
 #include "Progress.h"
-#include "QuorvexCompress.h"
 #include "SafePath.h"
 
 namespace qvx::cli {
@@ -63,6 +64,7 @@ int RunExtract(const ExtractOptions& options) {
     try {
         const fs::path base = options.Directory.empty() ? fs::path(".") : fs::path(options.Directory);
         TQuorvexCompress component;
+        component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         TFileStream archive(options.Archive, FileMode::ReadShared);
