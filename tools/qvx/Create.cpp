@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -195,6 +196,32 @@ int RunCreate(const CreateOptions& options) {
         return ReportCurrentException(options.Archive);
     }
     return kExitOk;
+}
+
+namespace {
+
+const std::map<std::string, CompressMethod> kArchiveMethods = {{"non", cmNON}, {"lzh", cmLZH}, {"lh5", cmLH5}};
+
+}  // namespace
+
+void RegisterCreateCommand(CLI::App& app, CommandRegistry& registry) {
+    const GlobalOptions& global = registry.options;
+    auto o = std::make_shared<CreateOptions>();
+    auto method = std::make_shared<std::string>("lh5");
+    CLI::App* cmd = app.add_subcommand("create", "Create an archive from files and directories");
+    cmd->add_option("-m,--method", *method, "Compression method: non, lzh or lh5 (default: lh5)")
+        ->check(CLI::IsMember({"non", "lzh", "lh5"}, CLI::ignore_case));
+    cmd->add_option("-C,--directory", o->Directory, "Base directory: paths and entry names are relative to it");
+    cmd->add_flag("-v,--verbose", o->Verbose, "Print the name of every entry written");
+    cmd->add_option("-j,--jobs", o->Jobs, "Entries compressed at once (default: one per processor, at most 8)")
+        ->check(CLI::Range(1u, 256u));
+    cmd->add_option("ARCHIVE", o->Archive, "Archive file to write")->required();
+    cmd->add_option("PATH", o->Paths, "Files and directories to archive")->required();
+    registry.Add(cmd, [o, method, &global] {
+        o->Quiet = global.quiet;
+        o->Method = kArchiveMethods.at(AsciiLower(*method));
+        return RunCreate(*o);
+    });
 }
 
 }  // namespace qvx::cli

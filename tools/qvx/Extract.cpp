@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/DosDateTime.h>
@@ -12,6 +13,7 @@
 #include <instcompress/FileStream.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "ArchiveInput.h"
 #include "AtomicFile.h"
 #include "Cli.h"
 #include "ErrorReport.h"
@@ -67,8 +69,8 @@ int RunExtract(const ExtractOptions& options) {
         component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
-        TFileStream archive(options.Archive, FileMode::ReadShared);
-        ArchiveWalker walker(component, archive);
+        const auto archive = OpenArchiveInput(options.Archive);
+        ArchiveWalker walker(component, *archive);
         fs::create_directories(base);
 
         std::vector<bool> found(options.Names.size(), false);
@@ -122,6 +124,21 @@ int RunExtract(const ExtractOptions& options) {
         return ReportCurrentException(options.Archive);
     }
     return exitCode;
+}
+
+void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
+    const GlobalOptions& global = registry.options;
+    auto o = std::make_shared<ExtractOptions>();
+    CLI::App* cmd = app.add_subcommand("extract", "Extract entries to files");
+    cmd->add_option("-C,--directory", o->Directory, "Directory to extract into (default: .)");
+    cmd->add_flag("-f,--force", o->Force, "Replace existing files");
+    cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
+    cmd->add_option("ARCHIVE", o->Archive, "Archive file")->required();
+    cmd->add_option("NAME", o->Names, "Entries to extract (default: all)");
+    registry.Add(cmd, [o, &global] {
+        o->Quiet = global.quiet;
+        return RunExtract(*o);
+    });
 }
 
 }  // namespace qvx::cli
