@@ -4,8 +4,12 @@
 
 namespace qvx::cli {
 
-std::unique_ptr<TStream> OpenArchiveInput(const std::string& path) {
-    return std::make_unique<TFileStream>(path, FileMode::ReadShared);
+void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options) {
+    command.add_option("ARCHIVE", options.Path, "Archive file")->required();
+}
+
+std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options) {
+    return std::make_unique<TFileStream>(options.Path, FileMode::ReadShared);
 }
 
 }  // namespace qvx::cli

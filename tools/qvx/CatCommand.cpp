@@ -16,7 +16,7 @@ namespace qvx::cli {
 namespace {
 
 struct CatOptions {
-    std::string Archive;
+    ArchiveInputOptions Input;
     std::string Name;
     bool Quiet = false;
 };
@@ -31,7 +31,7 @@ int RunCat(const CatOptions& options) {
         std::cout.flush();
         FdStream out = StandardOutput();
         std::size_t matches = 0;
-        const auto archive = OpenArchiveInput(options.Archive);
+        const auto archive = OpenArchiveInput(options.Input);
         WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
             if (!SameEntryName(entry.Name, options.Name)) return nullptr;
             ++matches;
@@ -39,9 +39,9 @@ int RunCat(const CatOptions& options) {
             return &out;
         });
         progress.Finish();
-        if (matches == 0) throw FileError(options.Archive, options.Name + ": no such entry");
+        if (matches == 0) throw FileError(options.Input.Path, options.Name + ": no such entry");
     } catch (...) {
-        return ReportCurrentException(options.Archive);
+        return ReportCurrentException(options.Input.Path);
     }
     return kExitOk;
 }
@@ -52,7 +52,7 @@ void RegisterCatCommand(CLI::App& app, CommandRegistry& registry) {
     const GlobalOptions& global = registry.options;
     auto o = std::make_shared<CatOptions>();
     CLI::App* cmd = app.add_subcommand("cat", "Expand every entry of a name to standard output");
-    cmd->add_option("ARCHIVE", o->Archive, "Archive file")->required();
+    AddArchiveInputOptions(*cmd, o->Input);
     cmd->add_option("NAME", o->Name, "Entry name (ASCII letters match without case)")->required();
     registry.Add(cmd, [o, &global] {
         o->Quiet = global.quiet;

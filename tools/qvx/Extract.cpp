@@ -69,7 +69,7 @@ int RunExtract(const ExtractOptions& options) {
         component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
-        const auto archive = OpenArchiveInput(options.Archive);
+        const auto archive = OpenArchiveInput(options.Input);
         ArchiveWalker walker(component, *archive);
         fs::create_directories(base);
 
@@ -83,7 +83,7 @@ int RunExtract(const ExtractOptions& options) {
             std::string reason;
             const auto components = SplitEntryName(entry.Name, &reason);
             if (!components) {
-                ReportError(options.Archive, entry.Name + ": refused unsafe entry name (" + reason + ")");
+                ReportError(options.Input.Path, entry.Name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
                 walker.Skip(entry);
                 continue;
@@ -101,7 +101,7 @@ int RunExtract(const ExtractOptions& options) {
                 } catch (const FileError&) {
                     throw;
                 } catch (const qvx::Exception& e) {
-                    throw FileError(options.Archive + ": " + entry.Name, e.Message());
+                    throw FileError(options.Input.Path + ": " + entry.Name, e.Message());
                 }
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
@@ -111,17 +111,17 @@ int RunExtract(const ExtractOptions& options) {
                 if (options.Verbose) std::cout << target.string() << '\n';
             } catch (...) {
                 progress.Finish();
-                exitCode = ReportCurrentException(target.empty() ? options.Archive : target.string());
+                exitCode = ReportCurrentException(target.empty() ? options.Input.Path : target.string());
                 walker.SeekPastEntry(entry);
             }
         }
         for (std::size_t i = 0; i < options.Names.size(); ++i) {
             if (found[i]) continue;
-            ReportError(options.Archive, options.Names[i] + ": no such entry");
+            ReportError(options.Input.Path, options.Names[i] + ": no such entry");
             exitCode = kExitDataError;
         }
     } catch (...) {
-        return ReportCurrentException(options.Archive);
+        return ReportCurrentException(options.Input.Path);
     }
     return exitCode;
 }
@@ -133,7 +133,7 @@ void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
     cmd->add_option("-C,--directory", o->Directory, "Directory to extract into (default: .)");
     cmd->add_flag("-f,--force", o->Force, "Replace existing files");
     cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
-    cmd->add_option("ARCHIVE", o->Archive, "Archive file")->required();
+    AddArchiveInputOptions(*cmd, o->Input);
     cmd->add_option("NAME", o->Names, "Entries to extract (default: all)");
     registry.Add(cmd, [o, &global] {
         o->Quiet = global.quiet;

@@ -15,17 +15,17 @@ namespace qvx::cli {
 namespace {
 
 struct ListOptions {
-    std::string Archive;
+    ArchiveInputOptions Input;
     bool Json = false;
 };
 
 int RunList(const ListOptions& options) {
     Listing listing;
-    listing.Archive = options.Archive;
+    listing.Archive = options.Input.Path;
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
-        const auto archive = OpenArchiveInput(options.Archive);
+        const auto archive = OpenArchiveInput(options.Input);
         ArchiveWalker walker(component, *archive);
         listing.MethodId = walker.MethodId();
         // A short file reads as an empty archive whose identifier means nothing.
@@ -37,7 +37,7 @@ int RunList(const ListOptions& options) {
             walker.Skip(entry);
         }
     } catch (...) {
-        return ReportCurrentException(options.Archive);
+        return ReportCurrentException(options.Input.Path);
     }
     if (options.Json) {
         std::cout << ListingJson(listing).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
@@ -54,7 +54,7 @@ void RegisterListCommand(CLI::App& app, CommandRegistry& registry) {
     auto o = std::make_shared<ListOptions>();
     CLI::App* cmd = app.add_subcommand("list", "List the entries of an archive");
     cmd->add_flag("--json", o->Json, "Print the listing as JSON");
-    cmd->add_option("ARCHIVE", o->Archive, "Archive file")->required();
+    AddArchiveInputOptions(*cmd, o->Input);
     registry.Add(cmd, [o] { return RunList(*o); });
 }
 

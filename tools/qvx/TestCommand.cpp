@@ -16,7 +16,7 @@ namespace qvx::cli {
 namespace {
 
 struct TestOptions {
-    std::string Archive;
+    ArchiveInputOptions Input;
     bool Quiet = false;
 };
 
@@ -29,7 +29,7 @@ int RunTest(const TestOptions& options) {
         component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
-        const auto archive = OpenArchiveInput(options.Archive);
+        const auto archive = OpenArchiveInput(options.Input);
         ArchiveWalker walker(component, *archive);
         std::int64_t sum = 0;
         ArchiveEntry entry;
@@ -46,18 +46,18 @@ int RunTest(const TestOptions& options) {
                 progress.Finish();
                 ++failed;
                 std::cout << "FAILED  " << entry.Name << '\n' << std::flush;
-                ReportCurrentException(options.Archive + ": " + entry.Name);
+                ReportCurrentException(options.Input.Path + ": " + entry.Name);
                 walker.SeekPastEntry(entry);
             }
         }
         if (sum < walker.Header().TotalSize) {
             ++failed;
-            ReportError(options.Archive, "archive is truncated: its entries hold " + std::to_string(sum) +
+            ReportError(options.Input.Path, "archive is truncated: its entries hold " + std::to_string(sum) +
                                              " of " + std::to_string(walker.Header().TotalSize) + " bytes");
         }
     } catch (...) {
         std::cout.flush();
-        return ReportCurrentException(options.Archive);
+        return ReportCurrentException(options.Input.Path);
     }
     if (failed == 0)
         std::cout << "All " << tested << (tested == 1 ? " entry" : " entries") << " OK\n";
@@ -73,7 +73,7 @@ void RegisterTestCommand(CLI::App& app, CommandRegistry& registry) {
     const GlobalOptions& global = registry.options;
     auto o = std::make_shared<TestOptions>();
     CLI::App* cmd = app.add_subcommand("test", "Expand every entry to nowhere and verify its checksum");
-    cmd->add_option("ARCHIVE", o->Archive, "Archive file")->required();
+    AddArchiveInputOptions(*cmd, o->Input);
     registry.Add(cmd, [o, &global] {
         o->Quiet = global.quiet;
         return RunTest(*o);
