@@ -1,8 +1,8 @@
 #include "Progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+
+#include "Terminal.h"
 
 namespace qvx::cli {
 
@@ -33,7 +33,7 @@ std::string RenderProgressLine(std::string_view label, std::int32_t percent, int
     return line;
 }
 
-bool Progress::ShouldShow(bool quiet) noexcept { return !quiet && ::isatty(2) == 1; }
+bool Progress::ShouldShow(bool quiet) noexcept { return !quiet && StandardErrorIsTerminal(); }
 
 void Progress::Start(std::string label) {
     Finish();
