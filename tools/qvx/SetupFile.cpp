@@ -97,7 +97,7 @@ std::string CheckPayloadEnd(TStream& file, const SetupLayout& layout) {
     const std::int64_t end = layout.Blocks.back().Offset + layout.Blocks.back().Length;
     const std::int64_t extra = layout.PayloadEnd - end;
     if (extra == 0) return {};
-    const std::string fault = "payload damaged: " + std::to_string(extra) + " bytes follow the second archive";
+    const std::string fault = "payload damaged: " + BytesFollow(extra, "the second archive");
     if (!layout.Signed() || extra >= kCertificateAlignment || layout.PayloadEnd % kCertificateAlignment != 0)
         return fault;
     std::array<std::uint8_t, kCertificateAlignment> padding{};
@@ -107,6 +107,10 @@ std::string CheckPayloadEnd(TStream& file, const SetupLayout& layout) {
 }
 
 }  // namespace
+
+std::string BytesFollow(std::int64_t count, const std::string& what) {
+    return std::to_string(count) + (count == 1 ? " byte follows " : " bytes follow ") + what;
+}
 
 std::int64_t SetupLayout::BytesAfterCertificateTable() const noexcept {
     if (!Signed()) return 0;

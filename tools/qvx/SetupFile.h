@@ -53,6 +53,9 @@ struct SetupLayout {
     std::int64_t BytesAfterCertificateTable() const noexcept;
 };
 
+// "<count> bytes follow <what>", with "byte follows" for one.
+std::string BytesFollow(std::int64_t count, const std::string& what);
+
 // Reads the layout of the file held by the stream (from position 0; the stream is left
 // anywhere). Never raises for damaged contents: the first fault found is in Fault, and Blocks holds
 // the blocks read before it.

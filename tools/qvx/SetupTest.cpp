@@ -89,11 +89,14 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
             end = entry.DataOffset + entry.Header.StoredSize;
         }
         current.clear();
-        if (sum < walker.Header().TotalSize)
+        const std::int64_t total = walker.Header().TotalSize;
+        if (sum < total)
             throw SetupError(name, archive + "cut short: its entries hold " + std::to_string(sum) + " of " +
-                                       std::to_string(walker.Header().TotalSize) + " bytes");
-        if (end != block.Length)
-            throw SetupError(name, archive + std::to_string(block.Length - end) + " bytes follow its last entry");
+                                       std::to_string(total) + " bytes");
+        if (sum > total)
+            throw SetupError(name, archive + "its entries hold " + std::to_string(sum) +
+                                       " bytes, more than the header's total size " + std::to_string(total));
+        if (end != block.Length) throw SetupError(name, archive + BytesFollow(block.Length - end, "its last entry"));
     } catch (const Exception& e) {
         throw SetupError(name, archive + current + e.Message());
     }
@@ -141,7 +144,7 @@ void TestSetup(TStream& file, const std::string& name, std::ostream& out,
         out << "signed: certificate table of " << layout.Image.CertificateTableSize << " bytes at offset "
             << layout.Image.CertificateTableOffset << "\n";
         if (const std::int64_t after = layout.BytesAfterCertificateTable(); after > 0)
-            warn("warning: " + std::to_string(after) + " bytes follow the certificate table");
+            warn("warning: " + BytesFollow(after, "the certificate table"));
     } else {
         out << "not signed\n";
     }
