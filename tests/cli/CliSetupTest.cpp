@@ -309,6 +309,14 @@ TEST_F(SetupFileTest, BuildSetsTheChecksumOfAWindowsSetupFileAndWritesToStandard
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_EQ(r.Out, Bytes(file));
     EXPECT_FALSE(Exists("-"));
+    // A builder that leaves the launcher's own checksum: accepted with a warning.
+    ByteVector old = file;
+    TMemoryStream imageStream(ByteVector(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(Launcher(true).size())));
+    PutLe(old, ChecksumFieldAt(), pe::PeChecksum(imageStream, static_cast<std::uint32_t>(ChecksumFieldAt())), 4);
+    Write("old", old);
+    const RunResult test = Qvx({"setup", "test", "old"});
+    EXPECT_EQ(test.Code, 0);
+    EXPECT_EQ(test.Err, "qvx: old: warning: the PE header's checksum covers the launcher image only, not the payload\n");
 }
 
 TEST_F(SetupFileTest, BuildRefusesAnEngineThatDoesNotSuitTheLauncherUnlessForced) {
