@@ -128,10 +128,10 @@ std::vector<Damage> DamagesOf(bool windows, bool isSigned) {
     const auto put = [](std::size_t at, std::uint32_t v) {
         return [at, v](ByteVector& b, const Layout&) { PutLe(b, at, v, 4); };
     };
-    const std::size_t field = 700 + 8;  // the marker's offset field in the stand-ins
+    constexpr std::size_t field = 700 + 8;  // the marker's offset field in the stand-ins
     std::vector<Damage> d = {
         {"payload offset past the end", put(field, 0x7FFFFFF0), "the payload offset 2147483632 lies past the end of the file"},
-        {"payload offset at the end", [field](ByteVector& b, const Layout&) { PutLe(b, field, static_cast<std::uint32_t>(b.size()), 4); },
+        {"payload offset at the end", [](ByteVector& b, const Layout&) { PutLe(b, field, static_cast<std::uint32_t>(b.size()), 4); },
          "the payload offset " /* the size follows */},
         {"payload offset 0", put(field, 0), "the payload offset is 0"},
         {"negative payload offset", put(field, 0x80000000u), "the payload offset -2147483648 is negative"},
