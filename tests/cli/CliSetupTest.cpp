@@ -234,7 +234,7 @@ void SetupFileTest::ExpectEveryDamageFails(bool windows, bool isSigned) {
             std::set<std::size_t> cuts = {0, 1, 700, 715, l.Offset, l.Offset + 2, l.First, l.First + 20,
                                           l.Second - 4, l.Second - 1, l.Second, l.End - 1, l.End, (l.End + 7) / 8 * 8,
                                           good.size() - 1};
-            for (std::size_t at = 0; at < good.size(); at += good.size() / 60 + 1) cuts.insert(at);
+            for (std::size_t at = 0; at < good.size(); at += good.size() / 30 + 1) cuts.insert(at);
             for (const std::size_t at : cuts) {
                 if (at >= good.size()) continue;
                 Write("setup", ByteVector(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(at)));
