@@ -14,7 +14,7 @@ mkdir -p "$work"
 
 dict_for() {
   case "$1" in
-    fuzz_payload_locator) echo fuzz/dict/payload.dict ;;
+    fuzz_payload_locator | fuzz_pe_headers) echo fuzz/dict/payload.dict ;;
     fuzz_entry_name) echo fuzz/dict/entryname.dict ;;
     *) echo fuzz/dict/archive.dict ;;
   esac

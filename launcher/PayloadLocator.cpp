@@ -22,8 +22,13 @@ std::int32_t LittleEndian32(const std::array<unsigned char, 4>& b) noexcept {
 }  // namespace
 
 std::int32_t PayloadLocator(const std::string& path) {
-    const std::array<char, kMarkerPatternLength> pattern = MarkerPattern();
     TFileStream file(path, FileMode::ReadShared);
+    return PayloadLocator(file);
+}
+
+std::int32_t PayloadLocator(TStream& file) {
+    const std::array<char, kMarkerPatternLength> pattern = MarkerPattern();
+    file.SetPosition(0);
     // Sizes are compared as signed 32-bit values, as the offset field holds them.
     const auto fileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(file.Size()));
 

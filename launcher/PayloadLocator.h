@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include <instcompress/Stream.h>
+
 namespace qvx::launcher {
 
 inline constexpr std::int32_t kScanWindowSize = 16384;
@@ -22,5 +24,8 @@ inline constexpr std::int32_t kScanWindowSize = 16384;
 // an offset field of 2^31 or more comes back negative. Raises EFOpenError when the file cannot be
 // opened; the file is read-shared and released on every path.
 std::int32_t PayloadLocator(const std::string& path);
+
+// The same scan over a stream that holds the whole file (read from position 0, left anywhere).
+std::int32_t PayloadLocator(TStream& file);
 
 }  // namespace qvx::launcher

@@ -159,5 +159,8 @@ check "exit code 0" [ "$rc" = 0 ]
 check "readme.txt installed" cmp -s "$work/installed/readme.txt" "$work/data/readme.txt"
 check "sub dir/random.bin installed" cmp -s "$work/installed/sub dir/random.bin" "$work/data/sub dir/random.bin"
 
+. "$root/scripts/wine/setup-image.sh"
+. "$root/scripts/wine/signing.sh"
+
 printf '\n%d checks, %d failed\n' "$checks" "$failures"
 [ "$failures" = 0 ]

@@ -233,6 +233,18 @@ TEST_F(SetupEndToEnd, InfoShowsThePayloadOrNone) {
     EXPECT_EQ(Stdout(), "no payload\n");
 }
 
+TEST_F(SetupEndToEnd, BuiltSetupFilePassesSetupTestAndADamagedOneFails) {
+    ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH), 0) << Stderr();
+    ASSERT_EQ(Qvx("setup test " + Quote(setup_)), 0) << Stderr();
+    EXPECT_NE(Stdout().find("1 entry with the engine: OK\n"), std::string::npos) << Stdout();
+    EXPECT_NE(Stdout().find("2 entries: OK\nnot signed\n"), std::string::npos) << Stdout();
+    Bytes bytes = ReadFile(setup_);
+    bytes[bytes.size() - 100] ^= 0x5A;  // inside the compressed data of the last entry
+    WriteFile(setup_, bytes);
+    EXPECT_EQ(Qvx("setup test " + Quote(setup_)), 1);
+    EXPECT_TRUE(Stderr().starts_with("qvx: " + setup_ + ": archive 2: sub dir\\big.bin: ")) << Stderr();
+}
+
 TEST_F(SetupEndToEnd, BuildRefusesWhatIsNotAnUnpatchedLauncher) {
     ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
     EXPECT_EQ(Qvx("setup build -l " + Quote(setup_) + " -e " + Quote(QVX_RECORD_ENGINE_PATH) + " -m non -o again"), 1);

@@ -1,15 +1,93 @@
 #include "ArchiveInput.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <instcompress/ArchiveFormat.h>
 #include <instcompress/FileStream.h>
+
+#include "ErrorReport.h"
+#include "FdStream.h"
+#include "SetupFile.h"
 
 namespace qvx::cli {
 
+namespace {
+
+constexpr int kStandardInput = 0;
+
+bool StandardInputIsTerminal() noexcept {
+#ifdef _WIN32
+    return ::_isatty(kStandardInput) != 0;
+#else
+    return ::isatty(kStandardInput) == 1;
+#endif
+}
+
+bool StandardInputIsRegularFile() noexcept {
+    struct stat st {};
+    return ::fstat(kStandardInput, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool StartsWithArchiveMagic(TStream& file) {
+    std::array<std::uint8_t, kArchiveMagic.size()> head{};
+    file.SetPosition(0);
+    const bool magic = file.Read(head.data(), static_cast<std::int32_t>(head.size())) ==
+                           static_cast<std::int32_t>(head.size()) &&
+                       head == kArchiveMagic;
+    file.SetPosition(0);
+    return magic;
+}
+
+}  // namespace
+
 void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options) {
-    command.add_option("ARCHIVE", options.Path, "Archive file")->required();
+    command.add_option("ARCHIVE", options.Path, "Archive or setup file (- reads standard input)")->required();
+    command.add_option("--block", options.Block, "Block of a setup file to read: 1 the engine's archive (default), 2 the data")
+        ->check(CLI::Range(1, 2));
+}
+
+std::unique_ptr<TStream> OpenInputFile(const std::string& path) {
+    if (path != "-") return std::make_unique<TFileStream>(path, FileMode::ReadShared);
+    if (StandardInputIsTerminal()) throw FileError("-", "refusing to read an archive from a terminal");
+#ifdef _WIN32
+    ::_setmode(kStandardInput, _O_BINARY);
+#endif
+    auto in = std::make_unique<FdStream>(kStandardInput, false);
+    // A file redirected to standard input from its first byte is read in place.
+    if (StandardInputIsRegularFile() && in->Seek(0, SeekOrigin::Current) == 0) return in;
+    auto spool = AnonymousTemporaryFile("qvx-stdin");
+    std::vector<std::uint8_t> piece(TStream::kCopyPieceSize);
+    for (;;) {
+        const std::int32_t n = in->Read(piece.data(), static_cast<std::int32_t>(piece.size()));
+        if (n <= 0) break;
+        spool->WriteBuffer(piece.data(), n);
+    }
+    spool->SetPosition(0);
+    return spool;
 }
 
 std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options) {
-    return std::make_unique<TFileStream>(options.Path, FileMode::ReadShared);
+    auto file = OpenInputFile(options.Path);
+    if (options.Block == 0 && StartsWithArchiveMagic(*file)) return file;
+    const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
+    if (!layout.IsSetupFile()) {
+        if (options.Block != 0) throw FileError(options.Path, "not a setup file (--block reads a setup file's blocks)");
+        // Not an archive either: the archive reader names that fault.
+        file->SetPosition(0);
+        return file;
+    }
+    return setup::OpenPayloadBlock(std::move(file), layout, options.Block == 0 ? 1 : options.Block, options.Path);
 }
 
 }  // namespace qvx::cli

@@ -19,7 +19,9 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "EntryPipeline.h"
-#include "PayloadLocator.h"
+#include "FdStream.h"
+#include "PeFile.h"
+#include "StreamWindow.h"
 #include "SizeMarker.h"
 #include "ToolSettings.h"
 
@@ -30,7 +32,6 @@ using cli::EntryPipeline;
 
 namespace {
 
-constexpr char kEngineEntryName[] = "Installer\\Quorvex.exe";
 constexpr std::int64_t kMaxOffset = 0x7FFFFFFF;
 
 std::vector<char> ReadWholeFile(const std::string& path) {
@@ -43,11 +44,6 @@ std::vector<char> ReadWholeFile(const std::string& path) {
 
 void PutLittleEndian32(std::array<std::uint8_t, 4>& b, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t GetLittleEndian32(const std::array<std::uint8_t, 4>& b) {
-    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
 }
 
 EntryInfo InfoForFile(const std::string& path, std::string name) {
@@ -123,34 +119,6 @@ void WriteFramedBlock(TStream& out, const std::string& file, WriteBlock write) {
     out.SetPosition(end);
 }
 
-// A read-only view of length bytes of a stream, starting at start.
-class TStreamWindow final : public TStream {
-public:
-    TStreamWindow(TStream& base, std::int64_t start, std::int64_t length) : base_(base), start_(start), length_(length) {}
-    std::int32_t Read(void* buffer, std::int32_t count) override {
-        const std::int64_t left = length_ - position_;
-        if (count <= 0 || left <= 0) return 0;
-        const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(count, left));
-        base_.SetPosition(start_ + position_);
-        const std::int32_t got = base_.Read(buffer, n);
-        position_ += got;
-        return got;
-    }
-    std::int32_t Write(const void*, std::int32_t) override { return 0; }
-    std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
-        const std::int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? position_ : length_;
-        position_ = std::max<std::int64_t>(0, base + offset);
-        return position_;
-    }
-    std::int64_t Size() override { return length_; }
-
-private:
-    TStream& base_;
-    std::int64_t start_;
-    std::int64_t length_;
-    std::int64_t position_ = 0;
-};
-
 // Refuses an archive file the launcher's engine could not read.
 void CheckArchiveFile(const std::string& path) {
     try {
@@ -162,19 +130,12 @@ void CheckArchiveFile(const std::string& path) {
     }
 }
 
-BlockSummary ReadBlock(TStream& file, const std::string& path, std::int64_t lengthPosition, int number) {
+BlockSummary ReadBlock(TStream& file, const std::string& path, const PayloadBlock& framing, int number) {
     const std::string which = number == 1 ? "first" : "second";
-    std::array<std::uint8_t, 4> b{};
-    file.SetPosition(lengthPosition);
-    if (file.Read(b.data(), 4) != 4) throw SetupError(path, "payload damaged: the " + which + " length field is cut short");
     BlockSummary block;
-    block.Offset = lengthPosition + 4;
-    block.Length = GetLittleEndian32(b);
-    if (block.Length > file.Size() - block.Offset || (number == 1 && static_cast<std::int32_t>(block.Length) < 0)) {
-        throw SetupError(path, "payload damaged: the " + which + " archive's length " + std::to_string(block.Length) +
-                                   " exceeds the " + std::to_string(file.Size() - block.Offset) + " bytes behind it");
-    }
-    TStreamWindow window(file, block.Offset, block.Length);
+    block.Offset = framing.Offset;
+    block.Length = framing.Length;
+    cli::TStreamWindow window(file, block.Offset, block.Length);
     TQuorvexCompress component;
     component.SetYield(cli::kNoYield);
     try {
@@ -192,6 +153,70 @@ BlockSummary ReadBlock(TStream& file, const std::string& path, std::int64_t leng
     return block;
 }
 
+// The reason an engine does not suit the launcher, or nothing when it does: a Windows launcher
+// needs a Windows program of its own machine type, any other launcher a program that is not one.
+std::string EngineMismatch(const std::vector<char>& image, const std::string& enginePath) {
+    const pe::PeReadResult launcher = pe::ReadPeHeaders(
+        std::span(reinterpret_cast<const std::uint8_t*>(image.data()), std::min(image.size(), pe::kHeadSize)));
+    TFileStream engineFile(enginePath, FileMode::ReadShared);
+    const pe::PeReadResult engine = pe::ReadPeHeaders(engineFile);
+    if (launcher.Kind != pe::PeKind::Pe) {
+        if (engine.Kind == pe::PeKind::Pe) return "the engine is a Windows program, the launcher is not";
+        return {};
+    }
+    const std::string machine = pe::MachineName(launcher.Headers.Machine);
+    if (engine.Kind == pe::PeKind::NotPe) return "the engine is not a Windows program, the launcher is one (" + machine + ")";
+    if (engine.Kind == pe::PeKind::Malformed)
+        return "the engine is not a Windows program (" + engine.Fault + "), the launcher is one (" + machine + ")";
+    if (engine.Headers.Machine != launcher.Headers.Machine)
+        return "the engine is built for " + pe::MachineName(engine.Headers.Machine) + ", the launcher for " + machine;
+    return {};
+}
+
+// Writes the patched launcher image and both blocks to out, then, for a Windows launcher, the PE
+// checksum of the whole file into its header.
+void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<char>& image,
+                const std::vector<std::pair<std::string, std::string>>& dataFiles) {
+    out.WriteBuffer(image.data(), static_cast<std::int32_t>(image.size()));
+    std::string current = options.Engine;
+    try {
+        WriteFramedBlock(out, options.Engine, [&] {
+            ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
+            AddFile(writer, options.Engine, kEngineEntryName);
+            writer.Finish();
+        });
+        current = options.DataArchive.empty() ? options.DataDirectory : options.DataArchive;
+        WriteFramedBlock(out, current, [&] {
+            if (!options.DataArchive.empty()) {
+                TFileStream archive(options.DataArchive, FileMode::ReadShared);
+                out.CopyFrom(archive, archive.Size());
+                return;
+            }
+            ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
+            const unsigned jobs = EntryPipeline::WorkersFor(options.Jobs, dataFiles.size(), options.Method);
+            if (jobs > 1) {
+                AddFilesAtOnce(writer, dataFiles, jobs, current);
+            } else {
+                for (const auto& [path, name] : dataFiles) {
+                    current = path;
+                    AddFile(writer, path, name);
+                }
+            }
+            writer.Finish();
+        });
+        current.clear();
+        const pe::PeReadResult headers = pe::ReadPeHeaders(out);
+        if (headers.Kind == pe::PeKind::Pe) {
+            std::array<std::uint8_t, 4> checksum{};
+            PutLittleEndian32(checksum, pe::PeChecksum(out, headers.Headers.ChecksumOffset));
+            out.SetPosition(headers.Headers.ChecksumOffset);
+            out.WriteBuffer(checksum.data(), 4);
+        }
+    } catch (const Exception& e) {
+        throw SetupError(current.empty() ? options.Output : current, e.Message());
+    }
+}
+
 }  // namespace
 
 std::vector<std::size_t> FindMarkers(const std::vector<char>& image) {
@@ -206,6 +231,9 @@ std::vector<std::size_t> FindMarkers(const std::vector<char>& image) {
 }
 
 void BuildSetup(const BuildOptions& options) {
+    for (const std::string* input : {&options.Launcher, &options.Engine, &options.DataDirectory, &options.DataArchive}) {
+        if (*input == "-") throw SetupError("-", "setup build reads its inputs from files, not from standard input");
+    }
     std::vector<char> image = ReadWholeFile(options.Launcher);
     const auto markers = FindMarkers(image);
     if (markers.empty()) throw SetupError(options.Launcher, "no size marker: not a launcher");
@@ -227,9 +255,26 @@ void BuildSetup(const BuildOptions& options) {
         if (!S_ISREG(st.st_mode)) throw SetupError(options.Engine, "not a regular file");
         if (st.st_size == 0) throw SetupError(options.Engine, "the engine file is empty");
     }
+    if (const std::string mismatch = EngineMismatch(image, options.Engine); !mismatch.empty()) {
+        if (!options.Force) throw SetupError(options.Engine, mismatch + " (--force builds anyway)");
+        if (options.Warn) options.Warn(options.Engine, "warning: " + mismatch + "; building anyway");
+    }
     std::vector<std::pair<std::string, std::string>> dataFiles;
     if (!options.DataDirectory.empty()) dataFiles = CollectFiles(options.DataDirectory);
     if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive);
+
+    if (options.Output == "-") {
+        const auto temp = cli::AnonymousTemporaryFile("qvx-setup");
+        WriteSetup(*temp, options, image, dataFiles);
+        temp->SetPosition(0);
+        cli::FdStream out = cli::StandardOutput();
+        try {
+            out.CopyFrom(*temp, temp->Size());
+        } catch (const Exception&) {
+            throw SetupError("-", "cannot write to standard output");
+        }
+        return;
+    }
 
     std::string temp = options.Output + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
@@ -238,36 +283,7 @@ void BuildSetup(const BuildOptions& options) {
     try {
         {
             TFileStream out(temp, FileMode::Create);
-            out.WriteBuffer(image.data(), static_cast<std::int32_t>(image.size()));
-            std::string current = options.Engine;
-            try {
-                WriteFramedBlock(out, options.Engine, [&] {
-                    ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
-                    AddFile(writer, options.Engine, kEngineEntryName);
-                    writer.Finish();
-                });
-                current = options.DataArchive.empty() ? options.DataDirectory : options.DataArchive;
-                WriteFramedBlock(out, current, [&] {
-                    if (!options.DataArchive.empty()) {
-                        TFileStream archive(options.DataArchive, FileMode::ReadShared);
-                        out.CopyFrom(archive, archive.Size());
-                        return;
-                    }
-                    ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
-                    const unsigned jobs = EntryPipeline::WorkersFor(options.Jobs, dataFiles.size(), options.Method);
-                    if (jobs > 1) {
-                        AddFilesAtOnce(writer, dataFiles, jobs, current);
-                    } else {
-                        for (const auto& [path, name] : dataFiles) {
-                            current = path;
-                            AddFile(writer, path, name);
-                        }
-                    }
-                    writer.Finish();
-                });
-            } catch (const Exception& e) {
-                throw SetupError(current.empty() ? options.Output : current, e.Message());
-            }
+            WriteSetup(out, options, image, dataFiles);
         }
         if (::chmod(temp.c_str(), 0755) != 0) throw SetupError(options.Output, std::strerror(errno));
         if (::rename(temp.c_str(), options.Output.c_str()) != 0)
@@ -278,15 +294,18 @@ void BuildSetup(const BuildOptions& options) {
     }
 }
 
-SetupSummary InspectSetup(const std::string& path) {
+SetupSummary InspectSetup(TStream& file, const std::string& path) {
     SetupSummary summary;
     try {
-        summary.PayloadOffset = launcher::PayloadLocator(path);
-        if (summary.PayloadOffset < 1) return summary;
-        TFileStream file(path, FileMode::ReadShared);
-        summary.Blocks.push_back(ReadBlock(file, path, summary.PayloadOffset, 1));
-        const std::int64_t second = summary.Blocks.back().Offset + summary.Blocks.back().Length;
-        if (second < file.Size()) summary.Blocks.push_back(ReadBlock(file, path, second, 2));
+        const SetupLayout layout = ReadSetupLayout(file);
+        if (!layout.IsSetupFile() || layout.NeverPatched) return summary;
+        if (!layout.Fault.empty()) throw SetupError(path, layout.Fault);
+        summary.PayloadOffset = layout.PayloadOffset;
+        summary.Signed = layout.Signed();
+        summary.CertificateTableOffset = layout.Image.CertificateTableOffset;
+        summary.CertificateTableSize = layout.Image.CertificateTableSize;
+        for (std::size_t i = 0; i < layout.Blocks.size(); ++i)
+            summary.Blocks.push_back(ReadBlock(file, path, layout.Blocks[i], static_cast<int>(i + 1)));
     } catch (const Exception& e) {
         throw SetupError(path, e.Message());
     }

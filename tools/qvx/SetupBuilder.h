@@ -9,20 +9,16 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <instcompress/ArchiveFormat.h>
+#include <instcompress/Stream.h>
+
+#include "SetupFile.h"
 
 namespace qvx::setup {
-
-// A failure tied to a file: reported as "qvx: <File>: <message>".
-class SetupError : public std::runtime_error {
-public:
-    SetupError(std::string file, const std::string& message) : std::runtime_error(message), File(std::move(file)) {}
-    std::string File;
-};
 
 struct BuildOptions {
     std::string Launcher;
@@ -32,10 +28,15 @@ struct BuildOptions {
     std::string Output;
     CompressMethod Method = cmLH5;  // compression of both archives the builder writes
     unsigned Jobs = 0;            // data entries compressed at once; 0 = one per processor, at most 8
+    bool Force = false;           // build with an engine that does not suit the launcher
+    // Receives the warnings of a forced build (file, message).
+    std::function<void(const std::string&, const std::string&)> Warn;
 };
 
 // Writes the setup file atomically (a temporary sibling renamed over Output) and makes it
-// executable. Refuses a launcher that does not hold exactly one unpatched size marker.
+// executable; an Output of "-" writes it to standard output. Refuses a launcher that does not hold
+// exactly one unpatched size marker, and unless Force an engine that does not suit the launcher.
+// Behind a Windows launcher the PE header's checksum is set over the whole file.
 void BuildSetup(const BuildOptions& options);
 
 struct EntrySummary {
@@ -56,10 +57,14 @@ struct BlockSummary {
 struct SetupSummary {
     std::int32_t PayloadOffset = 0;  // as the launcher's payload locator sees it; < 1: no payload
     std::vector<BlockSummary> Blocks;
+    bool Signed = false;
+    std::uint32_t CertificateTableOffset = 0;
+    std::uint32_t CertificateTableSize = 0;
 };
 
-// Reads what a setup file carries. Raises SetupError for a payload whose framing is damaged.
-SetupSummary InspectSetup(const std::string& path);
+// Reads what the setup file in the stream carries (no payload: a file without the size marker, or
+// a launcher never patched). Raises SetupError(path, ...) for a damaged payload.
+SetupSummary InspectSetup(TStream& file, const std::string& path);
 
 // Where the launcher's size marker lies: offsets of every occurrence of the marker characters.
 std::vector<std::size_t> FindMarkers(const std::vector<char>& image);

@@ -1,5 +1,6 @@
 // qvx setup build: turns a launcher, an installer engine and its data into one setup file.
 // qvx setup info: shows the payload a setup file carries.
+// qvx setup test: checks a setup file before it ships.
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -7,8 +8,11 @@
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/Exceptions.h>
 
+#include "ArchiveInput.h"
 #include "Cli.h"
 #include "SetupBuilder.h"
+#include "SetupTest.h"
+#include "Terminal.h"
 
 namespace qvx::cli {
 
@@ -51,8 +55,13 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
         ->check(CLI::Range(1u, 256u));
     build->add_option("-m,--method", *method, "Compression of the archives written (lh5 or non)")
         ->check(CLI::IsMember({"lh5", "non"}));
+    build->add_flag("-f,--force", options->Force,
+                    "Build with an engine that does not suit the launcher; write to a terminal with -o -");
     registry.Add(build, [options, method]() {
         options->Method = *method == "non" ? cmNON : cmLH5;
+        options->Warn = [](const std::string& file, const std::string& message) { Fail(file, message); };
+        if (options->Output == "-" && !options->Force && StandardOutputIsTerminal())
+            return Fail("-", "refusing to write a setup file to a terminal (use -f to write it anyway)");
         try {
             setup::BuildSetup(*options);
         } catch (const setup::SetupError& e) {
@@ -67,22 +76,47 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
 
     auto file = std::make_shared<std::string>();
     CLI::App* info = setup->add_subcommand("info", "Show the payload of a setup file");
-    info->add_option("file", *file, "The setup file")->required();
+    info->add_option("file", *file, "The setup file (- reads standard input)")->required();
     registry.Add(info, [file]() {
         try {
-            const setup::SetupSummary summary = setup::InspectSetup(*file);
+            const auto input = OpenInputFile(*file);
+            const setup::SetupSummary summary = setup::InspectSetup(*input, *file);
             if (summary.PayloadOffset < 1) {
                 std::cout << "no payload\n";
                 return static_cast<int>(kExitOk);
             }
             std::cout << "payload offset: " << summary.PayloadOffset << "\n";
             for (std::size_t i = 0; i < summary.Blocks.size(); ++i) PrintBlock(summary.Blocks[i], static_cast<int>(i + 1));
+            if (summary.Signed)
+                std::cout << "signed: certificate table of " << summary.CertificateTableSize << " bytes at offset "
+                          << summary.CertificateTableOffset << "\n";
         } catch (const setup::SetupError& e) {
             return Fail(e.File, e.what());
         } catch (const Exception& e) {
             return Fail(*file, e.Message());
         } catch (const std::exception& e) {
             return Fail(*file, e.what());
+        }
+        return static_cast<int>(kExitOk);
+    });
+
+    auto tested = std::make_shared<std::string>();
+    CLI::App* test = setup->add_subcommand(
+        "test", "Check a setup file: payload framing, every entry of both archives, the engine, the signature's place");
+    test->add_option("file", *tested, "The setup file (- reads standard input)")->required();
+    registry.Add(test, [tested]() {
+        try {
+            const auto input = OpenInputFile(*tested);
+            setup::TestSetup(*input, *tested, std::cout, [&](const std::string& warning) { Fail(*tested, warning); });
+        } catch (const setup::SetupError& e) {
+            std::cout.flush();
+            return Fail(e.File, e.what());
+        } catch (const Exception& e) {
+            std::cout.flush();
+            return Fail(*tested, e.Message());
+        } catch (const std::exception& e) {
+            std::cout.flush();
+            return Fail(*tested, e.what());
         }
         return static_cast<int>(kExitOk);
     });

@@ -1,0 +1,23 @@
+// The PE reader and the PE checksum on arbitrary file heads. Besides crashing, the target fails
+// when a header read as a PE file names fields that do not lie within the bytes it was given, or
+// when a malformed header comes without the fault named.
+#include <cstdlib>
+
+#include <instcompress/MemoryStream.h>
+
+#include "FuzzSupport.h"
+#include "PeFile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> head(data, size);
+    const qvx::pe::PeReadResult r = qvx::pe::ReadPeHeaders(head);
+    if (r.Kind == qvx::pe::PeKind::Pe) {
+        if (std::size_t{r.Headers.ChecksumOffset} + 4 > size) std::abort();
+        if (r.Headers.SecurityEntryOffset != 0 && std::size_t{r.Headers.SecurityEntryOffset} + 8 > size) std::abort();
+        qvx::TMemoryStream file(head);
+        static_cast<void>(qvx::pe::PeChecksum(file, r.Headers.ChecksumOffset));
+    } else if (r.Kind == qvx::pe::PeKind::Malformed && r.Fault.empty()) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,48 @@
+// Hand-made PE headers for the tests: the few fields the PE reader looks at, laid out as a linker
+// writes them, with the rest zero.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace qvx::cli::test {
+
+struct PeShape {
+    std::uint16_t Machine = 0x8664;
+    bool Pe32Plus = true;
+    std::uint32_t Directories = 16;  // NumberOfRvaAndSizes; the optional header holds as many entries
+    std::uint32_t CertificateTableOffset = 0;
+    std::uint32_t CertificateTableSize = 0;
+};
+
+inline constexpr std::uint32_t kPeOffset = 0x40;
+
+inline void PutLe(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+inline std::size_t OptionalHeaderAt() { return kPeOffset + 24; }
+inline std::size_t ChecksumFieldAt() { return OptionalHeaderAt() + 64; }
+inline std::size_t SecurityEntryAt(bool pe32Plus) { return OptionalHeaderAt() + (pe32Plus ? 112 : 96) + 4 * 8; }
+
+// The DOS header, the PE signature, the COFF header and the optional header with its directories.
+inline std::vector<std::uint8_t> PeHeaderBytes(const PeShape& shape = {}) {
+    const std::uint32_t optionalSize = (shape.Pe32Plus ? 112u : 96u) + 8u * shape.Directories;
+    std::vector<std::uint8_t> b(OptionalHeaderAt() + optionalSize, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    PutLe(b, 0x3C, kPeOffset, 4);
+    b[kPeOffset] = 'P';
+    b[kPeOffset + 1] = 'E';
+    PutLe(b, kPeOffset + 4, shape.Machine, 2);
+    PutLe(b, kPeOffset + 4 + 16, optionalSize, 2);
+    PutLe(b, OptionalHeaderAt(), shape.Pe32Plus ? 0x20B : 0x10B, 2);
+    PutLe(b, OptionalHeaderAt() + (shape.Pe32Plus ? 108 : 92), shape.Directories, 4);
+    if (shape.Directories > 4) {
+        PutLe(b, SecurityEntryAt(shape.Pe32Plus), shape.CertificateTableOffset, 4);
+        PutLe(b, SecurityEntryAt(shape.Pe32Plus) + 4, shape.CertificateTableSize, 4);
+    }
+    return b;
+}
+
+}  // namespace qvx::cli::test
