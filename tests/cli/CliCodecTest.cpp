@@ -27,7 +27,7 @@ TEST_F(CliTest, CompressRleIsRefused) {
 TEST_F(CliTest, ExpandMissingInputLeavesNoOutput) {
     const auto r = Qvx({"expand", "-m", "rle", "nothere", "out"});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_EQ(r.Err, "qvx: nothere: Cannot open file nothere\n");
+    EXPECT_EQ(r.Err, "qvx: nothere: No such file or directory\n");
     EXPECT_TRUE(Tree().empty());
 }
 
