@@ -72,12 +72,10 @@ Input OpenInput(const std::string& name) {
     return input;
 }
 
-int RunCodecCommand(const CodecOptions& options, bool expanding) {
+int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App& command) {
     const CompressMethod method = kMethods.at(AsciiLower(options.Method));
-    if (expanding && method != cmRLE && options.Size < 0) {
-        ReportError("", "expand: -s SIZE (the expanded size) is required for " + AsciiLower(options.Method));
-        return kExitUsage;
-    }
+    if (expanding && method != cmRLE && options.Size < 0)
+        return ReportUsageError(command, "-s SIZE (the expanded size) is required for " + AsciiLower(options.Method));
     try {
         Input input = OpenInput(options.Input);
         TQuorvexCompress component;
@@ -129,9 +127,9 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Compressed input file, - for standard input")->required();
         cmd->add_option("OUT", o->Output, "Output file, - for standard output")->required();
-        registry.Add(cmd, [o, &global] {
+        registry.Add(cmd, [o, cmd, &global] {
             o->Quiet = global.quiet;
-            return RunCodecCommand(*o, true);
+            return RunCodecCommand(*o, true, *cmd);
         });
     }
     {
@@ -143,9 +141,9 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Input file, - for standard input")->required();
         cmd->add_option("OUT", o->Output, "Compressed output file, - for standard output")->required();
-        registry.Add(cmd, [o, &global] {
+        registry.Add(cmd, [o, cmd, &global] {
             o->Quiet = global.quiet;
-            return RunCodecCommand(*o, false);
+            return RunCodecCommand(*o, false, *cmd);
         });
     }
 }
