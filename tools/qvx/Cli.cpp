@@ -192,6 +192,8 @@ const std::vector<std::string>& CommandExamples(const std::string& path) {
     return it == table.end() ? none : it->second;
 }
 
+const char* PatternHelpText() { return kPatternHelp; }
+
 int ReportUsageError(const CLI::App& command, const std::string& message) {
     const std::string path = CommandPath(command);
     const std::string relative = RelativePath(command);

@@ -54,6 +54,9 @@ std::string HelpText(const CLI::App& command);
 // The example command lines shown at the end of a command's help (CommandPath without "qvx ").
 const std::vector<std::string>& CommandExamples(const std::string& path);
 
+// How the PATTERN arguments of list, test, cat and extract match entry names, as their help says.
+const char* PatternHelpText();
+
 // Reports a usage error about the command, "qvx: <command>: <message> (see '<command> --help')",
 // and returns the usage exit code.
 int ReportUsageError(const CLI::App& command, const std::string& message);
