@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite, stage by stage:
 #   debug     the debug preset (warnings as errors) and all tests
+#   consumer  the library installed alone (static and shared) and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
 #   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 60)
@@ -27,11 +28,12 @@ run_preset() {
 }
 
 stage_debug() { run_preset debug; }
+stage_consumer() { ./scripts/consumer-test.sh; }
 stage_sanitize() { run_preset sanitize; }
 stage_windows() { QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh; }
 stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-60}"; }
 
-all_stages=(debug sanitize windows fuzz)
+all_stages=(debug consumer sanitize windows fuzz)
 
 ./scripts/install-deps.sh
 

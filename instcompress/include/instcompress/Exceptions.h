@@ -13,8 +13,10 @@ namespace qvx {
 class INSTCOMPRESS_API Exception : public std::exception {
 public:
     explicit Exception(std::string message) : message_(std::move(message)) {}
+    // The message text, as shown to users ("Bad decode table in archive!").
     const std::string& Message() const noexcept { return message_; }
     const char* what() const noexcept override { return message_.c_str(); }
+    // The class's own name ("ELZHBadDecodeTable"), for error reports.
     virtual const char* ClassName() const noexcept { return "Exception"; }
 
 private:
@@ -24,7 +26,7 @@ private:
 // Declares an exception class with its class name and its fixed message (empty for classes whose
 // message always carries details).
 #define QVX_EXCEPTION_CLASS(Name, DefaultMessage)                                   \
-    class INSTCOMPRESS_API Name : public Exception {                                              \
+    class INSTCOMPRESS_API Name : public Exception {                                \
     public:                                                                         \
         Name() : Exception(DefaultMessage) {}                                       \
         explicit Name(std::string message) : Exception(std::move(message)) {}       \

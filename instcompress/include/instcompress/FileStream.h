@@ -25,13 +25,17 @@ enum class FileMode { ReadShared, ReadExclusive, Create };
 
 class INSTCOMPRESS_API TFileStream final : public TStream {
 public:
+    // Opens path (bytes of the system's ANSI code page on Windows) in the given mode; raises
+    // EFOpenError or EFCreateError. The stream owns the file until it is destroyed.
     TFileStream(const std::string& path, FileMode mode);
     ~TFileStream() override;
 
+    // A failed system read counts as 0 bytes; a write returns the bytes the system took.
     std::int32_t Read(void* buffer, std::int32_t count) override;
     std::int32_t Write(const void* buffer, std::int32_t count) override;
     std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
 
+    // The path the stream was opened with.
     const std::string& FileName() const noexcept { return path_; }
 
 private:

@@ -1,4 +1,5 @@
-// TStream: the byte stream every part of the system reads and writes through.
+// TStream: the byte stream every part of the library reads and writes through. The library never
+// takes ownership of a stream it is given: callers keep their streams alive for the call.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,9 @@ public:
     virtual std::int32_t Read(void* buffer, std::int32_t count) = 0;
     // Writes up to count bytes; returns the number written.
     virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
-    // Moves the position and returns the new one.
+    // Moves the position and returns the new one (-1 when the stream cannot seek).
     virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;
+    // The stream's size in bytes; by default found by seeking to the end and back.
     virtual std::int64_t Size();
 
     std::int64_t Position() { return Seek(0, SeekOrigin::Current); }
@@ -31,7 +33,9 @@ public:
     void ReadBuffer(void* buffer, std::int32_t count);
     void WriteBuffer(const void* buffer, std::int32_t count);
 
-    // Copies exactly count bytes from source's current position, in pieces of at most 61,440 bytes.
+    // Copies exactly count bytes from source's current position, in pieces of at most 61,440 bytes
+    // (EReadError when source runs short, EWriteError when this stream takes fewer); a count of 0
+    // or less copies nothing.
     void CopyFrom(TStream& source, std::int64_t count);
 
     static constexpr std::int32_t kCopyPieceSize = 61440;
