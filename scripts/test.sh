@@ -7,6 +7,8 @@
 #   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 60)
 # Usage: scripts/test.sh [STAGE...]   (default: every stage, in order)
 # QVX_JOBS sets the build and test parallelism (default 2).
+# A failing stage does not stop the others. The last lines name the failing stages and count the
+# stages, "N passed, N failed"; the exit code is 0 only when every stage passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +19,12 @@ run_preset() {
   local preset="$1"
   cmake --preset "$preset" -G Ninja
   cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs" --timeout 600
+  # Off a terminal ctest prints a "Start" line besides the result of every test: keep the result.
+  if [ -t 1 ]; then
+    ctest --preset "$preset" -j "$jobs" --timeout 600
+  else
+    ctest --preset "$preset" -j "$jobs" --timeout 600 | sed -u '/^ *Start  *[0-9][0-9]*: /d'
+  fi
 }
 
 stage_debug() { run_preset debug; }
@@ -37,8 +44,28 @@ for stage in "${stages[@]}"; do
     echo "test.sh: unknown stage '$stage' (stages: ${all_stages[*]})" >&2
     exit 2
   fi
+done
+
+passed=0
+failed=()
+for stage in "${stages[@]}"; do
   echo "==> stage: $stage"
   start=$SECONDS
-  "stage_$stage"
-  echo "==> stage $stage passed in $((SECONDS - start)) s"
+  # In a subshell, so that a failing command ends the stage and not the script (not as an "if"
+  # condition, where bash would ignore set -e).
+  set +e
+  (set -e; "stage_$stage")
+  status=$?
+  set -e
+  if ((status == 0)); then
+    passed=$((passed + 1))
+    echo "==> stage $stage passed in $((SECONDS - start)) s"
+  else
+    failed+=("$stage")
+    echo "==> stage $stage FAILED after $((SECONDS - start)) s"
+  fi
 done
+
+((${#failed[@]} == 0)) || echo "==> failed: ${failed[*]}"
+echo "$passed passed, ${#failed[@]} failed"
+((${#failed[@]} == 0))

@@ -117,7 +117,7 @@ TEST_F(CliTest, ErrorLinesAndExitCodes) {
 
     r = Qvx({"cat", "missing.spis", "f"});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_EQ(r.Err, "qvx: missing.spis: Cannot open file missing.spis\n");
+    EXPECT_EQ(r.Err, "qvx: missing.spis: No such file or directory\n");
 
     for (const std::vector<std::string>& usage :
          std::vector<std::vector<std::string>>{{}, {"list"}, {"frobnicate"}, {"create", "-m", "rle", "a", "b"},

@@ -1,4 +1,4 @@
-// qvx cat: expands every entry of a name to standard output.
+// qvx cat: expands the entries the patterns select to standard output, in archive order.
 #include <iostream>
 #include <memory>
 
@@ -7,6 +7,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "FdStream.h"
 #include "Progress.h"
@@ -17,12 +18,14 @@ namespace {
 
 struct CatOptions {
     ArchiveInputOptions Input;
-    std::string Name;
+    SelectionOptions Selection;
     bool Quiet = false;
 };
 
-// Expands every entry of the name to stdout, as ExpandEntryByName does.
+// Expands every selected entry to stdout; an entry given by its name is expanded as often as the
+// archive holds it, as ExpandEntryByName does.
 int RunCat(const CatOptions& options) {
+    EntrySelection selection(options.Selection);
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
@@ -30,20 +33,22 @@ int RunCat(const CatOptions& options) {
         component.SetOnShowProgress(progress.Handler());
         std::cout.flush();
         FdStream out = StandardOutput();
-        std::size_t matches = 0;
         const auto archive = OpenArchiveInput(options.Input);
         WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
-            if (!SameEntryName(entry.Name, options.Name)) return nullptr;
-            ++matches;
+            if (!selection.Select(entry.Name)) return nullptr;
             progress.Start(entry.Name);
             return &out;
         });
         progress.Finish();
-        if (matches == 0) throw FileError(options.Input.Path, options.Name + ": no such entry");
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }
-    return kExitOk;
+    int exitCode = kExitOk;
+    for (const std::string& pattern : selection.Unmatched()) {
+        ReportError(options.Input.Path, pattern + ": no such entry");
+        exitCode = kExitDataError;
+    }
+    return exitCode;
 }
 
 }  // namespace
@@ -51,9 +56,10 @@ int RunCat(const CatOptions& options) {
 void RegisterCatCommand(CLI::App& app, CommandRegistry& registry) {
     const GlobalOptions& global = registry.options;
     auto o = std::make_shared<CatOptions>();
-    CLI::App* cmd = app.add_subcommand("cat", "Expand every entry of a name to standard output");
+    CLI::App* cmd = app.add_subcommand("cat", "Expand entries to standard output, in archive order");
     AddArchiveInputOptions(*cmd, o->Input);
-    cmd->add_option("NAME", o->Name, "Entry name (ASCII letters match without case)")->required();
+    AddSelectionOptions(*cmd, o->Selection, "Entries to write (at least one)");
+    cmd->get_option("PATTERN")->required();
     registry.Add(cmd, [o, &global] {
         o->Quiet = global.quiet;
         return RunCat(*o);

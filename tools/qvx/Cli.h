@@ -1,9 +1,13 @@
 // The qvx command line: subcommand groups register themselves on the CLI11 application; every
 // command reports failures as one line "qvx: <file>: <message>" and returns the exit code.
+// Usage errors name the word at fault and point at the help of the command it was given to
+// ("qvx: extract: unknown option '--bogus' (see 'qvx extract --help')") and exit with 2;
+// "qvx help [COMMAND]" and "qvx COMMAND --help" print the same help.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
+#include "EntrySelection.h"
 #include "ToolSettings.h"
 
 #include <functional>
@@ -37,6 +41,29 @@ void RegisterCatCommand(CLI::App& app, CommandRegistry& registry);       // CatC
 void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry);   // Extract.cpp
 void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // compress, expand
 void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
+
+// Builds the tool's whole command line on app: the tool's own options, every command with its
+// options, the help command, and the examples each help ends with. The tool and the generator of
+// the shell completions and the manual page share it.
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry);
+
+// The command as it is typed: "qvx", "qvx extract", "qvx setup build".
+std::string CommandPath(const CLI::App& command);
+// The help of a command as --help prints it (usage, arguments, options, examples).
+std::string HelpText(const CLI::App& command);
+// The example command lines shown at the end of a command's help (CommandPath without "qvx ").
+const std::vector<std::string>& CommandExamples(const std::string& path);
+
+// How the PATTERN arguments of list, test, cat and extract match entry names, as their help says.
+const char* PatternHelpText();
+
+// Reports a usage error about the command, "qvx: <command>: <message> (see '<command> --help')",
+// and returns the usage exit code.
+int ReportUsageError(const CLI::App& command, const std::string& message);
+
+// Adds the entry selection of a reading command: the PATTERN arguments (after the archive) and
+// -x/--exclude.
+void AddSelectionOptions(CLI::App& command, SelectionOptions& options, const std::string& what);
 
 // The string with ASCII letters in lower case (method names are accepted in any case).
 inline std::string AsciiLower(std::string text) {

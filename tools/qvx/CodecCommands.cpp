@@ -1,6 +1,10 @@
 // The raw codec commands: expand and compress a bare stream (no archive around it) with one
-// method, through the codec engine. "-" stands for standard input or output.
+// method, through the codec engine. "-" stands for standard input or output. Neither command
+// writes over its own input, nor binary data to a terminal unless -f is given; expand writes
+// exactly -s bytes and fails when the stream holds fewer or more (RawExpansion.h).
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,7 +16,7 @@
 
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/FileStream.h>
-#include <instcompress/QuorvexCompress.h>
+#include <instcompress/CodecSettings.h>
 #include <instcompress/RunCodec.h>
 
 #include "AtomicFile.h"
@@ -21,6 +25,9 @@
 #include "FdStream.h"
 #include "ListFormat.h"
 #include "Progress.h"
+#include "RawExpansion.h"
+#include "SameFile.h"
+#include "Terminal.h"
 
 namespace qvx::cli {
 
@@ -33,6 +40,8 @@ struct CodecOptions {
     std::string Output;
     bool Verbose = false;
     bool Quiet = false;
+    bool Force = false;    // write binary data to a terminal
+    bool Partial = false;  // expand: keep the output of a stream that does not fit -s
 };
 
 const std::map<std::string, CompressMethod> kMethods = {{"rle", cmRLE}, {"lzh", cmLZH}, {"lh5", cmLH5}};
@@ -72,46 +81,96 @@ Input OpenInput(const std::string& name) {
     return input;
 }
 
-int RunCodecCommand(const CodecOptions& options, bool expanding) {
-    const CompressMethod method = kMethods.at(AsciiLower(options.Method));
-    if (expanding && method != cmRLE && options.Size < 0) {
-        ReportError("", "expand: -s SIZE (the expanded size) is required for " + AsciiLower(options.Method));
-        return kExitUsage;
+// A device or a pipe named as the output (/dev/null, a FIFO) is written to as it is: putting a new
+// file in its place would replace the device. nullptr for anything else.
+std::unique_ptr<FdStream> OpenSpecialOutput(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return nullptr;
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    if (fd < 0) ThrowSystemError(path, errno);
+    return std::make_unique<FdStream>(fd, true);
+}
+
+// The refusals that come before anything is read: binary data to a terminal, and an output that
+// is the input itself. Returns the exit code, or -1 to go on.
+int Refusal(const CodecOptions& options) {
+    if (options.Output == "-" && !options.Force && StandardOutputIsTerminal()) {
+        ReportError("standard output", "refusing to write binary data to a terminal (use -f to write it anyway)");
+        return kExitDataError;
     }
+    if (options.Input != "-" && options.Output != "-" && SameFile(options.Input, options.Output)) {
+        ReportError(options.Output, "is the input file; refusing to write over it");
+        return kExitDataError;
+    }
+    return -1;
+}
+
+std::string FitProblem(StreamFit fit, std::int64_t size) {
+    if (fit == StreamFit::EndsFirst) return "stream ends before " + std::to_string(size) + " bytes (-s) are expanded";
+    return "stream holds more than " + std::to_string(size) + " bytes (-s)";
+}
+
+int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App& command) {
+    const CompressMethod method = kMethods.at(AsciiLower(options.Method));
+    if (expanding && method != cmRLE && options.Size < 0)
+        return ReportUsageError(command, "-s SIZE (the expanded size) is required for " + AsciiLower(options.Method));
+    if (const int refused = Refusal(options); refused >= 0) return refused;
+    int exitCode = kExitOk;
     try {
         Input input = OpenInput(options.Input);
-        TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
+        CodecSettings settings;
+        settings.Yield = cli::kNoYield;
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
-        component.SetOnShowProgress(progress.Handler());
+        settings.OnShowProgress = progress.Handler();
         // The raw stream carries no fallback: accept output larger than the input.
-        component.SetMinimumSaving(std::numeric_limits<std::int32_t>::min());
+        settings.MinimumSaving = std::numeric_limits<std::int32_t>::min();
         progress.Start(options.Input == "-" ? "stdin" : options.Input);
 
         std::unique_ptr<AtomicFile> file;
-        std::unique_ptr<FdStream> standardOutput;
+        std::unique_ptr<FdStream> direct;  // standard output, a device or a pipe
         TStream* dest = nullptr;
         if (options.Output == "-") {
-            standardOutput = std::make_unique<FdStream>(1, false);
-            dest = standardOutput.get();
+            direct = std::make_unique<FdStream>(1, false);
+            dest = direct.get();
+        } else if ((direct = OpenSpecialOutput(options.Output))) {
+            dest = direct.get();
         } else {
             file = std::make_unique<AtomicFile>(options.Output);
             dest = &file->Stream();
         }
-        const auto destSize = static_cast<std::int32_t>(options.Size < 0 ? 0 : options.Size);
+        std::int64_t written = 0;
         std::uint32_t checksum = 0;
-        const std::int32_t written =
-            RunCodec(component, *dest, *input.Stream, input.Size, destSize, method, checksum, expanding);
-        progress.Finish();
+        if (expanding) {
+            const auto size = static_cast<std::int32_t>(options.Size);
+            const RawExpansion r = ExpandRawStream(settings, *dest, *input.Stream, input.Size, method, size);
+            progress.Finish();
+            written = r.Written;
+            checksum = r.Checksum;
+            if (r.Fit != StreamFit::Exact) {
+                std::string message = FitProblem(r.Fit, options.Size);
+                if (file && options.Partial) message += "; kept " + std::to_string(r.Written) + " bytes (--partial)";
+                if (file && !options.Partial) message += "; nothing written";
+                ReportError(options.Input, message);
+                exitCode = kExitDataError;
+                if (!options.Partial) file.reset();
+            }
+        } else {
+            const CodecResult r =
+                RunCodec(settings, *dest, *input.Stream, input.Size, 0, method, false);
+            progress.Finish();
+            written = r.OutputCount;
+            checksum = r.Checksum;
+        }
         if (file) file->Commit(true);
         if (options.Verbose) {
-            std::fprintf(stderr, "qvx: %s: %d bytes in, %d bytes out, checksum %s\n", options.Input.c_str(),
-                         static_cast<int>(input.Size), static_cast<int>(written), FormatChecksum(checksum).c_str());
+            std::fprintf(stderr, "qvx: %s: %d bytes in, %lld bytes out, checksum %s\n", options.Input.c_str(),
+                         static_cast<int>(input.Size), static_cast<long long>(written),
+                         FormatChecksum(checksum).c_str());
         }
     } catch (...) {
         return ReportCurrentException(options.Input);
     }
-    return kExitOk;
+    return exitCode;
 }
 
 }  // namespace
@@ -124,14 +183,18 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         cmd->add_option("-m,--method", o->Method, "Method of the stream: rle, lzh or lh5")
             ->required()
             ->check(CLI::IsMember({"rle", "lzh", "lh5"}, CLI::ignore_case));
-        cmd->add_option("-s,--size", o->Size, "Expanded size in bytes (required for lzh and lh5)")
+        cmd->add_option("-s,--size", o->Size,
+                        "Expanded size in bytes (required for lzh and lh5): the output is exactly this long")
             ->check(CLI::Range(std::int64_t{0}, std::int64_t{std::numeric_limits<std::int32_t>::max()}));
+        cmd->add_flag("--partial", o->Partial,
+                      "Keep the output when the stream ends before SIZE bytes or holds more (exit code 1 all the same)");
+        cmd->add_flag("-f,--force", o->Force, "Write to standard output even when it is a terminal");
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Compressed input file, - for standard input")->required();
         cmd->add_option("OUT", o->Output, "Output file, - for standard output")->required();
-        registry.Add(cmd, [o, &global] {
+        registry.Add(cmd, [o, cmd, &global] {
             o->Quiet = global.quiet;
-            return RunCodecCommand(*o, true);
+            return RunCodecCommand(*o, true, *cmd);
         });
     }
     {
@@ -140,12 +203,13 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         CLI::App* cmd = app.add_subcommand("compress", "Compress a file into a raw stream");
         cmd->add_option("-m,--method", o->Method, "Method: lzh or lh5 (default: lh5)")
             ->check(CLI::IsMember({"lzh", "lh5"}, CLI::ignore_case));
+        cmd->add_flag("-f,--force", o->Force, "Write to standard output even when it is a terminal");
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Input file, - for standard input")->required();
         cmd->add_option("OUT", o->Output, "Compressed output file, - for standard output")->required();
-        registry.Add(cmd, [o, &global] {
+        registry.Add(cmd, [o, cmd, &global] {
             o->Quiet = global.quiet;
-            return RunCodecCommand(*o, false);
+            return RunCodecCommand(*o, false, *cmd);
         });
     }
 }

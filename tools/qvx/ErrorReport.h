@@ -1,5 +1,8 @@
-// Error reporting of the qvx tool: every failure is one line on stderr, "qvx: <file>: <message>",
-// with the message text of the exception or of the operating system.
+// Error reporting of the qvx tool: every failure is one line on stderr in one style,
+// "qvx: <file>: <message>" (or "qvx: <message>" when no file is concerned), where the message says
+// why: the library's own text for damaged data ("Bad checksum during expansion -- data may be
+// invalid"), the operating system's text for a file that cannot be used ("No such file or
+// directory", "Is a directory", "Permission denied"), or the tool's own.
 #pragma once
 
 #include <stdexcept>
@@ -23,11 +26,18 @@ std::string SystemMessage(int error);
 // Raises FileError(file, SystemMessage(error)).
 [[noreturn]] void ThrowSystemError(const std::string& file, int error);
 
+// Why the file cannot be opened for reading, in the system's words ("No such file or directory",
+// "Is a directory", "Permission denied"); empty when it can be opened now.
+std::string WhyCannotOpen(const std::string& path);
+// Why the file cannot be created or replaced; empty when nothing stands in the way now.
+std::string WhyCannotCreate(const std::string& path);
+
 // Writes "qvx: <file>: <message>" (or "qvx: <message>" when file is empty) as one line to stderr.
 void ReportError(std::string_view file, std::string_view message);
 
-// Reports the exception being handled, about file unless it is a FileError naming its own file,
-// and returns the data-error exit code. Call only from a catch block.
+// Reports the exception being handled, about file unless it names a file of its own (a FileError,
+// or a stream that could not be opened or created), and returns the data-error exit code. Call
+// only from a catch block.
 int ReportCurrentException(std::string_view file);
 
 }  // namespace qvx::cli

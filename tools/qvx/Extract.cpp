@@ -16,6 +16,7 @@
 #include "ArchiveInput.h"
 #include "AtomicFile.h"
 #include "Cli.h"
+#include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "Progress.h"
 #include "SafePath.h"
@@ -47,18 +48,6 @@ fs::path PrepareTarget(const fs::path& base, const std::vector<std::string>& com
     return path / components.back();
 }
 
-bool Wanted(const std::vector<std::string>& names, std::vector<bool>& found, const std::string& name) {
-    if (names.empty()) return true;
-    bool wanted = false;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (SameEntryName(names[i], name)) {
-            found[i] = true;
-            wanted = true;
-        }
-    }
-    return wanted;
-}
-
 }  // namespace
 
 int RunExtract(const ExtractOptions& options) {
@@ -73,10 +62,10 @@ int RunExtract(const ExtractOptions& options) {
         ArchiveWalker walker(component, *archive);
         fs::create_directories(base);
 
-        std::vector<bool> found(options.Names.size(), false);
+        EntrySelection selection(options.Selection);
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            if (!Wanted(options.Names, found, entry.Name)) {
+            if (!selection.Select(entry.Name)) {
                 walker.Skip(entry);
                 continue;
             }
@@ -115,9 +104,8 @@ int RunExtract(const ExtractOptions& options) {
                 walker.SeekPastEntry(entry);
             }
         }
-        for (std::size_t i = 0; i < options.Names.size(); ++i) {
-            if (found[i]) continue;
-            ReportError(options.Input.Path, options.Names[i] + ": no such entry");
+        for (const std::string& pattern : selection.Unmatched()) {
+            ReportError(options.Input.Path, pattern + ": no such entry");
             exitCode = kExitDataError;
         }
     } catch (...) {
@@ -134,7 +122,7 @@ void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
     cmd->add_flag("-f,--force", o->Force, "Replace existing files");
     cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
     AddArchiveInputOptions(*cmd, o->Input);
-    cmd->add_option("NAME", o->Names, "Entries to extract (default: all)");
+    AddSelectionOptions(*cmd, o->Selection, "Entries to extract (default: all)");
     registry.Add(cmd, [o, &global] {
         o->Quiet = global.quiet;
         return RunExtract(*o);

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "ArchiveInput.h"
+#include "EntrySelection.h"
 
 namespace qvx::cli {
 
 struct ExtractOptions {
     ArchiveInputOptions Input;
     std::string Directory = ".";
-    std::vector<std::string> Names;  // empty: every entry
+    SelectionOptions Selection;      // no patterns: every entry
     bool Force = false;              // replace existing files
     bool Verbose = false;            // name each file written
     bool Quiet = false;

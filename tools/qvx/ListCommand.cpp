@@ -1,4 +1,4 @@
-// qvx list: the entries of an archive as a table, or as JSON.
+// qvx list: the entries of an archive (all, or those the patterns select) as a table, or as JSON.
 #include <iostream>
 #include <memory>
 
@@ -7,6 +7,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "ListFormat.h"
 
@@ -16,12 +17,14 @@ namespace {
 
 struct ListOptions {
     ArchiveInputOptions Input;
+    SelectionOptions Selection;
     bool Json = false;
 };
 
 int RunList(const ListOptions& options) {
     Listing listing;
     listing.Archive = options.Input.Path;
+    EntrySelection selection(options.Selection);
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
@@ -33,7 +36,7 @@ int RunList(const ListOptions& options) {
         listing.TotalSize = walker.Header().TotalSize;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            listing.Entries.push_back(entry);
+            if (selection.Select(entry.Name)) listing.Entries.push_back(entry);
             walker.Skip(entry);
         }
     } catch (...) {
@@ -45,7 +48,12 @@ int RunList(const ListOptions& options) {
         PrintListingTable(std::cout, listing);
     }
     std::cout.flush();
-    return kExitOk;
+    int exitCode = kExitOk;
+    for (const std::string& pattern : selection.Unmatched()) {
+        ReportError(options.Input.Path, pattern + ": no such entry");
+        exitCode = kExitDataError;
+    }
+    return exitCode;
 }
 
 }  // namespace
@@ -55,6 +63,7 @@ void RegisterListCommand(CLI::App& app, CommandRegistry& registry) {
     CLI::App* cmd = app.add_subcommand("list", "List the entries of an archive");
     cmd->add_flag("--json", o->Json, "Print the listing as JSON");
     AddArchiveInputOptions(*cmd, o->Input);
+    AddSelectionOptions(*cmd, o->Selection, "Entries to list (default: all)");
     registry.Add(cmd, [o] { return RunList(*o); });
 }
 

@@ -1,6 +1,12 @@
-// qvx test: expands every entry of an archive to nowhere and verifies the checksums.
+// qvx test: is the file a good archive? Expands every entry (or those the patterns select) to
+// nowhere and verifies the checksums. A file too short for an archive header, or one that does
+// not start with the archive magic, is "not an archive": the library reads a short stream as an
+// empty archive, but test is asked about the file.
+#include <algorithm>
+#include <array>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/MemoryStream.h>
@@ -8,6 +14,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "Progress.h"
 
@@ -17,54 +24,106 @@ namespace {
 
 struct TestOptions {
     ArchiveInputOptions Input;
+    SelectionOptions Selection;
     bool Quiet = false;
 };
 
-// Expands every entry to nowhere; a failed entry is reported and the walk goes on behind it.
+// Whether the stream holds a whole archive header at its position, starting with the magic. The
+// stream is left where it was.
+bool StartsWithArchiveHeader(TStream& stream) {
+    const std::int64_t start = stream.Position();
+    if (start < 0 || stream.Size() - start < static_cast<std::int64_t>(ArchiveHeader::kSize)) return false;
+    std::array<std::uint8_t, kArchiveMagic.size()> magic{};
+    const std::int32_t n = stream.Read(magic.data(), static_cast<std::int32_t>(magic.size()));
+    stream.SetPosition(start);
+    return n == static_cast<std::int32_t>(magic.size()) && magic == kArchiveMagic;
+}
+
+std::string Entries(std::size_t n) { return std::to_string(n) + (n == 1 ? " entry" : " entries"); }
+
+// The summary line of a test: the entries tested and failed, then what is wrong with the archive
+// as a whole.
+std::string TestSummary(std::size_t tested, std::size_t failed, bool truncated, bool damaged) {
+    std::string line;
+    if (failed > 0)
+        line = std::to_string(failed) + " of " + Entries(tested) + " failed";
+    else if (tested == 0)
+        line = "No entries";
+    else if (truncated || damaged)
+        line = Entries(tested) + " OK";
+    else
+        line = "All " + Entries(tested) + " OK";
+    if (truncated) line += "; archive is truncated";
+    if (damaged) line += "; archive is damaged";
+    return line;
+}
+
+// Expands the selected entries to nowhere; a failed entry is reported and the walk goes on behind
+// it.
 int RunTest(const TestOptions& options) {
+    const std::string& path = options.Input.Path;
+    TQuorvexCompress component;
+    component.SetYield(cli::kNoYield);
+    std::unique_ptr<TStream> archive;
+    std::optional<ArchiveWalker> walker;
+    try {
+        archive = OpenArchiveInput(options.Input);
+        if (!StartsWithArchiveHeader(*archive)) throw FileError(path, "not an archive");
+        walker.emplace(component, *archive);
+    } catch (...) {
+        return ReportCurrentException(path);
+    }
+
+    EntrySelection selection(options.Selection);
+    Progress progress(stderr, Progress::ShouldShow(options.Quiet));
+    component.SetOnShowProgress(progress.Handler());
     std::size_t tested = 0;
     std::size_t failed = 0;
+    bool damaged = false;
+    std::int64_t sum = 0;  // expanded sizes of every entry walked, selected or not
     try {
-        TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
-        Progress progress(stderr, Progress::ShouldShow(options.Quiet));
-        component.SetOnShowProgress(progress.Handler());
-        const auto archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, *archive);
-        std::int64_t sum = 0;
         ArchiveEntry entry;
-        while (walker.Next(entry)) {
-            ++tested;
+        while (walker->Next(entry)) {
             sum += entry.Header.ExpandedSize;
+            if (!selection.Select(entry.Name)) {
+                walker->Skip(entry);
+                continue;
+            }
+            ++tested;
             TNullStream nowhere;
             progress.Start(entry.Name);
             try {
-                walker.Expand(entry, nowhere);
+                walker->Expand(entry, nowhere);
                 progress.Finish();
                 std::cout << "OK      " << entry.Name << '\n';
             } catch (...) {
                 progress.Finish();
                 ++failed;
                 std::cout << "FAILED  " << entry.Name << '\n' << std::flush;
-                ReportCurrentException(options.Input.Path + ": " + entry.Name);
-                walker.SeekPastEntry(entry);
+                ReportCurrentException(path + ": " + entry.Name);
+                walker->SeekPastEntry(entry);
             }
         }
-        if (sum < walker.Header().TotalSize) {
-            ++failed;
-            ReportError(options.Input.Path, "archive is truncated: its entries hold " + std::to_string(sum) +
-                                             " of " + std::to_string(walker.Header().TotalSize) + " bytes");
-        }
     } catch (...) {
+        // The walk itself cannot go on (an entry header that cannot be right).
+        progress.Finish();
         std::cout.flush();
-        return ReportCurrentException(options.Input.Path);
+        ReportCurrentException(path);
+        damaged = true;
     }
-    if (failed == 0)
-        std::cout << "All " << tested << (tested == 1 ? " entry" : " entries") << " OK\n";
-    else
-        std::cout << failed << " of " << tested << (tested == 1 ? " entry" : " entries") << " failed\n";
-    std::cout.flush();
-    return failed == 0 ? kExitOk : kExitDataError;
+    const bool truncated = !damaged && sum < walker->Header().TotalSize;
+    if (truncated) {
+        std::cout.flush();
+        ReportError(path, "archive is truncated: its entries hold " + std::to_string(sum) + " of " +
+                              std::to_string(walker->Header().TotalSize) + " bytes");
+    }
+    std::cout << TestSummary(tested, failed, truncated, damaged) << '\n' << std::flush;
+    int exitCode = failed == 0 && !truncated && !damaged ? kExitOk : kExitDataError;
+    for (const std::string& pattern : selection.Unmatched()) {
+        ReportError(path, pattern + ": no such entry");
+        exitCode = kExitDataError;
+    }
+    return exitCode;
 }
 
 }  // namespace
@@ -72,8 +131,9 @@ int RunTest(const TestOptions& options) {
 void RegisterTestCommand(CLI::App& app, CommandRegistry& registry) {
     const GlobalOptions& global = registry.options;
     auto o = std::make_shared<TestOptions>();
-    CLI::App* cmd = app.add_subcommand("test", "Expand every entry to nowhere and verify its checksum");
+    CLI::App* cmd = app.add_subcommand("test", "Verify an archive: expand its entries to nowhere and check each checksum");
     AddArchiveInputOptions(*cmd, o->Input);
+    AddSelectionOptions(*cmd, o->Selection, "Entries to test (default: all)");
     registry.Add(cmd, [o, &global] {
         o->Quiet = global.quiet;
         return RunTest(*o);

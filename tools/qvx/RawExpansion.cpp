@@ -1,0 +1,143 @@
+#include "RawExpansion.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include <instcompress/Exceptions.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/RunCodec.h>
+
+namespace qvx::cli {
+
+namespace {
+
+// The last bytes of the stream handed over one per read, and the padding after it.
+constexpr std::int32_t kTail = 16;
+constexpr std::int32_t kPadding = 4;
+
+// The input of one expansion as the engine reads it: the stream in the blocks the engine asks for
+// up to its last kTail bytes, then one byte per read, followed by padding bytes (read one by one). The engine
+// reads again only once its buffer is used up, so in the part read byte by byte the count of bytes
+// handed over is the count the decoder has taken.
+class MeteredInput final : public TStream {
+public:
+    MeteredInput(TStream& source, std::int32_t size, std::int32_t paddingSize, std::uint8_t padding) noexcept
+        : source_(source),
+          size_(size),
+          bulkEnd_(std::max(0, size - kTail)),
+          end_(static_cast<std::int64_t>(size) + paddingSize),
+          padding_(padding) {}
+
+    // What the engine may read: the stream and its padding.
+    std::int32_t EngineSize() const noexcept { return static_cast<std::int32_t>(end_); }
+
+    std::int32_t Read(void* buffer, std::int32_t count) override {
+        if (count <= 0) return 0;
+        std::int32_t n = 0;
+        if (delivered_ < bulkEnd_) {
+            n = source_.Read(buffer, static_cast<std::int32_t>(std::min<std::int64_t>(count, bulkEnd_ - delivered_)));
+        } else if (delivered_ < size_) {
+            n = source_.Read(buffer, 1);
+        } else if (delivered_ < end_) {
+            *static_cast<std::uint8_t*>(buffer) = padding_;
+            n = 1;
+        }
+        delivered_ += n;
+        return n;
+    }
+    std::int32_t Write(const void*, std::int32_t) override { return 0; }
+    std::int64_t Seek(std::int64_t, SeekOrigin) override { return -1; }
+
+    // Bytes the decoder has taken, exactly once it has read into the last kTail bytes; until then
+    // at most the bytes before them.
+    std::int64_t Taken() const noexcept { return delivered_; }
+
+private:
+    TStream& source_;
+    const std::int32_t size_;
+    const std::int32_t bulkEnd_;
+    const std::int64_t end_;
+    const std::uint8_t padding_;
+    std::int64_t delivered_ = 0;
+};
+
+// Passes the first limit bytes on to dest and drops the rest (a match copied past the size).
+class LimitedOutput final : public TStream {
+public:
+    LimitedOutput(TStream& dest, std::int64_t limit) noexcept : dest_(dest), limit_(limit) {}
+
+    std::int32_t Write(const void* buffer, std::int32_t count) override {
+        if (count <= 0) return 0;
+        const auto pass = static_cast<std::int32_t>(std::clamp<std::int64_t>(limit_ - written_, 0, count));
+        if (pass > 0) dest_.WriteBuffer(buffer, pass);
+        written_ += pass;
+        return count;
+    }
+    std::int32_t Read(void*, std::int32_t) override { return 0; }
+    std::int64_t Seek(std::int64_t, SeekOrigin) override { return -1; }
+
+    std::int64_t Written() const noexcept { return written_; }
+
+private:
+    TStream& dest_;
+    const std::int64_t limit_;
+    std::int64_t written_ = 0;
+};
+
+// The expansion once more with one bits past the end of the stream, to nowhere.
+CodecResult ExpandWithOnesPastTheEnd(CodecSettings settings, TStream& source, std::int64_t start,
+                                     std::int32_t sourceSize, CompressMethod method, std::int32_t expandedSize) {
+    source.SetPosition(start);
+    if (source.Position() != start) throw EReadError("Stream read error");
+    settings.OnShowProgress = nullptr;
+    MeteredInput input(source, sourceSize, kPadding, 0xFF);
+    TNullStream nowhere;
+    return RunCodec(settings, nowhere, input, input.EngineSize(), expandedSize, method, true);
+}
+
+}  // namespace
+
+RawExpansion ExpandRawStream(const CodecSettings& settings, TStream& dest, TStream& source, std::int32_t sourceSize,
+                             CompressMethod method, std::int32_t expandedSize) {
+    if (sourceSize > std::numeric_limits<std::int32_t>::max() - kPadding) throw EInvalidSize("Input larger than 2 GB");
+    const std::int64_t start = method == cmLZH ? source.Position() : 0;
+    const std::int64_t limit = expandedSize < 0 ? std::numeric_limits<std::int64_t>::max() : expandedSize;
+    // RLE reads until its input ends, so it gets no padding.
+    MeteredInput input(source, sourceSize, method == cmRLE ? 0 : kPadding, 0);
+    LimitedOutput output(dest, limit);
+    const std::int32_t destSize = std::max(0, expandedSize);
+    const CodecResult result = RunCodec(settings, output, input, input.EngineSize(), destSize, method, true);
+
+    RawExpansion r;
+    r.Produced = result.OutputCount;
+    r.Written = output.Written();
+    r.Checksum = result.Checksum;
+    const std::int64_t size = sourceSize;
+    const std::int64_t taken = input.Taken();
+    if (method == cmRLE) {
+        if (expandedSize >= 0 && r.Produced < expandedSize) r.Fit = StreamFit::EndsFirst;
+        if (expandedSize >= 0 && r.Produced > expandedSize) r.Fit = StreamFit::HoldsMore;
+    } else if (expandedSize == 0) {
+        // The decoders read nothing for an empty output.
+        r.Fit = size == 0 ? StreamFit::Exact : StreamFit::HoldsMore;
+    } else if (method == cmLH5) {
+        if (taken >= size + 3)
+            r.Fit = StreamFit::EndsFirst;
+        else if (taken <= size + 1 || r.Produced > expandedSize)
+            r.Fit = StreamFit::HoldsMore;
+    } else if (method == cmLZH) {
+        bool endsFirst = taken >= size + 2;
+        if (taken == size + 1) {
+            const CodecResult again = ExpandWithOnesPastTheEnd(settings, source, start, sourceSize, method, destSize);
+            endsFirst = again.OutputCount != result.OutputCount || again.Checksum != result.Checksum;
+        }
+        if (endsFirst)
+            r.Fit = StreamFit::EndsFirst;
+        else if (taken < size || r.Produced > expandedSize)
+            r.Fit = StreamFit::HoldsMore;
+    }
+    return r;
+}
+
+}  // namespace qvx::cli
