@@ -383,11 +383,13 @@ TEST_F(SetupFileTest, ReadingCommandsReportADamagedSetupFileAsADamagedArchive) {
     Write("setup", file);
     Write("plain.arc", ByteVector(file.begin() + static_cast<std::ptrdiff_t>(l.First),
                                   file.begin() + static_cast<std::ptrdiff_t>(l.First + l.FirstLength)));
-    for (const char* command : {"list", "test", "extract"}) {
+    // test calls a file without the magic "not an archive"; the others give the library's message.
+    for (const std::string command : {"list", "test", "extract"}) {
+        const std::string message = command == "test" ? "not an archive" : "Can't recognize compressed file header";
         const RunResult setup = Qvx({command, "setup"});
         EXPECT_EQ(setup.Code, 1) << command;
-        EXPECT_EQ(setup.Err, "qvx: setup: Can't recognize compressed file header\n") << command;
-        EXPECT_EQ(Qvx({command, "plain.arc"}).Err, "qvx: plain.arc: Can't recognize compressed file header\n");
+        EXPECT_EQ(setup.Err, "qvx: setup: " + message + "\n") << command;
+        EXPECT_EQ(Qvx({command, "plain.arc"}).Err, "qvx: plain.arc: " + message + "\n") << command;
     }
     // The first block can still be read when only the second is cut short.
     file[l.First] ^= 0x20;

@@ -56,7 +56,7 @@ TEST_F(CommandReferenceTest, BashCompletesCommandsOptionsAndValues) {
         {"qvx extract --f", "--force\n"},
         {"qvx expand -m l", "lzh\nlh5\n"},
         {"qvx create -m L", "\n"},
-        {"qvx setup ''", "build\ninfo\n"},
+        {"qvx setup ''", "build\ninfo\ntest\n"},
         {"qvx setup build --da", "--data-dir\n--data-archive\n"},
         {"qvx help setup i", "info\n"},
         {"qvx help c", "create\ncat\ncompress\n"},
