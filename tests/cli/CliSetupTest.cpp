@@ -285,6 +285,30 @@ TEST_F(SetupFileTest, NamesTheFaultOfAFileCutAtABlockBoundary) {
               "qvx: launcher: no payload: the launcher's size marker was never patched\n");
 }
 
+TEST_F(SetupFileTest, StoredEntriesAreCheckedUnlessTheirChecksumWasNotRecorded) {
+    // The format leaves a stored entry's checksum to the writer: 0 means none was recorded.
+    struct Case {
+        std::uint32_t Checksum;
+        int Code;
+    } cases[] = {{0, 0}, {'a' + 'b' + 'c', 0}, {12345, 1}};
+    Write("launcher", Launcher(false));
+    Write("engine", Engine(false));
+    for (const Case& c : cases) {
+        RawEntry e = StoredEntry("abc.txt", "abc");
+        e.Checksum = c.Checksum;
+        Write("data.arc", BuildArchive({e}));
+        ASSERT_EQ(Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-a", "data.arc", "-o", "setup"}).Code, 0);
+        EXPECT_EQ(Qvx({"setup", "test", "setup"}).Code, c.Code) << c.Checksum;
+    }
+}
+
+TEST_F(SetupFileTest, BuildNamesTheFileItCannotRead) {
+    Write("launcher", Launcher(false));
+    const RunResult r = Qvx({"setup", "build", "-l", "launcher", "-e", "missing", "-d", "data", "-o", "setup"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: missing: No such file or directory\n");
+}
+
 TEST_F(SetupFileTest, WarnsOfBytesBehindTheCertificateTable) {
     ByteVector file = Sign(BuildSetupFile(true));
     file.insert(file.end(), {'t', 'a', 'i', 'l'});

@@ -10,6 +10,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "ErrorReport.h"
 #include "SetupBuilder.h"
 #include "SetupTest.h"
 #include "Terminal.h"
@@ -66,10 +67,9 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
             setup::BuildSetup(*options);
         } catch (const setup::SetupError& e) {
             return Fail(e.File, e.what());
-        } catch (const Exception& e) {
-            return Fail(options->Output, e.Message());
-        } catch (const std::exception& e) {
-            return Fail(options->Output, e.what());
+        } catch (...) {
+            // A stream's error names its own file (the engine, a data file), not the output.
+            return ReportCurrentException(options->Output);
         }
         return static_cast<int>(kExitOk);
     });
@@ -92,10 +92,8 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
                           << summary.CertificateTableOffset << "\n";
         } catch (const setup::SetupError& e) {
             return Fail(e.File, e.what());
-        } catch (const Exception& e) {
-            return Fail(*file, e.Message());
-        } catch (const std::exception& e) {
-            return Fail(*file, e.what());
+        } catch (...) {
+            return ReportCurrentException(*file);
         }
         return static_cast<int>(kExitOk);
     });
@@ -111,12 +109,9 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
         } catch (const setup::SetupError& e) {
             std::cout.flush();
             return Fail(e.File, e.what());
-        } catch (const Exception& e) {
+        } catch (...) {
             std::cout.flush();
-            return Fail(*tested, e.Message());
-        } catch (const std::exception& e) {
-            std::cout.flush();
-            return Fail(*tested, e.what());
+            return ReportCurrentException(*tested);
         }
         return static_cast<int>(kExitOk);
     });

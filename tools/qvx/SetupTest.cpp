@@ -80,8 +80,10 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
             if (entry.Header.EntryReserved != 0) throw SetupError(name, archive + current + "the reserved field is not 0");
             TSummingStream data;
             walker.Expand(entry, data);
-            // The component leaves stored entries unverified; the writer records their sum too.
-            if (entry.Header.Method() == cmNON && data.Sum() != entry.Header.Checksum) throw EBadChecksum();
+            // The component leaves stored entries unverified. qvx's writer records their sum too;
+            // a writer that records none leaves 0, which the format allows.
+            if (entry.Header.Method() == cmNON && entry.Header.Checksum != 0 && data.Sum() != entry.Header.Checksum)
+                throw EBadChecksum();
             if (SameEntryName(entry.Name, kEngineEntryName)) {
                 ++check.EngineEntries;
                 check.EngineSize += entry.Header.ExpandedSize;
