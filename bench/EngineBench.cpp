@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
 
 namespace {
 
@@ -65,7 +67,7 @@ BENCHMARK(BM_EngineWriteBytes)->Arg(16 << 20);
 // 3 LZH expand.
 void BM_RunCodecOverhead(benchmark::State& state) {
     const auto which = state.range(0);
-    const std::uint8_t method = which < 2 ? qvx::cmLH5 : qvx::cmLZH;
+    const qvx::CompressMethod method = which < 2 ? qvx::cmLH5 : qvx::cmLZH;
     const std::vector<std::uint8_t> plain(16, 'a');
     qvx::TQuorvexCompress component;
     component.SetMinimumSaving(0);

@@ -12,10 +12,12 @@
 #include <memory>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
 #include "lh5/Lh5Parse.h"
 
 namespace {

@@ -5,10 +5,12 @@
 
 #include <random>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
 
 namespace {
 

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 // does it), then a walk that expands every entry. Damage must surface as the system's exceptions.
 #include <string>
 
+#include <instcompress/ArchiveWalker.h>
+
 #include "FuzzSupport.h"
 
 using namespace qvx;
@@ -30,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         TMemoryStream archive(input);
         fuzz::BoundedSink sink(fuzz::kMaxExpandedSize);
-        component.WalkArchive(archive, [&](const ArchiveEntry& entry) -> TStream* {
+        WalkArchive(component, archive, [&](const ArchiveEntry& entry) -> TStream* {
             return SameEntryName(entry.Name, name) ? &sink : nullptr;
         });
     } catch (const qvx::Exception&) {

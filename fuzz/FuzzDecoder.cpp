@@ -1,5 +1,7 @@
 // One raw decoder (QVX_FUZZ_METHOD) on arbitrary bytes: a 32-bit expanded size (bounded) followed by
 // the stored stream. Only the system's exceptions may come out; output is bounded by the sink.
+#include <instcompress/RunCodec.h>
+
 #include "FuzzSupport.h"
 
 using namespace qvx;

@@ -2,6 +2,8 @@
 // checksum in both directions.
 #include <cstdlib>
 
+#include <instcompress/RunCodec.h>
+
 #include "FuzzSupport.h"
 
 using namespace qvx;

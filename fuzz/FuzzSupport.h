@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "InstCompress.h"
+#include <instcompress/InstCompress.h>
 
 namespace qvx::fuzz {
 

@@ -1,5 +1,4 @@
-#include "ArchiveFormat.h"
-
+#include <instcompress/ArchiveFormat.h>
 
 namespace qvx {
 
@@ -73,16 +72,13 @@ EntryHeader EntryHeader::Decode(const std::array<std::uint8_t, kSize>& b) {
     return e;
 }
 
-std::string_view MethodName(std::uint8_t methodIndex, char (&scratch)[8]) {
-    if (methodIndex < MethodIds.size()) return MethodIds[methodIndex];
-    // "#" and the index in decimal (no printf: the launcher links this file and stays small).
-    char digits[3];
-    int n = 0;
-    for (unsigned v = methodIndex; v != 0 || n == 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
-    std::size_t length = 0;
-    scratch[length++] = '#';
-    while (n > 0) scratch[length++] = digits[--n];
-    return std::string_view(scratch, length);
+ArchiveHeader MakeArchiveHeader(std::string_view methodId, std::int32_t totalSize, std::uint8_t archiveType) noexcept {
+    ArchiveHeader header;
+    header.Magic = kArchiveMagic;
+    for (std::size_t i = 0; i < 3; ++i) header.MethodId[i] = i < methodId.size() ? methodId[i] : '\0';
+    header.TotalSize = totalSize;
+    header.ArchiveType = archiveType;
+    return header;
 }
 
 std::uint32_t ByteSum(const std::uint8_t* data, std::size_t size, std::uint32_t start) noexcept {

@@ -1,6 +1,7 @@
-#include "ArchiveWalker.h"
+#include <instcompress/ArchiveWalker.h>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
 
 namespace qvx {
 
@@ -22,7 +23,7 @@ bool ArchiveWalker::Next(ArchiveEntry& entry) {
 
 void ArchiveWalker::Expand(const ArchiveEntry& entry, TStream& dest) {
     const EntryHeader& h = entry.Header;
-    component_.ExpandEntry(dest, archive_, h.StoredSize, h.ExpandedSize, h.Checksum, h.MethodIndex, methodId_);
+    component_.ExpandEntry(dest, archive_, h.StoredSize, h.ExpandedSize, h.Checksum, h.Method(), methodId_);
     // A well-formed entry leaves the stream exactly here already. A damaged one (stored bytes the
     // decoder never needed, or a custom handler that read too little or too much) would otherwise
     // make the walk read the next entry header from the wrong place.
@@ -33,6 +34,23 @@ void ArchiveWalker::Skip(const ArchiveEntry& entry) { archive_.Seek(entry.Header
 
 void ArchiveWalker::SeekPastEntry(const ArchiveEntry& entry) {
     archive_.SetPosition(entry.DataOffset + entry.Header.StoredSize);
+}
+
+void WalkArchive(const TQuorvexCompress& component, TStream& archive, const TEntryVisitor& visitor) {
+    ArchiveWalker walker(component, archive);
+    ArchiveEntry entry;
+    while (walker.Next(entry)) {
+        if (TStream* dest = visitor(entry)) {
+            walker.Expand(entry, *dest);
+        } else {
+            walker.Skip(entry);
+        }
+    }
+}
+
+void WalkArchive(const TQuorvexCompress& component, const std::string& archivePath, const TEntryVisitor& visitor) {
+    TFileStream archive(archivePath, FileMode::ReadExclusive);
+    WalkArchive(component, archive, visitor);
 }
 
 }  // namespace qvx

@@ -1,8 +1,8 @@
-#include "ArchiveWriter.h"
+#include <instcompress/ArchiveWriter.h>
 
 #include <utility>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
 
 namespace qvx {
 
@@ -10,16 +10,14 @@ namespace {
 
 constexpr std::int64_t kMaxSize = 0x7FFFFFFF;
 
-ArchiveHeader MakeHeader(std::uint8_t method, std::int32_t totalSize) {
-    ArchiveHeader header;
-    TQuorvexCompress::MakeDefaultHeader(header, std::string(MethodIds.at(method)), totalSize, caMulti);
-    return header;
+ArchiveHeader MakeHeader(CompressMethod method, std::int32_t totalSize) {
+    return MakeArchiveHeader(MethodId(method), totalSize, caMulti);
 }
 
 }  // namespace
 
-ArchiveWriter::ArchiveWriter(TStream& out, std::uint8_t method, TShowProgressEvent progress)
-    : out_(out), compressor_(method, std::move(progress)) {
+ArchiveWriter::ArchiveWriter(TStream& out, CompressMethod method, TShowProgressEvent progress, YieldHook yield)
+    : out_(out), compressor_(method, std::move(progress), std::move(yield)) {
     headerPosition_ = out_.Position();
     const auto bytes = MakeHeader(method, 0).Encode();
     out_.WriteBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
@@ -46,7 +44,7 @@ EntryHeader ArchiveWriter::EndEntry(const EntryInfo& info, std::int64_t entryPos
     header.ExpandedSize = entry.ExpandedSize;
     header.StoredSize = entry.StoredSize;
     header.Checksum = entry.Checksum;
-    header.MethodIndex = entry.Method;
+    header.MethodIndex = MethodIndex(entry.Method);
 
     const std::int64_t endPosition = out_.Position();
     out_.SetPosition(entryPosition);

@@ -1,22 +1,18 @@
 #include "CodecEngine.h"
 
 #include <algorithm>
-#include <thread>
 
-#include "ArchiveFormat.h"
-#include "Exceptions.h"
-#include "QuorvexCompress.h"
-#include "RleExpand.h"
-#include "lh5/Lh5Codec.h"
-#include "lzh/LzhCodec.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
 
 namespace qvx {
 
 CodecEngine::CodecEngine(TStream& dest, TStream& source, std::int32_t sourceSize, std::int32_t outputLimit,
-                         TShowProgressEvent progress)
+                         TShowProgressEvent progress, YieldHook yield)
     : dest_(dest),
       source_(source),
       progress_(std::move(progress)),
+      yield_(std::move(yield)),
       inCur_(inBuf_),
       inEnd_(inBuf_),
       outCur_(outBuf_),
@@ -48,9 +44,12 @@ std::uint8_t CodecEngine::Refill() {
         consumed_ += n;
         std::int32_t percentageDone = Percent(consumed_, consumed_ + remainingInput_);
         progress_(percentageDone);
-        if (percentageDone == -1) return 0;  // cancelled: the block stays for later reads
+        if (percentageDone == -1) {
+            cancelled_ = true;
+            return 0;  // the block stays for later reads
+        }
     }
-    std::this_thread::yield();
+    if (yield_) yield_();
     endOfInput_ = false;
     return *inCur_++;
 }
@@ -63,7 +62,7 @@ void CodecEngine::UpdateOutputStop() noexcept {
 void CodecEngine::MakeRoom() {
     if (flushedCount_ + (outCur_ - outBuf_) >= outputLimit_) throw EUnableToCompress();
     // The buffer is full: it goes out only now that the next byte has arrived.
-    std::this_thread::yield();
+    if (yield_) yield_();
     dest_.WriteBuffer(outBuf_, kBlockSize);
     outputChecksum_ = ByteSum(outBuf_, kBlockSize, outputChecksum_);
     flushedCount_ += kBlockSize;
@@ -91,34 +90,6 @@ std::uint32_t CodecEngine::OutputChecksum() const noexcept {
 
 std::int32_t CodecEngine::OutputCount() const noexcept {
     return static_cast<std::int32_t>(flushedCount_ + (outCur_ - outBuf_));
-}
-
-std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream& source, std::int32_t Sourcesize,
-                      std::int32_t Destsize, std::uint8_t Method, std::uint32_t& checksum, bool Expanding) {
-    if (!Expanding && Method == cmRLE) throw EUnrecognizedCompressionMethod("RLE compression disabled in this build");
-    // Compressed output may not exceed Sourcesize - MinimumSaving bytes.
-    const std::int32_t outputLimit =
-        Expanding ? CodecEngine::kExpandOutputLimit
-                  : static_cast<std::int32_t>(std::clamp<std::int64_t>(
-                        static_cast<std::int64_t>(Sourcesize) - component.MinimumSaving(), 0, 0x7FFFFFFF));
-    CodecEngine engine(dest, source, Sourcesize, outputLimit, component.OnShowProgress());
-    if (Expanding) {
-        switch (Method) {
-            case cmRLE: RleExpand(engine); break;
-            case cmLZH: LzhExpand(engine, Destsize); break;
-            case cmLH5: Lh5Expand(engine, Destsize); break;
-            default: break;
-        }
-    } else {
-        switch (Method) {
-            case cmLZH: LzhCompress(engine); break;
-            case cmLH5: Lh5Compress(engine); break;
-            default: break;
-        }
-    }
-    engine.FlushOutput();
-    checksum = Expanding ? engine.OutputChecksum() : engine.InputChecksum();
-    return engine.OutputCount();
 }
 
 }  // namespace qvx

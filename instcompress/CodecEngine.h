@@ -1,7 +1,9 @@
-// The codec engine: one compress or expand request between two streams. It is the codecs' only
-// contact with the outside world: a buffered byte reader (ReadByte, EndOfInput) over the source, a
-// buffered byte writer (WriteByte) over the destination, the byte-sum checksums of both sides,
-// progress reporting with cancellation and the output limit.
+// The codec engine: the byte reader and writer of one compress or expand request between two
+// streams, and the codecs' only contact with the outside world: a buffered byte reader (ReadByte,
+// EndOfInput) over the source, a buffered byte writer (WriteByte) over the destination, the
+// byte-sum checksums of both sides, progress reporting with cancellation, the output limit and the
+// yield between blocks. Codecs include this header and nothing above it; RunCodec (RunCodec.cpp)
+// sets an engine up and dispatches to the codec.
 //
 // Every request has its own CodecEngine, so requests on different threads never meet. Streams are
 // touched only in blocks of up to 8192 bytes. ReadByte and WriteByte are inline and non-virtual;
@@ -14,22 +16,22 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Events.h"
-#include "Stream.h"
+#include <instcompress/CodecSettings.h>
+#include <instcompress/Events.h>
+#include <instcompress/Stream.h>
 
 namespace qvx {
-
-class TQuorvexCompress;
 
 class CodecEngine {
 public:
     static constexpr std::int32_t kBlockSize = 8192;
     static constexpr std::int32_t kExpandOutputLimit = 0x7FFFFFFF;
 
-    // sourceSize: bytes the engine may read from source (0 or more). outputLimit: bytes WriteByte
-    // accepts before it raises EUnableToCompress. progress may be unset.
+    // sourceSize: bytes the engine may read from source (0 or more; EInvalidSize otherwise).
+    // outputLimit: bytes WriteByte accepts before it raises EUnableToCompress. progress may be
+    // unset; yield (empty: none) runs once per input block read and once per full output block.
     CodecEngine(TStream& dest, TStream& source, std::int32_t sourceSize, std::int32_t outputLimit,
-                TShowProgressEvent progress);
+                TShowProgressEvent progress, YieldHook yield = YieldTimeSlice);
     CodecEngine(const CodecEngine&) = delete;
     CodecEngine& operator=(const CodecEngine&) = delete;
 
@@ -71,6 +73,8 @@ public:
     void SetOutputCursor(std::uint8_t* cursor) noexcept { outCur_ = cursor; }
 
     bool EndOfInput() const noexcept { return endOfInput_; }
+    // The progress handler cancelled at least once in this request.
+    bool Cancelled() const noexcept { return cancelled_; }
 
     // Direct input for an encoder's bulk fill: the bytes from InputCursor() up to InputEnd() are the
     // ones the next ReadByte calls would return. Hand the advanced cursor back with SetInputCursor;
@@ -101,6 +105,7 @@ private:
     TStream& dest_;
     TStream& source_;
     TShowProgressEvent progress_;
+    YieldHook yield_;
 
     const std::uint8_t* inCur_;
     const std::uint8_t* inEnd_;
@@ -108,6 +113,7 @@ private:
     std::uint8_t* outStop_;  // the buffer's end, or earlier where the output limit falls
 
     bool endOfInput_ = false;
+    bool cancelled_ = false;
     std::int32_t remainingInput_;
     std::int32_t requestSize_ = kBlockSize;
     std::int32_t consumed_ = 0;
@@ -119,13 +125,5 @@ private:
     std::uint8_t inBuf_[kBlockSize];
     std::uint8_t outBuf_[kBlockSize];
 };
-
-// Runs one codec request: expands (Expanding = true) or compresses source into dest with the codec
-// of Method, reading at most Sourcesize bytes. Destsize is the expanded size handed to the LZH and
-// LH5 decoders. checksum receives the byte sum of the uncompressed data. Returns the number of
-// bytes written to dest (the compressed size when compressing). NON, CUS and undefined methods read
-// and write nothing and give checksum 0. The component supplies OnShowProgress and MinimumSaving.
-std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream& source, std::int32_t Sourcesize,
-                      std::int32_t Destsize, std::uint8_t Method, std::uint32_t& checksum, bool Expanding);
 
 }  // namespace qvx

@@ -1,4 +1,4 @@
-#include "DosDateTime.h"
+#include <instcompress/DosDateTime.h>
 
 namespace qvx {
 

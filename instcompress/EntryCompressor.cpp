@@ -1,22 +1,19 @@
-#include "EntryCompressor.h"
+#include <instcompress/EntryCompressor.h>
 
 #include <memory>
 
-#include "CodecEngine.h"
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+#include <instcompress/RunCodec.h>
 
 namespace qvx {
 
-EntryCompressor::EntryCompressor(std::uint8_t method, TShowProgressEvent progress) : method_(method) {
-    if (method != cmNON && method != cmLZH && method != cmLH5)
+EntryCompressor::EntryCompressor(CompressMethod method, TShowProgressEvent progress, YieldHook yield)
+    : method_(method) {
+    if (!IsWritableMethod(method))
         throw EUnrecognizedCompressionMethod("The archive writer compresses with NON, LZH or LH5 only");
-    if (progress) {
-        component_.SetOnShowProgress([this, progress = std::move(progress)](std::int32_t& percentageDone) {
-            progress(percentageDone);
-            if (percentageDone == -1) cancelled_ = true;
-        });
-    }
-    component_.SetMinimumSaving(1);  // compressed data must be strictly smaller, or it is stored
+    settings_.OnShowProgress = std::move(progress);
+    settings_.MinimumSaving = 1;  // compressed data must be strictly smaller, or it is stored
+    settings_.Yield = std::move(yield);
 }
 
 PreparedEntry EntryCompressor::Prepare(const std::string& name, TStream& source, std::int32_t size, TStream& dest) {
@@ -28,9 +25,10 @@ PreparedEntry EntryCompressor::Prepare(const std::string& name, TStream& source,
         const std::int64_t sourcePosition = source.Position();
         const std::int64_t destPosition = dest.Position();
         try {
-            cancelled_ = false;
-            entry.StoredSize = RunCodec(component_, dest, source, size, 0, method_, entry.Checksum, false);
-            if (cancelled_) throw EOperationCancelled("Archive entry cancelled: " + name);
+            const CodecResult result = RunCodec(settings_, dest, source, size, 0, method_, false);
+            if (result.Cancelled) throw EOperationCancelled("Archive entry cancelled: " + name);
+            entry.StoredSize = result.OutputCount;
+            entry.Checksum = result.Checksum;
             return entry;
         } catch (const EUnableToCompress&) {
             source.SetPosition(sourcePosition);

@@ -1,4 +1,4 @@
-#include "MemoryStream.h"
+#include <instcompress/MemoryStream.h>
 
 #include <algorithm>
 #include <cstring>

@@ -1,15 +1,11 @@
-#include "QuorvexCompress.h"
+#include <instcompress/QuorvexCompress.h>
 
-#include "ArchiveWalker.h"
-#include "CodecEngine.h"
-#include "Exceptions.h"
-#include "FileStream.h"
+#include <array>
+
+#include <instcompress/Exceptions.h>
+#include <instcompress/RunCodec.h>
 
 namespace qvx {
-
-std::string UnrecognizedMethodMessage(const std::string& methodId) {
-    return "Unrecognized compression method: \"" + methodId + "\" in header";
-}
 
 bool SameEntryName(const std::string& a, const std::string& b) noexcept {
     if (a.size() != b.size()) return false;
@@ -25,28 +21,19 @@ void TQuorvexCompress::SetTargetPath(std::string path) {
     targetPath_ = std::move(path);
 }
 
-void TQuorvexCompress::ExpandEntryByName(const std::string& archivePath, TStream& dest,
-                                         const std::string& entryName) {
-    WalkArchive(archivePath, [&](const ArchiveEntry& entry) -> TStream* {
-        return SameEntryName(entry.Name, entryName) ? &dest : nullptr;
-    });
+CodecSettings TQuorvexCompress::Settings() const {
+    CodecSettings settings;
+    settings.OnShowProgress = onShowProgress_;
+    settings.MinimumSaving = minimumSaving_;
+    settings.Yield = yield_;
+    return settings;
 }
 
-void TQuorvexCompress::WalkArchive(const std::string& archivePath, const TEntryVisitor& visitor) {
-    TFileStream archive(archivePath, FileMode::ReadExclusive);
-    WalkArchive(archive, visitor);
-}
-
-void TQuorvexCompress::WalkArchive(TStream& archive, const TEntryVisitor& visitor) {
-    ArchiveWalker walker(*this, archive);
-    ArchiveEntry entry;
-    while (walker.Next(entry)) {
-        if (TStream* dest = visitor(entry)) {
-            walker.Expand(entry, *dest);
-        } else {
-            walker.Skip(entry);
-        }
-    }
+std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream& source, std::int32_t Sourcesize,
+                      std::int32_t Destsize, CompressMethod Method, std::uint32_t& checksum, bool Expanding) {
+    const CodecResult result = RunCodec(component.Settings(), dest, source, Sourcesize, Destsize, Method, Expanding);
+    checksum = result.Checksum;
+    return result.OutputCount;
 }
 
 void TQuorvexCompress::ReadArchiveHeader(TStream& stream, ArchiveHeader& header, std::string& methodId) const {
@@ -66,17 +53,11 @@ void TQuorvexCompress::ReadArchiveHeader(TStream& stream, ArchiveHeader& header,
 
 void TQuorvexCompress::MakeDefaultHeader(ArchiveHeader& header, const std::string& methodId,
                                          std::int32_t totalSize, std::uint8_t archiveType) {
-    header = ArchiveHeader{};
-    header.Magic = kArchiveMagic;
-    for (std::size_t i = 0; i < 3; ++i) header.MethodId[i] = i < methodId.size() ? methodId[i] : '\0';
-    header.TotalSize = totalSize;
-    header.ArchiveType = archiveType;
+    header = MakeArchiveHeader(methodId, totalSize, archiveType);
 }
 
-std::uint8_t TQuorvexCompress::RecognizeMethod(const std::string& methodId) const {
-    for (std::size_t i = 0; i < MethodIds.size(); ++i) {
-        if (methodId == MethodIds[i]) return static_cast<std::uint8_t>(i);
-    }
+CompressMethod TQuorvexCompress::RecognizeMethod(const std::string& methodId) const {
+    if (const auto method = MethodFromId(methodId)) return *method;
     if (onRecognize_) {
         bool recognized = false;
         onRecognize_(methodId, recognized);
@@ -96,7 +77,7 @@ bool TQuorvexCompress::ReadEntryHeader(TStream& stream, EntryHeader& entry, std:
 }
 
 void TQuorvexCompress::ExpandEntry(TStream& dest, TStream& source, std::int32_t Sourcesize, std::int32_t Destsize,
-                                   std::uint32_t storedChecksum, std::uint8_t method,
+                                   std::uint32_t storedChecksum, CompressMethod method,
                                    const std::string& CompressID) const {
     std::uint32_t computed = 0;
     switch (method) {

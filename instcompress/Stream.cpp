@@ -1,9 +1,9 @@
-#include "Stream.h"
+#include <instcompress/Stream.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
 
 namespace qvx {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
 
 namespace qvx::launcher {
 

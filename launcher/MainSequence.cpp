@@ -4,12 +4,14 @@
 #include <memory>
 #include <new>
 
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "ErrorReport.h"
-#include "Exceptions.h"
-#include "FileStream.h"
 #include "LauncherErrors.h"
 #include "PayloadLocator.h"
-#include "QuorvexCompress.h"
 
 namespace qvx::launcher {
 
@@ -136,7 +138,7 @@ int ExtractEntryToStream(const std::string& archivePath, TStream& dest, const st
     TQuorvexCompress component;
     component.SetOnShowProgress(std::move(progress));
     int matches = 0;
-    component.WalkArchive(archivePath, [&](const ArchiveEntry& entry) -> TStream* {
+    WalkArchive(component, archivePath, [&](const ArchiveEntry& entry) -> TStream* {
         if (!SameEntryName(entry.Name, entryName)) return nullptr;
         ++matches;
         return &dest;

@@ -18,7 +18,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Events.h"
+#include <instcompress/Events.h>
+
 #include "Platform.h"
 
 namespace qvx::launcher {

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "FileStream.h"
+#include <instcompress/FileStream.h>
+
 #include "SizeMarker.h"
 
 namespace qvx::launcher {

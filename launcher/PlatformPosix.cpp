@@ -25,7 +25,8 @@
 #include <ctime>
 #include <vector>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+
 #include "MainSequence.h"
 #include "Platform.h"
 

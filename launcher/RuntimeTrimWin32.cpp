@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }

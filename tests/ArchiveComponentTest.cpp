@@ -2,9 +2,10 @@
 
 #include <thread>
 
-#include "ArchiveWalker.h"
-#include "FileStream.h"
-#include "QuorvexCompress.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "TestSupport.h"
 
 namespace qvx::test {
@@ -67,7 +68,7 @@ TEST_F(ComponentTest, HeaderIsReadAtTheStreamPosition) {
     TMemoryStream s(data);
     s.SetPosition(6);
     std::vector<std::string> names;
-    component.WalkArchive(s, [&](const ArchiveEntry& e) -> TStream* {
+    WalkArchive(component, s, [&](const ArchiveEntry& e) -> TStream* {
         names.push_back(e.Name);
         return nullptr;
     });
@@ -169,7 +170,7 @@ TEST_F(ComponentTest, TrailingEmptyEntriesAreUnreachable) {
     // empty1 is reached (sum 0 < 3); after "a" the sum is 3 and the walk ends.
     std::vector<std::string> names;
     TMemoryStream s(archive);
-    component.WalkArchive(s, [&](const ArchiveEntry& e) -> TStream* {
+    WalkArchive(component, s, [&](const ArchiveEntry& e) -> TStream* {
         names.push_back(e.Name);
         return nullptr;
     });
@@ -306,7 +307,7 @@ TEST_F(ComponentTest, RecognizeHandlerThatDeclinesStillRaises) {
 }
 
 TEST_F(ComponentTest, UnexpandableEntriesNeedChecksumZeroAndKeepTheWalkAligned) {
-    for (std::uint8_t method : {std::uint8_t{cmCUS}, std::uint8_t{5}, std::uint8_t{255}}) {
+    for (CompressMethod method : {cmCUS, CompressMethod{5}, CompressMethod{255}}) {
         TestEntry e;
         e.Name = "u";
         e.Method = method;
@@ -315,11 +316,11 @@ TEST_F(ComponentTest, UnexpandableEntriesNeedChecksumZeroAndKeepTheWalkAligned) 
         e.Checksum = 0;
         // Checksum 0: nothing written, no error, and the following entry is still found.
         const Bytes ok = ArchiveBytes("CUS", {e, StoredEntry("u", "next")});
-        EXPECT_EQ(ExpandByName(ok, "u"), ToBytes("next")) << int{method};
+        EXPECT_EQ(ExpandByName(ok, "u"), ToBytes("next")) << MethodName(method);
         e.Checksum = 1;
         const std::string path = dir.Write("b.qvx", ArchiveBytes("CUS", {e}));
         TMemoryStream out;
-        EXPECT_THROW(component.ExpandEntryByName(path, out, "u"), EBadChecksum) << int{method};
+        EXPECT_THROW(component.ExpandEntryByName(path, out, "u"), EBadChecksum) << MethodName(method);
         EXPECT_TRUE(out.Data().empty());
     }
 }
@@ -355,7 +356,7 @@ TEST_F(ComponentTest, RunningSumOverflowRaisesInvalidSize) {
 }
 
 TEST_F(ComponentTest, ExpandEntryRejectsNegativeSourcesizeForEveryMethod) {
-    for (std::uint8_t method : {std::uint8_t{cmNON}, std::uint8_t{cmRLE}, std::uint8_t{cmCUS}, std::uint8_t{9}}) {
+    for (CompressMethod method : {cmNON, cmRLE, cmCUS, CompressMethod{9}}) {
         TMemoryStream src(ToBytes("0123456789"));
         src.SetPosition(5);
         TMemoryStream out;
@@ -363,7 +364,7 @@ TEST_F(ComponentTest, ExpandEntryRejectsNegativeSourcesizeForEveryMethod) {
             component.ExpandEntry(out, src, -3, 0, 0, method, "CUS");
         } catch (const EInvalidSize&) {
         }
-        EXPECT_EQ(src.Position(), 5) << int{method};  // never moves backwards
+        EXPECT_EQ(src.Position(), 5) << MethodName(method);  // never moves backwards
         EXPECT_TRUE(out.Data().empty());
     }
 }
@@ -382,7 +383,7 @@ TEST_F(ComponentTest, WalkResumesAtTheEntryEndWhateverTheDecoderRead) {
     lh5.Name = "same";
     TMemoryStream archive(ArchiveBytes("LH5", {lh5, StoredEntry("SAME", "after")}));
     TMemoryStream out;
-    component.WalkArchive(archive, [&](const ArchiveEntry&) -> TStream* { return &out; });
+    WalkArchive(component, archive, [&](const ArchiveEntry&) -> TStream* { return &out; });
     Bytes expected(10, 0x41);
     Append(expected, ToBytes("after"));
     EXPECT_EQ(out.Data(), expected);

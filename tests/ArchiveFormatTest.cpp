@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+
 #include "TestSupport.h"
 
 namespace qvx::test {
@@ -84,17 +85,37 @@ TEST(EntryHeaderFormat, SignedFieldsDecodeNegative) {
 }
 
 TEST(ArchiveFormat, MethodTable) {
+    // Index, identifier, display name, defined, writable: every byte an entry may hold.
+    struct Row {
+        std::uint8_t Index;
+        std::string_view Id;
+        std::string_view Name;
+        bool Defined;
+        bool Writable;
+    };
+    const Row rows[] = {{0, "NON", "NON", true, true},  {1, "RLE", "RLE", true, false},
+                        {2, "LZH", "LZH", true, true},  {3, "CUS", "CUS", true, false},
+                        {4, "LH5", "LH5", true, true},  {5, "", "#5", false, false},
+                        {10, "", "#10", false, false}, {200, "", "#200", false, false},
+                        {255, "", "#255", false, false}};
     EXPECT_EQ(MethodIds.size(), 5u);
-    EXPECT_EQ(MethodIds[cmNON], "NON");
-    EXPECT_EQ(MethodIds[cmRLE], "RLE");
-    EXPECT_EQ(MethodIds[cmLZH], "LZH");
-    EXPECT_EQ(MethodIds[cmCUS], "CUS");
-    EXPECT_EQ(MethodIds[cmLH5], "LH5");
-    char scratch[8];
-    EXPECT_EQ(MethodName(cmLH5, scratch), "LH5");
-    EXPECT_EQ(MethodName(200, scratch), "#200");
-    EXPECT_EQ(MethodName(5, scratch), "#5");
-    EXPECT_EQ(MethodName(10, scratch), "#10");
+    for (const Row& r : rows) {
+        const CompressMethod m = MethodFromIndex(r.Index);
+        EXPECT_EQ(MethodIndex(m), r.Index);
+        EXPECT_EQ(MethodId(m), r.Id) << int{r.Index};
+        EXPECT_EQ(MethodName(m), r.Name);
+        EXPECT_EQ(IsDefinedMethod(m), r.Defined) << int{r.Index};
+        EXPECT_EQ(IsWritableMethod(m), r.Writable) << int{r.Index};
+        if (r.Defined) {
+            EXPECT_EQ(MethodIds[r.Index], r.Id);
+            EXPECT_EQ(MethodFromId(r.Id), m);
+        }
+    }
+    EXPECT_EQ(cmLH5, MethodFromIndex(4));
+    // Identifiers compare exactly.
+    EXPECT_FALSE(MethodFromId("lh5").has_value());
+    EXPECT_FALSE(MethodFromId("LH").has_value());
+    EXPECT_FALSE(MethodFromId("LH5 ").has_value());
 }
 
 TEST(ArchiveFormat, ByteSumTakesBytesUnsignedAndWraps) {

@@ -2,10 +2,12 @@
 
 #include <ctime>
 
-#include "ArchiveWriter.h"
-#include "DosDateTime.h"
-#include "EntryCompressor.h"
-#include "QuorvexCompress.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/ArchiveWriter.h>
+#include <instcompress/DosDateTime.h>
+#include <instcompress/EntryCompressor.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "TestSupport.h"
 
 namespace qvx::test {
@@ -48,7 +50,7 @@ TEST(ArchiveWriter, StoredArchiveBytesAndReadBack) {
         ArchiveWriter w(out, cmNON);
         TMemoryStream a(ToBytes("hello")), b(ToBytes("\xFF\x01"));
         const EntryHeader ha = w.AddEntry(Info("Installer\\Quorvex.exe", stamp, 0x21), a, 5);
-        EXPECT_EQ(ha.MethodIndex, cmNON);
+        EXPECT_EQ(ha.Method(), cmNON);
         EXPECT_EQ(ha.StoredSize, 5);
         EXPECT_EQ(ha.Checksum, Sum(ToBytes("hello")));
         w.AddEntry(Info("b"), b, 2);
@@ -71,7 +73,7 @@ TEST(ArchiveWriter, StoredArchiveBytesAndReadBack) {
     EXPECT_EQ(engine.Data(), ToBytes("hello"));
 
     std::vector<ArchiveEntry> seen;
-    component.WalkArchive(path, [&](const ArchiveEntry& e) -> TStream* {
+    WalkArchive(component, path, [&](const ArchiveEntry& e) -> TStream* {
         seen.push_back(e);
         return nullptr;
     });
@@ -115,7 +117,7 @@ TEST(ArchiveWriter, EmptyArchiveAndEmptyEntryInTheMiddle) {
     std::vector<std::string> names;
     TQuorvexCompress c;
     TMemoryStream in(out.Data());
-    c.WalkArchive(in, [&](const ArchiveEntry& e) -> TStream* {
+    WalkArchive(c, in, [&](const ArchiveEntry& e) -> TStream* {
         names.push_back(e.Name);
         return nullptr;
     });
@@ -168,7 +170,7 @@ TEST(ArchiveWriter, LongestNameIsAccepted) {
     w.Finish();
     TQuorvexCompress c;
     TMemoryStream in(out.Data()), dest;
-    c.WalkArchive(in, [&](const ArchiveEntry& e) -> TStream* { return e.Name == name ? &dest : nullptr; });
+    WalkArchive(c, in, [&](const ArchiveEntry& e) -> TStream* { return e.Name == name ? &dest : nullptr; });
     EXPECT_EQ(dest.Data(), ToBytes("z"));
 }
 
@@ -176,14 +178,14 @@ TEST(ArchiveWriter, RejectsMethodsItCannotWrite) {
     TMemoryStream out;
     EXPECT_THROW(ArchiveWriter(out, cmRLE), EUnrecognizedCompressionMethod);
     EXPECT_THROW(ArchiveWriter(out, cmCUS), EUnrecognizedCompressionMethod);
-    EXPECT_THROW(ArchiveWriter(out, 7), EUnrecognizedCompressionMethod);
+    EXPECT_THROW(ArchiveWriter(out, CompressMethod{7}), EUnrecognizedCompressionMethod);
 }
 
 TEST(ArchiveWriter, CancelledCompressionRaisesInsteadOfWritingACutEntry) {
     // 40,000 compressible bytes take five input blocks; the handler cancels at the second.
     std::string text;
     while (text.size() < 40000) text += "the quick brown fox jumps over the lazy dog ";
-    for (std::uint8_t method : {cmLH5, cmLZH}) {
+    for (CompressMethod method : {cmLH5, cmLZH}) {
         int calls = 0;
         TMemoryStream out;
         ArchiveWriter writer(out, method, [&](std::int32_t& percentageDone) {
@@ -208,7 +210,7 @@ TEST(ArchiveWriter, CancelledCompressionRaisesInsteadOfWritingACutEntry) {
         whole.SetPosition(0);
         TMemoryStream expanded;
         TQuorvexCompress reader;
-        reader.WalkArchive(whole, [&](const ArchiveEntry&) -> TStream* { return &expanded; });
+        WalkArchive(reader, whole, [&](const ArchiveEntry&) -> TStream* { return &expanded; });
         EXPECT_EQ(expanded.Data(), ToBytes(text));
     }
 }
@@ -222,7 +224,7 @@ TEST(ArchiveWriter, PreparedEntriesGiveTheSameArchiveAsAddEntry) {
     for (auto& b : noise) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
     const std::vector<std::pair<std::string, Bytes>> entries = {
         {"empty", {}}, {"text.txt", ToBytes(text)}, {"noise.bin", noise}, {"one", ToBytes("x")}};
-    for (std::uint8_t method : {cmLH5, cmLZH, cmNON}) {
+    for (CompressMethod method : {cmLH5, cmLZH, cmNON}) {
         TMemoryStream direct;
         {
             ArchiveWriter writer(direct, method);
@@ -236,7 +238,7 @@ TEST(ArchiveWriter, PreparedEntriesGiveTheSameArchiveAsAddEntry) {
         {
             ArchiveWriter writer(prepared, method);
             EntryCompressor compressor(method);
-            std::vector<std::uint8_t> methods;
+            std::vector<CompressMethod> methods;
             for (const auto& [name, data] : entries) {
                 TMemoryStream source(data);
                 TMemoryStream stored;

@@ -2,8 +2,10 @@
 
 #include <numeric>
 
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "QuorvexCompress.h"
 #include "TestSupport.h"
 
 namespace qvx::test {
@@ -267,10 +269,10 @@ TEST(RunCodecDispatch, NonCusAndUndefinedMethodsMoveNothing) {
     int calls = 0;
     component.SetOnShowProgress([&](std::int32_t&) { ++calls; });
     for (bool expanding : {true, false}) {
-        for (int method : {int{cmNON}, int{cmCUS}, 5, 200, 255}) {
+        for (int method : {MethodIndex(cmNON), MethodIndex(cmCUS), std::uint8_t{5}, std::uint8_t{200}, std::uint8_t{255}}) {
             ProbeStream src(ToBytes("abcdef")), dst;
             std::uint32_t checksum = 1234;
-            const auto count = RunCodec(component, dst, src, 6, 6, static_cast<std::uint8_t>(method), checksum, expanding);
+            const auto count = RunCodec(component, dst, src, 6, 6, MethodFromIndex(static_cast<std::uint8_t>(method)), checksum, expanding);
             EXPECT_EQ(checksum, 0u) << method;
             EXPECT_EQ(count, 0) << method;
             EXPECT_TRUE(src.ReadRequests.empty()) << method;
@@ -362,6 +364,60 @@ TEST(RunCodecDispatch, CodecExceptionLeavesOnlyFullBlocks) {
     EXPECT_EQ(dst.WriteSizes, (std::vector<std::int32_t>{8192}));
     EXPECT_EQ(dst.Data(), Bytes(8192, 'y'));
     EXPECT_EQ(checksum, 5u);
+}
+
+// Request settings: the yield hook and the cancellation report.
+
+Bytes LiteralsOnly(std::size_t n) {  // RLE input without the escape byte expands to itself
+    Bytes b = Pattern(n);
+    for (auto& c : b)
+        if (c == 0x94) c = 0x95;
+    return b;
+}
+
+TEST(RunCodecSettings, YieldRunsOncePerInputBlockAndPerFullOutputBlock) {
+    const Bytes data = LiteralsOnly(20000);  // 3 input blocks; 2 full output blocks written early
+    struct Case {
+        bool Hook;
+        bool Cancel;
+        int Yields;
+    } cases[] = {{true, false, 5}, {false, false, 0}, {true, true, 0}};
+    for (const Case& c : cases) {
+        int yields = 0;
+        CodecSettings settings;
+        settings.Yield = c.Hook ? YieldHook([&] { ++yields; }) : YieldHook{};
+        if (c.Cancel) settings.OnShowProgress = [](std::int32_t& p) { p = -1; };
+        TMemoryStream src(data), dst;
+        const CodecResult r = RunCodec(settings, dst, src, static_cast<std::int32_t>(data.size()), 0, cmRLE, true);
+        EXPECT_EQ(yields, c.Yields) << c.Hook << c.Cancel;
+        EXPECT_EQ(r.Cancelled, c.Cancel);
+        EXPECT_EQ(r.OutputCount, c.Cancel ? 0 : 20000);
+    }
+}
+
+TEST(RunCodecSettings, CancelIsReportedWhateverTheCodecDoesWithIt) {
+    const Bytes data = LiteralsOnly(30000);
+    // Cancel at the n-th progress call (0: never); the component overload gives the same bytes.
+    for (int cancelAt : {0, 1, 2, 4}) {
+        for (CompressMethod method : {cmRLE, cmLZH, cmLH5}) {
+            const bool expanding = method == cmRLE;
+            int calls = 0;
+            TQuorvexCompress component;
+            component.SetOnShowProgress([&](std::int32_t& p) {
+                if (++calls == cancelAt) p = -1;
+            });
+            TMemoryStream src(data), dst;
+            const CodecResult r = RunCodec(component.Settings(), dst, src, 30000, 30000, method, expanding);
+            EXPECT_EQ(r.Cancelled, cancelAt != 0) << MethodName(method) << cancelAt;
+
+            calls = 0;
+            TMemoryStream src2(data), dst2;
+            std::uint32_t checksum = 0;
+            EXPECT_EQ(RunCodec(component, dst2, src2, 30000, 30000, method, checksum, expanding), r.OutputCount);
+            EXPECT_EQ(checksum, r.Checksum);
+            EXPECT_EQ(dst2.Data(), dst.Data());
+        }
+    }
 }
 
 TEST(RunCodecDispatch, ChecksumWrapsOver32Bits) {

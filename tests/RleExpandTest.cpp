@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "QuorvexCompress.h"
 #include "RleExpand.h"
 #include "TestSupport.h"
 

@@ -2,8 +2,9 @@
 
 #include <numeric>
 
-#include "FileStream.h"
-#include "MemoryStream.h"
+#include <instcompress/FileStream.h>
+#include <instcompress/MemoryStream.h>
+
 #include "TestSupport.h"
 
 namespace qvx::test {

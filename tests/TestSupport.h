@@ -16,10 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ArchiveFormat.h"
-#include "Exceptions.h"
-#include "MemoryStream.h"
-#include "Stream.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/Stream.h>
 
 namespace qvx::test {
 
@@ -55,7 +55,7 @@ inline Bytes HeaderBytes(std::string_view methodId, std::int32_t totalSize, std:
 // One entry as stored: header fields, name and stored bytes.
 struct TestEntry {
     std::string Name;
-    std::uint8_t Method = cmNON;
+    CompressMethod Method = cmNON;
     Bytes Stored;
     std::int64_t ExpandedSize = kAuto;  // kAuto: the size of Stored; any other value is written as is
     std::int64_t StoredSize = kAuto;    // kAuto: the size of Stored
@@ -78,7 +78,7 @@ inline Bytes EntryBytes(const TestEntry& e) {
     Put16(b, e.Attributes);
     Put32(b, static_cast<std::uint32_t>(e.Expanded()));
     Put32(b, static_cast<std::uint32_t>(e.StoredField()));
-    b.push_back(e.Method);
+    b.push_back(MethodIndex(e.Method));
     Put32(b, e.Checksum);
     Put32(b, 0);
     b.insert(b.end(), e.Name.begin(), e.Name.end());

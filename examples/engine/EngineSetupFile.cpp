@@ -4,7 +4,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "FileStream.h"
+#include <instcompress/FileStream.h>
 
 namespace qvx::example {
 

@@ -11,11 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "EngineSetupFile.h"
-#include "Exceptions.h"
-#include "FileStream.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
 
 namespace fs = std::filesystem;
 
@@ -55,7 +57,7 @@ fs::path InstallPath(const fs::path& root, const std::string& name) {
 void ListStagedArchive(const std::string& path) {
     qvx::TQuorvexCompress component;
     std::printf("staged archive %s:\n", path.c_str());
-    component.WalkArchive(path, [](const qvx::ArchiveEntry& e) -> qvx::TStream* {
+    WalkArchive(component, path, [](const qvx::ArchiveEntry& e) -> qvx::TStream* {
         std::printf("  %s (%d bytes)\n", e.Name.c_str(), e.Header.ExpandedSize);
         return nullptr;
     });
@@ -69,7 +71,7 @@ int Install(const std::string& setupPath, const fs::path& root) {
     std::unique_ptr<qvx::TFileStream> out;
     int files = 0;
     int refused = 0;
-    component.WalkArchive(archive, [&](const qvx::ArchiveEntry& e) -> qvx::TStream* {
+    WalkArchive(component, archive, [&](const qvx::ArchiveEntry& e) -> qvx::TStream* {
         out.reset();
         const fs::path target = InstallPath(root, e.Name);
         if (target.empty()) {

@@ -13,14 +13,14 @@ void BlockWriter::StartGroup() {
 }
 
 void BlockWriter::FlushBlock() {
-    const std::uint16_t root = BuildHuffmanCode(kLiteralSymbols, literalFreq_, literalLengths_, literalCodes_);
+    const std::uint16_t root = BuildHuffmanCode(kLiteralAlphabet, literalFreq_, literalLengths_, literalCodes_);
     const unsigned size = literalFreq_[root];
     out_.WriteBits(16, size);
-    if (root >= kLiteralSymbols) {
+    if (root >= kLiteralAlphabet) {
         CountCodeLengthSymbols();
-        const std::uint16_t root2 = BuildHuffmanCode(kCodeLengthSymbols, codeLengthFreq_, smallLengths_, smallCodes_);
-        if (root2 >= kCodeLengthSymbols) {
-            WriteSmallLengths(kCodeLengthSymbols, 5, 3);
+        const std::uint16_t root2 = BuildHuffmanCode(kCodeLengthAlphabet, codeLengthFreq_, smallLengths_, smallCodes_);
+        if (root2 >= kCodeLengthAlphabet) {
+            WriteSmallLengths(kCodeLengthAlphabet, 5, 3);
         } else {
             out_.WriteBits(5, 0);
             out_.WriteBits(5, root2);
@@ -35,9 +35,9 @@ void BlockWriter::FlushBlock() {
         out_.WriteBits(9, root);
     }
     // The code-length code is fully written; the position code now takes its tables.
-    const std::uint16_t root3 = BuildHuffmanCode(kPositionSymbols, positionFreq_, smallLengths_, smallCodes_);
-    if (root3 >= kPositionSymbols) {
-        WriteSmallLengths(kPositionSymbols, 4, -1);
+    const std::uint16_t root3 = BuildHuffmanCode(kPositionAlphabet, positionFreq_, smallLengths_, smallCodes_);
+    if (root3 >= kPositionAlphabet) {
+        WriteSmallLengths(kPositionAlphabet, 4, -1);
     } else {
         out_.WriteBits(4, 0);
         out_.WriteBits(4, root3);
@@ -68,7 +68,7 @@ void BlockWriter::WritePosition(unsigned p) {
 }
 
 int BlockWriter::TrimmedLiteralCount() const noexcept {
-    int n = kLiteralSymbols;
+    int n = kLiteralAlphabet;
     while (n > 0 && literalLengths_[n - 1] == 0) --n;
     return n;
 }
@@ -101,7 +101,7 @@ void BlockWriter::ForEachCodeLengthSymbol(int n, Emit&& emit) const {
 }
 
 void BlockWriter::CountCodeLengthSymbols() {
-    for (int s = 0; s < kCodeLengthSymbols; ++s) codeLengthFreq_[s] = 0;
+    for (int s = 0; s < kCodeLengthAlphabet; ++s) codeLengthFreq_[s] = 0;
     ForEachCodeLengthSymbol(TrimmedLiteralCount(), [this](int symbol, int, int) { ++codeLengthFreq_[symbol]; });
 }
 

@@ -8,12 +8,10 @@
 
 #include "BitWriter.h"
 #include "HuffmanCode.h"
+#include "Lh5Format.h"
 
 namespace qvx::lh5 {
 
-inline constexpr int kLiteralSymbols = 510;   // 0..255 literals, 256..509 match lengths 3..256
-inline constexpr int kPositionSymbols = 14;   // bit length of the position code, 0..13
-inline constexpr int kCodeLengthSymbols = 19;
 inline constexpr int kBlockBufferSize = 16384;
 // A block is written when fewer than 24 bytes are free at the start of a group; a group of a flag
 // byte and eight matches takes 25 bytes, so the last index used is 16383.
@@ -80,13 +78,13 @@ private:
     std::uint8_t flagMask_ = 0;
 
     std::uint8_t blockBuffer_[kBlockBufferSize + 1]{};
-    std::uint16_t literalFreq_[2 * kLiteralSymbols - 1]{};
-    std::uint16_t positionFreq_[2 * kPositionSymbols - 1]{};
-    std::uint16_t codeLengthFreq_[2 * kCodeLengthSymbols - 1]{};
-    std::uint8_t literalLengths_[kLiteralSymbols + 1]{};
-    std::uint16_t literalCodes_[kLiteralSymbols]{};
-    std::uint8_t smallLengths_[kCodeLengthSymbols]{};
-    std::uint16_t smallCodes_[kCodeLengthSymbols]{};
+    std::uint16_t literalFreq_[2 * kLiteralAlphabet - 1]{};
+    std::uint16_t positionFreq_[2 * kPositionAlphabet - 1]{};
+    std::uint16_t codeLengthFreq_[2 * kCodeLengthAlphabet - 1]{};
+    std::uint8_t literalLengths_[kLiteralAlphabet + 1]{};
+    std::uint16_t literalCodes_[kLiteralAlphabet]{};
+    std::uint8_t smallLengths_[kCodeLengthAlphabet]{};
+    std::uint16_t smallCodes_[kCodeLengthAlphabet]{};
 };
 
 }  // namespace qvx::lh5

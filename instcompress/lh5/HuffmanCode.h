@@ -6,11 +6,12 @@
 #include <array>
 #include <cstdint>
 
+#include "Lh5Format.h"
+
 namespace qvx::lh5 {
 
-inline constexpr int kMaxCodeLength = 16;
 // The largest alphabet (literal/length, 510 symbols) needs 2 * 510 - 1 frequency entries.
-inline constexpr int kMaxHuffmanSymbols = 510;
+inline constexpr int kMaxHuffmanSymbols = kLiteralAlphabet;
 inline constexpr int kMaxHuffmanNodes = 2 * kMaxHuffmanSymbols - 1;
 
 // Number of codes of each length 0..16; index 16 also collects every leaf deeper than 16 until

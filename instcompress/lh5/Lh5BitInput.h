@@ -15,7 +15,7 @@
 
 #include "../CodecEngine.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 class Lh5BitInput {
 public:
@@ -60,4 +60,4 @@ private:
     unsigned have_ = 16;  // a run starts with 16 zero bits that Start() shifts out
 };
 
-}  // namespace qvx
+}  // namespace qvx::lh5

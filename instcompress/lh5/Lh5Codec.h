@@ -3,13 +3,13 @@
 
 #include <cstdint>
 
-namespace qvx {
+#include "../CodecEngine.h"
 
-class CodecEngine;
+namespace qvx::lh5 {
 
 // Expands an LH5 stream until at least Destsize bytes have been produced.
 void Lh5Expand(CodecEngine& engine, std::int32_t Destsize);
 // Compresses the whole input into an LH5 stream.
 void Lh5Compress(CodecEngine& engine);
 
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -6,15 +6,15 @@
 #include "Lh5EncoderWorkspace.h"
 #include "Lh5Parse.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 void Lh5Compress(CodecEngine& engine) {
     // Released on every exit, also when WriteByte raises EUnableToCompress.
-    const auto ws = std::make_unique<lh5::Lh5EncoderWorkspace>(engine);
-    lh5::Lh5Parser<lh5::BlockWriter> parser(ws->window, ws->tree, ws->input, ws->blocks);
+    const auto ws = std::make_unique<Lh5EncoderWorkspace>(engine);
+    Lh5Parser<BlockWriter> parser(ws->window, ws->tree, ws->input, ws->blocks);
     if (!parser.Run()) return;
     ws->blocks.FlushBlock();
     ws->blocks.FinishStream();
 }
 
-}  // namespace qvx
+}  // namespace qvx::lh5

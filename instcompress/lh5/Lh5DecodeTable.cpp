@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <array>
 
-#include "../Exceptions.h"
+#include <instcompress/Exceptions.h>
+
 #include "Lh5Format.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 void MakeTable(unsigned nchar, std::span<const std::uint8_t> lengths, unsigned tablebits,
                std::span<std::uint16_t> table, std::span<std::uint16_t> leftLink, std::span<std::uint16_t> rightLink) {
-    using lh5::kMaxCodeLength;
     const std::size_t tableSize = std::size_t{1} << tablebits;
     if (lengths.size() < nchar || table.size() < tableSize || tablebits > kMaxCodeLength ||
         leftLink.size() != rightLink.size())
@@ -82,4 +82,4 @@ void MakeTable(unsigned nchar, std::span<const std::uint8_t> lengths, unsigned t
     }
 }
 
-}  // namespace qvx
+}  // namespace qvx::lh5

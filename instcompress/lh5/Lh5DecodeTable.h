@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <span>
 
-namespace qvx {
+namespace qvx::lh5 {
 
 // Table entry of a code that has no symbol at all (a length list of zeros): decoding any symbol
 // with it is an error.
@@ -23,4 +23,4 @@ inline constexpr std::uint16_t kNoCodeEntry = 0xFFFF;
 void MakeTable(unsigned nchar, std::span<const std::uint8_t> lengths, unsigned tablebits,
                std::span<std::uint16_t> table, std::span<std::uint16_t> leftLink, std::span<std::uint16_t> rightLink);
 
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
-#include "../Exceptions.h"
+#include <instcompress/Exceptions.h>
+
 #include "Lh5DecodeTable.h"
 
-namespace qvx {
-
-using namespace lh5;
+namespace qvx::lh5 {
 
 unsigned Lh5Decoder::WalkTree(unsigned j, unsigned nchar, unsigned tablebits, const std::uint8_t* lengths) {
     // A code with no symbols cannot decode anything. Tree walks stay inside the 16 bits of
@@ -110,4 +109,4 @@ void Lh5Decoder::ReadLiteralLengths() {
     MakeTable(kLiteralAlphabet, ws_.LiteralLengths, kLiteralTableBits, ws_.LiteralTable, ws_.LeftLink, ws_.RightLink);
 }
 
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -13,7 +13,7 @@
 #include "Lh5Format.h"
 #include "Lh5Workspace.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 class Lh5Decoder {
 public:
@@ -33,13 +33,13 @@ public:
             bits = bits_;
         }
         --BlockRemaining;
-        const unsigned j = ws_.LiteralTable[bits.BitBuf() >> (16 - lh5::kLiteralTableBits)];
-        if (j < lh5::kLiteralAlphabet) [[likely]] {
+        const unsigned j = ws_.LiteralTable[bits.BitBuf() >> (16 - kLiteralTableBits)];
+        if (j < kLiteralAlphabet) [[likely]] {
             bits.FillBits(ws_.LiteralLengths[j]);
             return j;
         }
         bits_ = bits;
-        const unsigned symbol = WalkTree(j, lh5::kLiteralAlphabet, lh5::kLiteralTableBits, ws_.LiteralLengths.data());
+        const unsigned symbol = WalkTree(j, kLiteralAlphabet, kLiteralTableBits, ws_.LiteralLengths.data());
         bits = bits_;
         return symbol;
     }
@@ -47,12 +47,12 @@ public:
 
     // The next match distance value d (0..8191); the match copies from d + 1 bytes back.
     unsigned DecodePosition(Lh5BitInput& bits) {
-        unsigned j = ws_.SmallTable[bits.BitBuf() >> (16 - lh5::kSmallTableBits)];
-        if (j < lh5::kPositionAlphabet) [[likely]] {
+        unsigned j = ws_.SmallTable[bits.BitBuf() >> (16 - kSmallTableBits)];
+        if (j < kPositionAlphabet) [[likely]] {
             bits.FillBits(ws_.SmallLengths[j]);
         } else {
             bits_ = bits;
-            j = WalkTree(j, lh5::kPositionAlphabet, lh5::kSmallTableBits, ws_.SmallLengths.data());
+            j = WalkTree(j, kPositionAlphabet, kSmallTableBits, ws_.SmallLengths.data());
             bits = bits_;
         }
         if (j == 0) return 0;
@@ -82,4 +82,4 @@ private:
     Lh5Workspace& ws_;
 };
 
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -15,10 +15,9 @@
 #include "Lh5Decoder.h"
 #include "Lh5FastDecoder.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
-    using namespace lh5;
     if (Destsize == 0) return;  // nothing is read at all
 
     const auto workspace = std::make_unique_for_overwrite<Lh5Workspace>();
@@ -75,4 +74,4 @@ void Lh5Expand(CodecEngine& engine, std::int32_t Destsize) {
     }
 }
 
-}  // namespace qvx
+}  // namespace qvx::lh5

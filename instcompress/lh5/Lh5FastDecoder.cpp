@@ -5,9 +5,8 @@
 #include "../CodecEngine.h"
 #include "Lh5DecodeTable.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
-using namespace lh5;
 
 namespace {
 
@@ -148,4 +147,4 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     return symbols;
 }
 
-}  // namespace qvx
+}  // namespace qvx::lh5

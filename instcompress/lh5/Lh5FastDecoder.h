@@ -19,7 +19,7 @@
 #include "Lh5BitInput.h"
 #include "Lh5Workspace.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 class Lh5FastDecoder {
 public:
@@ -44,8 +44,8 @@ public:
 private:
     const Lh5Workspace& ws_;
     // Table entry: the symbol or tree node in the low 16 bits, the symbol's code length above.
-    std::array<std::uint32_t, std::size_t{1} << lh5::kLiteralTableBits> literal_{};
-    std::array<std::uint32_t, std::size_t{1} << lh5::kSmallTableBits> position_{};
+    std::array<std::uint32_t, std::size_t{1} << kLiteralTableBits> literal_{};
+    std::array<std::uint32_t, std::size_t{1} << kSmallTableBits> position_{};
 };
 
-}  // namespace qvx
+}  // namespace qvx::lh5

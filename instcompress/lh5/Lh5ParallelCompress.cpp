@@ -24,9 +24,8 @@
 #include "Lh5Codec.h"
 #include "StreamFinder.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
-using namespace lh5;
 
 namespace {
 
@@ -334,4 +333,4 @@ void Lh5CompressParallel(CodecEngine& engine, int workers) {
     ParallelCompressor(engine, workers).Run();
 }
 
-}  // namespace qvx
+}  // namespace qvx::lh5

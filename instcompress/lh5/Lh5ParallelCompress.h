@@ -2,9 +2,9 @@
 // byte for byte that of Lh5Compress.
 #pragma once
 
-namespace qvx {
+#include "../CodecEngine.h"
 
-class CodecEngine;
+namespace qvx::lh5 {
 
 // Compresses the whole input like Lh5Compress, with up to `workers` threads searching matches
 // (fewer than 2: Lh5Compress itself). Only the calling thread uses the engine. The input is read
@@ -12,4 +12,4 @@ class CodecEngine;
 // a cancel ends the input as with Lh5Compress, and the stream is the one that input alone gives.
 void Lh5CompressParallel(CodecEngine& engine, int workers);
 
-}  // namespace qvx
+}  // namespace qvx::lh5

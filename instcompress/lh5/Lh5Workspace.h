@@ -7,24 +7,24 @@
 
 #include "Lh5Format.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 
 struct Lh5Workspace {
     // The output, kept in one line: the last 8192 bytes (the window a match copies from) followed by
     // up to kOutputSpan new bytes, and room for one more match and a word copy's overshoot. When
     // the span is used up the last 8192 bytes move to the front.
     static constexpr std::size_t kOutputSpan = 32768;
-    static constexpr std::size_t kOutputSlack = lh5::kMaxMatch + 8;
-    std::array<std::uint8_t, lh5::kWindowSize + kOutputSpan + kOutputSlack> Output;
+    static constexpr std::size_t kOutputSlack = kMaxMatch + 8;
+    std::array<std::uint8_t, kWindowSize + kOutputSpan + kOutputSlack> Output;
     // Tree nodes of all three codes (numbered from the code's alphabet size upward).
-    std::array<std::uint16_t, lh5::kTreeNodeEntries> LeftLink;
-    std::array<std::uint16_t, lh5::kTreeNodeEntries> RightLink;
+    std::array<std::uint16_t, kTreeNodeEntries> LeftLink;
+    std::array<std::uint16_t, kTreeNodeEntries> RightLink;
     // The code-length code's table and lengths, then (replacing them) the position code's.
-    std::array<std::uint16_t, std::size_t{1} << lh5::kSmallTableBits> SmallTable;
-    std::array<std::uint8_t, lh5::kCodeLengthAlphabet> SmallLengths;
+    std::array<std::uint16_t, std::size_t{1} << kSmallTableBits> SmallTable;
+    std::array<std::uint8_t, kCodeLengthAlphabet> SmallLengths;
     // The literal/length code.
-    std::array<std::uint16_t, std::size_t{1} << lh5::kLiteralTableBits> LiteralTable;
-    std::array<std::uint8_t, lh5::kLiteralAlphabet> LiteralLengths;
+    std::array<std::uint16_t, std::size_t{1} << kLiteralTableBits> LiteralTable;
+    std::array<std::uint8_t, kLiteralAlphabet> LiteralLengths;
 };
 
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -7,12 +7,10 @@
 #include <cstdint>
 
 #include "EncoderInput.h"
+#include "Lh5Format.h"
 
 namespace qvx::lh5 {
 
-inline constexpr int kWindowSize = 8192;
-inline constexpr int kMaxMatch = 256;
-inline constexpr int kMinMatch = 3;
 inline constexpr int kCycleStart = kWindowSize;                // 8192
 inline constexpr int kCycleEnd = 2 * kWindowSize;              // 16384
 inline constexpr int kFirstPosition = kWindowSize + kMaxMatch;  // 8448

@@ -4,13 +4,13 @@
 
 #include <cstdint>
 
-namespace qvx {
+#include "../CodecEngine.h"
 
-class CodecEngine;
+namespace qvx::lzh {
 
 // Expands an LZH stream until at least expandedSize bytes have been produced.
 void LzhExpand(CodecEngine& engine, std::int32_t expandedSize);
 // Compresses the whole input into an LZH stream.
 void LzhCompress(CodecEngine& engine);
 
-}  // namespace qvx
+}  // namespace qvx::lzh

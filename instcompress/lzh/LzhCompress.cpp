@@ -11,9 +11,7 @@
 #include "LzhWorkspace.h"
 #include "OffsetCode.h"
 
-namespace qvx {
-
-using namespace lzh;
+namespace qvx::lzh {
 
 namespace {
 
@@ -104,4 +102,4 @@ void LzhCompress(CodecEngine& engine) {
     out.LzhFlushBits();
 }
 
-}  // namespace qvx
+}  // namespace qvx::lzh

@@ -20,9 +20,7 @@
 #include "LzhWorkspace.h"
 #include "OffsetCode.h"
 
-namespace qvx {
-
-using namespace lzh;
+namespace qvx::lzh {
 
 namespace {
 
@@ -93,4 +91,4 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
     }
 }
 
-}  // namespace qvx
+}  // namespace qvx::lzh

@@ -31,7 +31,7 @@ struct Measured {
 
 // Four zero bytes: an LH5 stream of zero bits, whose blocks of single-symbol codes give zero bytes
 // without end (checksum 0), and an LZH stream of zero bits, which gives bytes forever as well.
-RawEntry ZeroBitsEntry(std::uint8_t method, std::int32_t expandedSize) {
+RawEntry ZeroBitsEntry(CompressMethod method, std::int32_t expandedSize) {
     RawEntry e;
     e.Name = "bomb.bin";
     e.Method = method;
@@ -77,7 +77,7 @@ protected:
         return m;
     }
 
-    void WriteBomb(const std::string& file, std::uint8_t method, std::int32_t expandedSize,
+    void WriteBomb(const std::string& file, CompressMethod method, std::int32_t expandedSize,
                    const char* methodId) const {
         Write(file, BuildArchive({ZeroBitsEntry(method, expandedSize)}, methodId));
     }

@@ -57,7 +57,7 @@ std::vector<std::uint8_t> BuildArchive(const std::vector<RawEntry>& entries, con
         eh.Attributes = e.Attributes;
         eh.ExpandedSize = e.ExpandedSize;
         eh.StoredSize = static_cast<std::int32_t>(e.Stored.size());
-        eh.MethodIndex = e.Method;
+        eh.MethodIndex = MethodIndex(e.Method);
         eh.Checksum = e.Checksum;
         const auto b = eh.Encode();
         out.insert(out.end(), b.begin(), b.end());

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
 
 namespace qvx::cli::test {
 
@@ -22,7 +22,7 @@ struct RunResult {
 // Bytes of one entry of a hand-made archive; StoredSize follows Stored unless set explicitly.
 struct RawEntry {
     std::string Name;
-    std::uint8_t Method = cmNON;
+    CompressMethod Method = cmNON;
     std::vector<std::uint8_t> Stored;
     std::int32_t ExpandedSize = 0;
     std::uint32_t Checksum = 0;

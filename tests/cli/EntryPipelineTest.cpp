@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CliTestSupport.h"
-#include "EntryPipeline.h"
-#include "Exceptions.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
 #include "CodecEngine.h"
+#include "EntryPipeline.h"
 
 namespace qvx::cli::test {
 namespace {
@@ -62,7 +64,7 @@ TEST_F(EntryPipelineTest, EntriesComeInOrderWhateverFinishesFirst) {
     const char* oldTmp = std::getenv("TMPDIR");
     const std::string savedTmp = oldTmp != nullptr ? oldTmp : "";
     ::setenv("TMPDIR", Path("tmp").c_str(), 1);
-    for (std::uint8_t method : {cmLH5, cmLZH}) {
+    for (CompressMethod method : {cmLH5, cmLZH}) {
         EntryPipeline pipeline(jobs, method, 3);
         for (std::size_t i = 0; i < contents.size(); ++i) {
             EntryPipeline::Result r = pipeline.Take();

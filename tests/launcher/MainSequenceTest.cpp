@@ -2,10 +2,11 @@
 
 #include <filesystem>
 
+#include <instcompress/MemoryStream.h>
+
 #include "ErrorReport.h"
 #include "FakePlatform.h"
 #include "MainSequence.h"
-#include "MemoryStream.h"
 #include "TestFiles.h"
 
 namespace qvx::launcher::test {

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+
 #include "PayloadLocator.h"
 #include "SizeMarker.h"
 #include "TestFiles.h"

@@ -7,8 +7,9 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "ArchiveWriter.h"
-#include "MemoryStream.h"
+#include <instcompress/ArchiveWriter.h>
+#include <instcompress/MemoryStream.h>
+
 #include "SizeMarker.h"
 
 namespace qvx::launcher::test {

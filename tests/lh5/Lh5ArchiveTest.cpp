@@ -5,15 +5,17 @@
 #include <fstream>
 #include <random>
 
-#include "ArchiveFormat.h"
-#include "Exceptions.h"
-#include "FileStream.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "Lh5TestEncoder.h"
 #include "Lh5TestSupport.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 namespace {
 
 using namespace lh5test;
@@ -23,7 +25,7 @@ struct TestEntry {
     std::string Name;
     Bytes Data;    // expanded
     Bytes Stored;  // stored bytes
-    std::uint8_t Method = cmLH5;
+    CompressMethod Method = cmLH5;
 };
 
 Bytes BuildArchive(const std::vector<TestEntry>& entries) {
@@ -38,7 +40,7 @@ Bytes BuildArchive(const std::vector<TestEntry>& entries) {
         h.NameLength = static_cast<std::int16_t>(e.Name.size());
         h.ExpandedSize = static_cast<std::int32_t>(e.Data.size());
         h.StoredSize = static_cast<std::int32_t>(e.Stored.size());
-        h.MethodIndex = e.Method;
+        h.MethodIndex = MethodIndex(e.Method);
         h.Checksum = ByteSum(e.Data.data(), e.Data.size());
         const auto eb = h.Encode();
         out.insert(out.end(), eb.begin(), eb.end());
@@ -144,7 +146,7 @@ TEST(Lh5Archive, EachEntryLeavesTheStreamAtItsEnd) {
     std::size_t index = 0;
     std::int64_t expectedOffset = static_cast<std::int64_t>(ArchiveHeader::kSize);
     std::vector<std::unique_ptr<TMemoryStream>> sinks;
-    component.WalkArchive(stream, [&](const ArchiveEntry& entry) -> TStream* {
+    WalkArchive(component, stream, [&](const ArchiveEntry& entry) -> TStream* {
         const TestEntry& want = entries.at(index++);
         expectedOffset += static_cast<std::int64_t>(EntryHeader::kSize + want.Name.size());
         EXPECT_EQ(entry.Name, want.Name);
@@ -186,4 +188,4 @@ TEST(Lh5Archive, BadDecodeTablePassesToTheCaller) {
 }
 
 }  // namespace
-}  // namespace qvx
+}  // namespace qvx::lh5

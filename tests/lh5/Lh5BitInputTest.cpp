@@ -4,7 +4,7 @@
 #include "lh5/Lh5BitInput.h"
 #include "Lh5TestSupport.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 namespace {
 
 using lh5test::TrickleStream;
@@ -102,4 +102,4 @@ TEST(Lh5BitInput, CancelledInputReadsAsZeroBits) {
 }
 
 }  // namespace
-}  // namespace qvx
+}  // namespace qvx::lh5

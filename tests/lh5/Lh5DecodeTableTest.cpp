@@ -3,11 +3,12 @@
 #include <array>
 #include <vector>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+
 #include "lh5/Lh5DecodeTable.h"
 #include "lh5/Lh5Format.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 namespace {
 
 struct Tables {
@@ -126,4 +127,4 @@ TEST(Lh5MakeTable, RefusesToBuildMoreTreeNodesThanItHas) {
 }
 
 }  // namespace
-}  // namespace qvx
+}  // namespace qvx::lh5

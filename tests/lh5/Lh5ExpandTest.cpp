@@ -3,13 +3,14 @@
 #include <memory>
 #include <random>
 
-#include "ArchiveFormat.h"
-#include "Exceptions.h"
-#include "lh5/Lh5Decoder.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
+
 #include "Lh5TestEncoder.h"
 #include "Lh5TestSupport.h"
+#include "lh5/Lh5Decoder.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 namespace {
 
 using namespace lh5test;
@@ -289,4 +290,4 @@ TEST(Lh5Expand, SourcePositionFollowsTheLookAheadExactly) {
 }
 
 }  // namespace
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -6,12 +6,12 @@
 
 #include <random>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
 #include "Lh5TestEncoder.h"
 #include "Lh5TestSupport.h"
 #include "TestSupport.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 namespace {
 
 using namespace lh5test;
@@ -146,4 +146,4 @@ TEST(Lh5FastPath, ACancelReadsTheRestAsZeroBitsWhateverTheReadSize) {
 }
 
 }  // namespace
-}  // namespace qvx
+}  // namespace qvx::lh5

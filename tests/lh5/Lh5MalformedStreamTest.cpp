@@ -2,12 +2,13 @@
 
 #include <random>
 
-#include "ArchiveFormat.h"
-#include "Exceptions.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
+
 #include "Lh5TestEncoder.h"
 #include "Lh5TestSupport.h"
 
-namespace qvx {
+namespace qvx::lh5 {
 namespace {
 
 using namespace lh5test;
@@ -171,4 +172,4 @@ TEST(Lh5Malformed, RandomAndMutatedStreamsAreSafe) {
 }
 
 }  // namespace
-}  // namespace qvx
+}  // namespace qvx::lh5

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+#include <instcompress/Stream.h>
+
 #include "CodecEngine.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
-#include "Stream.h"
 
 namespace qvx::lh5test {
 

@@ -4,7 +4,9 @@
 
 #include <memory>
 
-#include "ArchiveWriter.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/ArchiveWriter.h>
+
 #include "Lh5TestSupport.h"
 
 namespace qvx::lh5test {
@@ -32,17 +34,17 @@ TEST(Lh5ArchiveWriter, CompressibleEntriesAreLh5AndIncompressibleOnesAreStored) 
     }
     writer.Finish();
 
-    EXPECT_EQ(headers[0].MethodIndex, cmLH5);
+    EXPECT_EQ(headers[0].Method(), cmLH5);
     EXPECT_LT(headers[0].StoredSize, static_cast<std::int32_t>(text.size()) / 4);
     EXPECT_EQ(headers[0].Checksum, ByteSum(text.data(), text.size(), 0));
-    EXPECT_EQ(headers[1].MethodIndex, cmNON);  // "Could not compress data": stored as it is
+    EXPECT_EQ(headers[1].Method(), cmNON);  // "Could not compress data": stored as it is
     EXPECT_EQ(headers[1].StoredSize, 10000);
-    EXPECT_EQ(headers[2].MethodIndex, cmLH5);
+    EXPECT_EQ(headers[2].Method(), cmLH5);
 
     TMemoryStream reader(archive.Data());
     TQuorvexCompress component;
     std::vector<std::unique_ptr<TMemoryStream>> sinks;
-    component.WalkArchive(reader, [&](const ArchiveEntry&) -> TStream* {
+    WalkArchive(component, reader, [&](const ArchiveEntry&) -> TStream* {
         sinks.push_back(std::make_unique<TMemoryStream>());
         return sinks.back().get();
     });

@@ -1,7 +1,9 @@
 // Exact output of LH5 compression: the stream is fully determined by the input.
 #include <gtest/gtest.h>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+#include <instcompress/RunCodec.h>
+
 #include "Lh5TestSupport.h"
 
 namespace qvx::lh5test {

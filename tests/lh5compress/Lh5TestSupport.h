@@ -9,11 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "QuorvexCompress.h"
 #include "lh5/Lh5Parse.h"
-#include "MemoryStream.h"
 
 namespace qvx::lh5test {
 

@@ -3,7 +3,9 @@
 
 #include <map>
 
-#include "ArchiveWriter.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/ArchiveWriter.h>
+
 #include "DataGen.h"
 #include "LzhTestSupport.h"
 
@@ -20,7 +22,7 @@ std::map<std::string, std::pair<EntryHeader, Bytes>> ReadBack(TMemoryStream& arc
     std::map<std::string, TMemoryStream> outputs;
     TQuorvexCompress component;
     archive.SetPosition(0);
-    component.WalkArchive(archive, [&](const ArchiveEntry& entry) -> TStream* {
+    WalkArchive(component, archive, [&](const ArchiveEntry& entry) -> TStream* {
         entries[entry.Name].first = entry.Header;
         return &outputs[entry.Name];
     });
@@ -44,12 +46,12 @@ TEST(LzhArchive, IncompressibleEntryIsStoredAndReadsBack) {
     }
     writer.Finish();
 
-    EXPECT_EQ(headers[0].MethodIndex, cmNON);
+    EXPECT_EQ(headers[0].Method(), cmNON);
     EXPECT_EQ(headers[0].StoredSize, 5000);
-    EXPECT_EQ(headers[1].MethodIndex, cmLZH);
+    EXPECT_EQ(headers[1].Method(), cmLZH);
     EXPECT_LT(headers[1].StoredSize, 10000);
-    EXPECT_EQ(headers[2].MethodIndex, cmNON);
-    EXPECT_EQ(headers[3].MethodIndex, cmLZH);
+    EXPECT_EQ(headers[2].Method(), cmNON);
+    EXPECT_EQ(headers[3].Method(), cmLZH);
 
     const auto entries = ReadBack(archive);
     ASSERT_EQ(entries.size(), files.size());

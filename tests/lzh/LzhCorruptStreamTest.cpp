@@ -1,8 +1,10 @@
 // Damaged LZH streams decode to wrong bytes, never to a crash; the checksum reports the damage.
 #include <gtest/gtest.h>
 
+#include <instcompress/Exceptions.h>
+#include <instcompress/RunCodec.h>
+
 #include "DataGen.h"
-#include "Exceptions.h"
 #include "LzhTestSupport.h"
 
 namespace qvx::lzhtest {

@@ -1,7 +1,9 @@
 // The exact bytes the LZH format fixes, in both directions.
 #include <gtest/gtest.h>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+#include <instcompress/RunCodec.h>
+
 #include "LzhTestSupport.h"
 
 namespace qvx::lzhtest {

@@ -1,8 +1,9 @@
 // Every stream the compressor produces expands to its input.
 #include <gtest/gtest.h>
 
+#include <instcompress/Exceptions.h>
+
 #include "DataGen.h"
-#include "Exceptions.h"
 #include "LzhTestSupport.h"
 
 namespace qvx::lzhtest {

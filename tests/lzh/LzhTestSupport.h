@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "MemoryStream.h"
-#include "QuorvexCompress.h"
-#include "ArchiveFormat.h"
 #include "lzh/AdaptiveModel.h"
 #include "lzh/LzhCodec.h"
 #include "lzh/OffsetCode.h"
@@ -37,7 +39,7 @@ inline Bytes CompressRun(const Bytes& in, std::uint32_t* checksum = nullptr) {
 inline Bytes CompressUnlimited(const Bytes& in) {
     TMemoryStream source(in), dest;
     CodecEngine engine(dest, source, static_cast<std::int32_t>(in.size()), CodecEngine::kExpandOutputLimit, {});
-    LzhCompress(engine);
+    lzh::LzhCompress(engine);
     engine.FlushOutput();
     return dest.TakeData();
 }

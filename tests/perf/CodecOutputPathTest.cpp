@@ -3,10 +3,12 @@
 // moments, the same point of EUnableToCompress.
 #include <gtest/gtest.h>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "CodecEngine.h"
-#include "Exceptions.h"
-#include "QuorvexCompress.h"
 #include "TestSupport.h"
 
 namespace qvx::test {

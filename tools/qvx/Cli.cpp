@@ -15,7 +15,11 @@ int Run(int argc, char** argv) {
     CommandRegistry registry;
     app.add_flag("-q,--quiet", registry.options.quiet, "Show no progress");
 
-    RegisterArchiveCommands(app, registry);
+    RegisterCreateCommand(app, registry);
+    RegisterListCommand(app, registry);
+    RegisterTestCommand(app, registry);
+    RegisterCatCommand(app, registry);
+    RegisterExtractCommand(app, registry);
     RegisterCodecCommands(app, registry);
     RegisterSetupCommands(app, registry);
 

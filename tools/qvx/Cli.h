@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "ToolSettings.h"
+
 #include <functional>
 #include <string>
 #include <utility>
@@ -27,8 +29,12 @@ struct CommandRegistry {
     void Add(CLI::App* command, CommandAction action) { actions.emplace_back(command, std::move(action)); }
 };
 
-// The groups of subcommands, one file each.
-void RegisterArchiveCommands(CLI::App& app, CommandRegistry& registry);  // list, test, cat, extract, create
+// The commands, each registered by the file that carries it out.
+void RegisterCreateCommand(CLI::App& app, CommandRegistry& registry);    // Create.cpp
+void RegisterListCommand(CLI::App& app, CommandRegistry& registry);      // ListCommand.cpp
+void RegisterTestCommand(CLI::App& app, CommandRegistry& registry);      // TestCommand.cpp
+void RegisterCatCommand(CLI::App& app, CommandRegistry& registry);       // CatCommand.cpp
+void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry);   // Extract.cpp
 void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // compress, expand
 void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
 

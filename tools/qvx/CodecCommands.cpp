@@ -10,16 +10,17 @@
 #include <memory>
 #include <optional>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/QuorvexCompress.h>
+#include <instcompress/RunCodec.h>
+
 #include "AtomicFile.h"
 #include "Cli.h"
-#include "CodecEngine.h"
 #include "ErrorReport.h"
 #include "FdStream.h"
-#include "FileStream.h"
 #include "ListFormat.h"
 #include "Progress.h"
-#include "QuorvexCompress.h"
 
 namespace qvx::cli {
 
@@ -34,7 +35,7 @@ struct CodecOptions {
     bool Quiet = false;
 };
 
-const std::map<std::string, std::uint8_t> kMethods = {{"rle", cmRLE}, {"lzh", cmLZH}, {"lh5", cmLH5}};
+const std::map<std::string, CompressMethod> kMethods = {{"rle", cmRLE}, {"lzh", cmLZH}, {"lh5", cmLH5}};
 
 // Copies standard input into an anonymous temporary file, so that its size is known.
 std::unique_ptr<FdStream> SpoolStandardInput() {
@@ -72,7 +73,7 @@ Input OpenInput(const std::string& name) {
 }
 
 int RunCodecCommand(const CodecOptions& options, bool expanding) {
-    const std::uint8_t method = kMethods.at(AsciiLower(options.Method));
+    const CompressMethod method = kMethods.at(AsciiLower(options.Method));
     if (expanding && method != cmRLE && options.Size < 0) {
         ReportError("", "expand: -s SIZE (the expanded size) is required for " + AsciiLower(options.Method));
         return kExitUsage;
@@ -80,6 +81,7 @@ int RunCodecCommand(const CodecOptions& options, bool expanding) {
     try {
         Input input = OpenInput(options.Input);
         TQuorvexCompress component;
+        component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         // The raw stream carries no fallback: accept output larger than the input.

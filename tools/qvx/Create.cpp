@@ -6,17 +6,19 @@
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <set>
 
-#include "ArchiveWriter.h"
+#include <instcompress/ArchiveWriter.h>
+#include <instcompress/DosDateTime.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+
 #include "AtomicFile.h"
 #include "Cli.h"
-#include "DosDateTime.h"
 #include "EntryPipeline.h"
 #include "ErrorReport.h"
-#include "Exceptions.h"
-#include "FileStream.h"
 #include "Progress.h"
 #include "SafePath.h"
 
@@ -154,7 +156,7 @@ int RunCreate(const CreateOptions& options) {
 
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         AtomicFile out(options.Archive);
-        ArchiveWriter writer(out.Stream(), options.Method, progress.Handler());
+        ArchiveWriter writer(out.Stream(), options.Method, progress.Handler(), kNoYield);
         // Several entries are compressed at once by workers; the writer takes them in order.
         const unsigned workers = EntryPipeline::WorkersFor(options.Jobs, files.size(), options.Method);
         std::unique_ptr<EntryPipeline> pipeline;
@@ -194,6 +196,32 @@ int RunCreate(const CreateOptions& options) {
         return ReportCurrentException(options.Archive);
     }
     return kExitOk;
+}
+
+namespace {
+
+const std::map<std::string, CompressMethod> kArchiveMethods = {{"non", cmNON}, {"lzh", cmLZH}, {"lh5", cmLH5}};
+
+}  // namespace
+
+void RegisterCreateCommand(CLI::App& app, CommandRegistry& registry) {
+    const GlobalOptions& global = registry.options;
+    auto o = std::make_shared<CreateOptions>();
+    auto method = std::make_shared<std::string>("lh5");
+    CLI::App* cmd = app.add_subcommand("create", "Create an archive from files and directories");
+    cmd->add_option("-m,--method", *method, "Compression method: non, lzh or lh5 (default: lh5)")
+        ->check(CLI::IsMember({"non", "lzh", "lh5"}, CLI::ignore_case));
+    cmd->add_option("-C,--directory", o->Directory, "Base directory: paths and entry names are relative to it");
+    cmd->add_flag("-v,--verbose", o->Verbose, "Print the name of every entry written");
+    cmd->add_option("-j,--jobs", o->Jobs, "Entries compressed at once (default: one per processor, at most 8)")
+        ->check(CLI::Range(1u, 256u));
+    cmd->add_option("ARCHIVE", o->Archive, "Archive file to write")->required();
+    cmd->add_option("PATH", o->Paths, "Files and directories to archive")->required();
+    registry.Add(cmd, [o, method, &global] {
+        o->Quiet = global.quiet;
+        o->Method = kArchiveMethods.at(AsciiLower(*method));
+        return RunCreate(*o);
+    });
 }
 
 }  // namespace qvx::cli

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include <instcompress/CompressMethod.h>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -15,7 +17,7 @@ struct CreateOptions {
     std::string Archive;
     std::string Directory = ".";
     std::vector<std::string> Paths;
-    std::uint8_t Method = 4;  // cmLH5
+    CompressMethod Method = cmLH5;
     bool Verbose = false;
     bool Quiet = false;
     unsigned Jobs = 0;  // entries compressed at once; 0 = one per processor, at most 8

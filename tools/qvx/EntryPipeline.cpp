@@ -1,13 +1,15 @@
 #include "EntryPipeline.h"
+#include "ToolSettings.h"
 
 #include <chrono>
 #include <stdexcept>
 #include <utility>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/MemoryStream.h>
+
 #include "FdStream.h"
-#include "FileStream.h"
-#include "MemoryStream.h"
 
 namespace qvx::cli {
 
@@ -19,7 +21,7 @@ constexpr std::int64_t kMaxEntrySize = 0x7FFFFFFF;
 
 }  // namespace
 
-unsigned EntryPipeline::WorkersFor(unsigned requested, std::size_t entries, std::uint8_t method) noexcept {
+unsigned EntryPipeline::WorkersFor(unsigned requested, std::size_t entries, CompressMethod method) noexcept {
     if (entries < 2 || method == cmNON) return 1;
     if (requested != 0) return requested;
     // More workers rarely pay on an installer's few large files, and each one holds a codec
@@ -29,7 +31,7 @@ unsigned EntryPipeline::WorkersFor(unsigned requested, std::size_t entries, std:
     return n == 0 ? 1 : n < kMostByDefault ? n : kMostByDefault;
 }
 
-EntryPipeline::EntryPipeline(std::vector<Job> jobs, std::uint8_t method, unsigned threads)
+EntryPipeline::EntryPipeline(std::vector<Job> jobs, CompressMethod method, unsigned threads)
     : jobs_(std::move(jobs)),
       slots_(jobs_.size()),
       percent_(std::make_unique<std::atomic<std::int32_t>[]>(jobs_.size())),
@@ -87,14 +89,17 @@ std::int64_t EntryPipeline::AddNextTo(ArchiveWriter& writer, const EntryInfo& in
     return prepared.SourceEnd;
 }
 
-void EntryPipeline::Work(std::uint8_t method) {
+void EntryPipeline::Work(CompressMethod method) {
     // The progress of a compression is shown to Take; one still running when the pipeline stops
     // is cancelled through it.
     std::size_t current = 0;
-    EntryCompressor compressor(method, [this, &current](std::int32_t& percentageDone) {
-        percent_[current].store(percentageDone);
-        if (stopping_) percentageDone = -1;
-    });
+    EntryCompressor compressor(
+        method,
+        [this, &current](std::int32_t& percentageDone) {
+            percent_[current].store(percentageDone);
+            if (stopping_) percentageDone = -1;
+        },
+        kNoYield);
     for (;;) {
         std::size_t i;
         {

@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "ArchiveWriter.h"
-#include "EntryCompressor.h"
-#include "Stream.h"
+#include <instcompress/ArchiveWriter.h>
+#include <instcompress/EntryCompressor.h>
+#include <instcompress/Stream.h>
 
 namespace qvx::cli {
 
@@ -40,7 +40,7 @@ public:
         std::int64_t SourceEnd = 0;      // where reading the file ended
     };
 
-    EntryPipeline(std::vector<Job> jobs, std::uint8_t method, unsigned threads);
+    EntryPipeline(std::vector<Job> jobs, CompressMethod method, unsigned threads);
     ~EntryPipeline();
     EntryPipeline(const EntryPipeline&) = delete;
     EntryPipeline& operator=(const EntryPipeline&) = delete;
@@ -57,7 +57,7 @@ public:
     // The number of workers for entries compressed with method when requested were asked for
     // (0: one per processor, at most 8). 1 means none: the caller adds the entries itself, which is
     // as fast when there is a single entry or nothing to compress.
-    static unsigned WorkersFor(unsigned requested, std::size_t entries, std::uint8_t method) noexcept;
+    static unsigned WorkersFor(unsigned requested, std::size_t entries, CompressMethod method) noexcept;
 
 private:
     struct Slot {
@@ -66,7 +66,7 @@ private:
         std::exception_ptr Error;
     };
 
-    void Work(std::uint8_t method);
+    void Work(CompressMethod method);
     Result Prepare(EntryCompressor& compressor, const Job& job);
 
     std::vector<Job> jobs_;

@@ -6,8 +6,9 @@
 #include <new>
 #include <system_error>
 
+#include <instcompress/Exceptions.h>
+
 #include "Cli.h"
-#include "Exceptions.h"
 
 namespace qvx::cli {
 

@@ -5,16 +5,19 @@
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
-#include "ArchiveWalker.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/DosDateTime.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/QuorvexCompress.h>
+
+#include "ArchiveInput.h"
 #include "AtomicFile.h"
 #include "Cli.h"
-#include "DosDateTime.h"
 #include "ErrorReport.h"
-#include "Exceptions.h"
-#include "FileStream.h"
 #include "Progress.h"
-#include "QuorvexCompress.h"
 #include "SafePath.h"
 
 namespace qvx::cli {
@@ -63,10 +66,11 @@ int RunExtract(const ExtractOptions& options) {
     try {
         const fs::path base = options.Directory.empty() ? fs::path(".") : fs::path(options.Directory);
         TQuorvexCompress component;
+        component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
-        TFileStream archive(options.Archive, FileMode::ReadShared);
-        ArchiveWalker walker(component, archive);
+        const auto archive = OpenArchiveInput(options.Input);
+        ArchiveWalker walker(component, *archive);
         fs::create_directories(base);
 
         std::vector<bool> found(options.Names.size(), false);
@@ -79,7 +83,7 @@ int RunExtract(const ExtractOptions& options) {
             std::string reason;
             const auto components = SplitEntryName(entry.Name, &reason);
             if (!components) {
-                ReportError(options.Archive, entry.Name + ": refused unsafe entry name (" + reason + ")");
+                ReportError(options.Input.Path, entry.Name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
                 walker.Skip(entry);
                 continue;
@@ -97,7 +101,7 @@ int RunExtract(const ExtractOptions& options) {
                 } catch (const FileError&) {
                     throw;
                 } catch (const qvx::Exception& e) {
-                    throw FileError(options.Archive + ": " + entry.Name, e.Message());
+                    throw FileError(options.Input.Path + ": " + entry.Name, e.Message());
                 }
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
@@ -107,19 +111,34 @@ int RunExtract(const ExtractOptions& options) {
                 if (options.Verbose) std::cout << target.string() << '\n';
             } catch (...) {
                 progress.Finish();
-                exitCode = ReportCurrentException(target.empty() ? options.Archive : target.string());
+                exitCode = ReportCurrentException(target.empty() ? options.Input.Path : target.string());
                 walker.SeekPastEntry(entry);
             }
         }
         for (std::size_t i = 0; i < options.Names.size(); ++i) {
             if (found[i]) continue;
-            ReportError(options.Archive, options.Names[i] + ": no such entry");
+            ReportError(options.Input.Path, options.Names[i] + ": no such entry");
             exitCode = kExitDataError;
         }
     } catch (...) {
-        return ReportCurrentException(options.Archive);
+        return ReportCurrentException(options.Input.Path);
     }
     return exitCode;
+}
+
+void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
+    const GlobalOptions& global = registry.options;
+    auto o = std::make_shared<ExtractOptions>();
+    CLI::App* cmd = app.add_subcommand("extract", "Extract entries to files");
+    cmd->add_option("-C,--directory", o->Directory, "Directory to extract into (default: .)");
+    cmd->add_flag("-f,--force", o->Force, "Replace existing files");
+    cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
+    AddArchiveInputOptions(*cmd, o->Input);
+    cmd->add_option("NAME", o->Names, "Entries to extract (default: all)");
+    registry.Add(cmd, [o, &global] {
+        o->Quiet = global.quiet;
+        return RunExtract(*o);
+    });
 }
 
 }  // namespace qvx::cli

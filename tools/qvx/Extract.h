@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveInput.h"
+
 namespace qvx::cli {
 
 struct ExtractOptions {
-    std::string Archive;
+    ArchiveInputOptions Input;
     std::string Directory = ".";
     std::vector<std::string> Names;  // empty: every entry
     bool Force = false;              // replace existing files

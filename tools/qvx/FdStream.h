@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "Stream.h"
+#include <instcompress/Stream.h>
 
 namespace qvx::cli {
 

@@ -2,16 +2,13 @@
 
 #include <cstdio>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
 
 namespace qvx::cli {
 
 namespace {
 
-std::string MethodText(std::uint8_t index) {
-    char scratch[8];
-    return std::string(MethodName(index, scratch));
-}
+std::string MethodText(std::uint8_t index) { return MethodName(MethodFromIndex(index)); }
 
 std::string Padded(const std::string& text, std::size_t width, bool right) {
     if (text.size() >= width) return text;

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "QuorvexCompress.h"
+#include <instcompress/ArchiveWalker.h>
 
 namespace qvx::cli {
 

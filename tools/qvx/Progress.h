@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Events.h"
+#include <instcompress/Events.h>
 
 namespace qvx::cli {
 

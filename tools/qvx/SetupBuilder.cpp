@@ -11,14 +11,17 @@
 #include <fstream>
 #include <iterator>
 
-#include "ArchiveWriter.h"
-#include "DosDateTime.h"
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/ArchiveWriter.h>
+#include <instcompress/DosDateTime.h>
+#include <instcompress/Exceptions.h>
+#include <instcompress/FileStream.h>
+#include <instcompress/QuorvexCompress.h>
+
 #include "EntryPipeline.h"
-#include "Exceptions.h"
-#include "FileStream.h"
 #include "PayloadLocator.h"
-#include "QuorvexCompress.h"
 #include "SizeMarker.h"
+#include "ToolSettings.h"
 
 namespace qvx::setup {
 
@@ -152,7 +155,8 @@ private:
 void CheckArchiveFile(const std::string& path) {
     try {
         TQuorvexCompress component;
-        component.WalkArchive(path, [](const ArchiveEntry&) -> TStream* { return nullptr; });
+        component.SetYield(cli::kNoYield);
+        WalkArchive(component, path, [](const ArchiveEntry&) -> TStream* { return nullptr; });
     } catch (const Exception& e) {
         throw SetupError(path, e.Message());
     }
@@ -172,13 +176,14 @@ BlockSummary ReadBlock(TStream& file, const std::string& path, std::int64_t leng
     }
     TStreamWindow window(file, block.Offset, block.Length);
     TQuorvexCompress component;
+    component.SetYield(cli::kNoYield);
     try {
         ArchiveHeader header;
         component.ReadArchiveHeader(window, header, block.MethodId);
         window.SetPosition(0);
-        component.WalkArchive(window, [&](const ArchiveEntry& entry) -> TStream* {
+        WalkArchive(component, window, [&](const ArchiveEntry& entry) -> TStream* {
             block.Entries.push_back({entry.Name, entry.Header.ExpandedSize, entry.Header.StoredSize,
-                                     entry.Header.MethodIndex, entry.Header.Checksum});
+                                     entry.Header.Method(), entry.Header.Checksum});
             return nullptr;
         });
     } catch (const Exception& e) {
@@ -237,7 +242,7 @@ void BuildSetup(const BuildOptions& options) {
             std::string current = options.Engine;
             try {
                 WriteFramedBlock(out, options.Engine, [&] {
-                    ArchiveWriter writer(out, options.Method);
+                    ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
                     AddFile(writer, options.Engine, kEngineEntryName);
                     writer.Finish();
                 });
@@ -248,7 +253,7 @@ void BuildSetup(const BuildOptions& options) {
                         out.CopyFrom(archive, archive.Size());
                         return;
                     }
-                    ArchiveWriter writer(out, options.Method);
+                    ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
                     const unsigned jobs = EntryPipeline::WorkersFor(options.Jobs, dataFiles.size(), options.Method);
                     if (jobs > 1) {
                         AddFilesAtOnce(writer, dataFiles, jobs, current);

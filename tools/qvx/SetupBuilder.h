@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
 
 namespace qvx::setup {
 
@@ -30,7 +30,7 @@ struct BuildOptions {
     std::string DataDirectory;  // archive this directory as the second block, or
     std::string DataArchive;    // use this archive file as it is (neither: an empty archive)
     std::string Output;
-    std::uint8_t Method = cmLH5;  // compression of both archives the builder writes
+    CompressMethod Method = cmLH5;  // compression of both archives the builder writes
     unsigned Jobs = 0;            // data entries compressed at once; 0 = one per processor, at most 8
 };
 
@@ -42,7 +42,7 @@ struct EntrySummary {
     std::string Name;
     std::int32_t ExpandedSize = 0;
     std::int32_t StoredSize = 0;
-    std::uint8_t Method = 0;
+    CompressMethod Method = cmNON;
     std::uint32_t Checksum = 0;
 };
 

@@ -4,9 +4,10 @@
 #include <iostream>
 #include <map>
 
-#include "ArchiveFormat.h"
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
+
 #include "Cli.h"
-#include "Exceptions.h"
 #include "SetupBuilder.h"
 
 namespace qvx::cli {
@@ -19,14 +20,13 @@ int Fail(const std::string& file, const std::string& message) {
 }
 
 void PrintBlock(const setup::BlockSummary& block, int number) {
-    char scratch[8];
     std::cout << "archive " << number << ": " << block.Length << " bytes at offset " << block.Offset;
     if (block.Length >= ArchiveHeader::kSize) std::cout << ", method " << block.MethodId;
     std::cout << ", " << block.Entries.size() << (block.Entries.size() == 1 ? " entry" : " entries") << "\n";
     for (const auto& e : block.Entries) {
         char checksum[16];
         std::snprintf(checksum, sizeof checksum, "%08X", e.Checksum);
-        std::cout << "  " << MethodName(e.Method, scratch) << "  " << e.ExpandedSize << "  " << e.StoredSize << "  "
+        std::cout << "  " << MethodName(e.Method) << "  " << e.ExpandedSize << "  " << e.StoredSize << "  "
                   << checksum << "  " << e.Name << "\n";
     }
 }

@@ -16,13 +16,14 @@
 #include <cstdint>
 #include <string>
 
+#include "Export.h"
 #include "Stream.h"
 
 namespace qvx {
 
 enum class FileMode { ReadShared, ReadExclusive, Create };
 
-class TFileStream final : public TStream {
+class INSTCOMPRESS_API TFileStream final : public TStream {
 public:
     TFileStream(const std::string& path, FileMode mode);
     ~TFileStream() override;

@@ -3,11 +3,13 @@
 
 #include <cstdint>
 
+#include "Export.h"
+
 namespace qvx {
 
 enum class SeekOrigin { Begin, Current, End };
 
-class TStream {
+class INSTCOMPRESS_API TStream {
 public:
     TStream() = default;
     TStream(const TStream&) = delete;

@@ -13,42 +13,54 @@
 #include <string>
 
 #include "ArchiveFormat.h"
+#include "CompressMethod.h"
 #include "DosDateTime.h"
 #include "EntryCompressor.h"
+#include "Events.h"
+#include "Export.h"
 #include "Stream.h"
 
 namespace qvx {
 
+// What an entry header says about the file an entry was made from.
 struct EntryInfo {
     std::string Name;            // relative path with "\" separators
     DosStamp Stamp;              // the file's modification time
     std::uint16_t Attributes = 0x20;
 };
 
-class ArchiveWriter {
+class INSTCOMPRESS_API ArchiveWriter {
 public:
-    // Writes the archive header at out's position. method is cmNON, cmLZH or cmLH5; it names the
-    // archive in the header and compresses every entry. progress sees each entry's compression;
-    // a handler that cancels (PercentageDone = -1) makes AddEntry raise EOperationCancelled, since
-    // an entry cut short would read back as its data followed by zeros.
-    ArchiveWriter(TStream& out, std::uint8_t method, TShowProgressEvent progress = {});
+    // Writes the archive header at out's position; out is borrowed for the writer's lifetime and
+    // must be seekable. method is NON, LZH or LH5 (EUnrecognizedCompressionMethod otherwise); it
+    // names the archive in the header and compresses every entry. progress sees each entry's
+    // compression; a handler that cancels (PercentageDone = -1) makes AddEntry raise
+    // EOperationCancelled, since an entry cut short would read back as its data followed by
+    // zeros. yield is the codec engine's yield between blocks (empty: none).
+    ArchiveWriter(TStream& out, CompressMethod method, TShowProgressEvent progress = {},
+                  YieldHook yield = YieldTimeSlice);
 
-    // Adds an entry holding the next size bytes of source. Returns the header as written.
+    // Adds an entry holding the next size bytes of source (which must be seekable, see
+    // EntryCompressor::Prepare). Returns the header as written. Errors: EInvalidSize (CheckEntry),
+    // the streams' errors, EOperationCancelled.
     EntryHeader AddEntry(const EntryInfo& info, TStream& source, std::int64_t size);
 
     // Adds an entry whose stored bytes an EntryCompressor with this writer's method has prepared:
-    // the next entry.StoredSize bytes of data. Returns the header as written.
+    // the next entry.StoredSize bytes of data. Returns the header as written. Raises EInvalidSize
+    // for an entry of another method or with inconsistent sizes.
     EntryHeader AddPreparedEntry(const EntryInfo& info, const PreparedEntry& entry, TStream& data);
 
-    // Writes TotalSize into the header and leaves out at the end of the archive.
+    // Writes TotalSize into the header and leaves out at the end of the archive. Raises
+    // EInvalidSize when the last entry added is empty (readers would never reach it).
     void Finish();
 
+    // The sum of the expanded sizes of the entries added so far.
     std::int64_t TotalSize() const noexcept { return totalSize_; }
 
     // Raises EInvalidSize when an entry of this name and size cannot be added next.
     void CheckEntry(const EntryInfo& info, std::int64_t size) const;
 
-    std::uint8_t Method() const noexcept { return compressor_.Method(); }
+    CompressMethod Method() const noexcept { return compressor_.Method(); }
 
 private:
     // Leaves room for the header of an entry named name; returns where the header goes.

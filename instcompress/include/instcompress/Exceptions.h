@@ -6,9 +6,11 @@
 #include <string>
 #include <utility>
 
+#include "Export.h"
+
 namespace qvx {
 
-class Exception : public std::exception {
+class INSTCOMPRESS_API Exception : public std::exception {
 public:
     explicit Exception(std::string message) : message_(std::move(message)) {}
     const std::string& Message() const noexcept { return message_; }
@@ -22,7 +24,7 @@ private:
 // Declares an exception class with its class name and its fixed message (empty for classes whose
 // message always carries details).
 #define QVX_EXCEPTION_CLASS(Name, DefaultMessage)                                   \
-    class Name : public Exception {                                                 \
+    class INSTCOMPRESS_API Name : public Exception {                                              \
     public:                                                                         \
         Name() : Exception(DefaultMessage) {}                                       \
         explicit Name(std::string message) : Exception(std::move(message)) {}       \
@@ -53,6 +55,6 @@ QVX_EXCEPTION_CLASS(EOperationCancelled, "Operation cancelled")
 #undef QVX_EXCEPTION_CLASS
 
 // The message of EUnrecognizedCompressionMethod raised for an unknown header identifier.
-std::string UnrecognizedMethodMessage(const std::string& methodId);
+INSTCOMPRESS_API std::string UnrecognizedMethodMessage(const std::string& methodId);
 
 }  // namespace qvx

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "Export.h"
+
 namespace qvx {
 
 struct DosStamp {
@@ -14,8 +16,8 @@ struct DosStamp {
 
 // Local time of t as a DOS stamp; times before 1980 give 1980-01-01 00:00:00, times after 2107
 // give 2107-12-31 23:59:58.
-DosStamp ToDosStamp(std::time_t t);
+INSTCOMPRESS_API DosStamp ToDosStamp(std::time_t t);
 // The local time a DOS stamp stands for; fields out of range are normalised as mktime does.
-std::time_t FromDosStamp(DosStamp stamp);
+INSTCOMPRESS_API std::time_t FromDosStamp(DosStamp stamp);
 
 }  // namespace qvx

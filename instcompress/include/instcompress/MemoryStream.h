@@ -5,11 +5,12 @@
 #include <span>
 #include <vector>
 
+#include "Export.h"
 #include "Stream.h"
 
 namespace qvx {
 
-class TMemoryStream final : public TStream {
+class INSTCOMPRESS_API TMemoryStream final : public TStream {
 public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::vector<std::uint8_t> data) : data_(std::move(data)) {}
@@ -29,7 +30,7 @@ private:
 };
 
 // TNullStream: accepts and discards every byte written; reads deliver nothing.
-class TNullStream final : public TStream {
+class INSTCOMPRESS_API TNullStream final : public TStream {
 public:
     std::int32_t Read(void*, std::int32_t) override { return 0; }
     std::int32_t Write(const void*, std::int32_t count) override;

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "Stream.h"
-
 namespace qvx {
+
+class TStream;
 
 // Values are defined by the component user; the system only stores the event.
 enum class TCProcessMode : std::uint8_t {};

@@ -10,40 +10,47 @@
 #include <string>
 
 #include "ArchiveFormat.h"
-#include "QuorvexCompress.h"
+#include "CodecSettings.h"
+#include "CompressMethod.h"
+#include "Events.h"
+#include "Export.h"
 #include "Stream.h"
 
 namespace qvx {
 
 // What an archive entry's header says about its stored bytes.
 struct PreparedEntry {
-    std::uint8_t Method = cmNON;  // the method the stored bytes ended up with
+    CompressMethod Method = cmNON;  // the method the stored bytes ended up with
     std::int32_t ExpandedSize = 0;
     std::int32_t StoredSize = 0;
     std::uint32_t Checksum = 0;  // byte sum of the expanded data
 };
 
-class EntryCompressor {
+class INSTCOMPRESS_API EntryCompressor {
 public:
-    // method is cmNON, cmLZH or cmLH5. progress sees each compression; a handler that cancels
-    // (PercentageDone = -1) makes Prepare raise EOperationCancelled, since an entry cut short would
-    // read back as its data followed by zeros.
-    explicit EntryCompressor(std::uint8_t method, TShowProgressEvent progress = {});
+    // method is NON, LZH or LH5 (IsWritableMethod; EUnrecognizedCompressionMethod otherwise).
+    // progress sees each compression; a handler that cancels (PercentageDone = -1) makes Prepare
+    // raise EOperationCancelled, since an entry cut short would read back as its data followed by
+    // zeros. yield is the codec engine's yield between blocks (empty: none).
+    explicit EntryCompressor(CompressMethod method, TShowProgressEvent progress = {},
+                             YieldHook yield = YieldTimeSlice);
     EntryCompressor(const EntryCompressor&) = delete;
     EntryCompressor& operator=(const EntryCompressor&) = delete;
 
     // Writes the stored bytes for the next size bytes of source to dest at its position and leaves
-    // dest after them; name only labels a cancellation. size is 0..2^31-1.
+    // dest after them; name only labels a cancellation. size is 0..2^31-1 (EInvalidSize
+    // otherwise). When compression does not save a byte, both streams are put back where they
+    // stood and the data is stored; source and dest must therefore be seekable. Errors: the
+    // streams' EReadError (source shorter than size) and EWriteError, EOperationCancelled.
     PreparedEntry Prepare(const std::string& name, TStream& source, std::int32_t size, TStream& dest);
 
-    std::uint8_t Method() const noexcept { return method_; }
+    CompressMethod Method() const noexcept { return method_; }
 
 private:
     void Store(TStream& source, TStream& dest, PreparedEntry& entry);
 
-    std::uint8_t method_;
-    TQuorvexCompress component_;
-    bool cancelled_ = false;
+    CompressMethod method_;
+    CodecSettings settings_;
 };
 
 }  // namespace qvx

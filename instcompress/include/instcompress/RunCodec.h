@@ -1,0 +1,49 @@
+// RunCodec: one compress or expand request of a codec between two streams.
+#pragma once
+
+#include <cstdint>
+
+#include "CodecSettings.h"
+#include "CompressMethod.h"
+#include "Export.h"
+#include "Stream.h"
+
+namespace qvx {
+
+class TQuorvexCompress;
+
+struct CodecResult {
+    // Bytes written to dest: the compressed size when compressing.
+    std::int32_t OutputCount = 0;
+    // The byte sum of the uncompressed data: of the bytes written when expanding, of the bytes
+    // read when compressing.
+    std::uint32_t Checksum = 0;
+    // The progress handler cancelled: the codec saw the end of its input early, so the result
+    // stands for part of the data only.
+    bool Cancelled = false;
+};
+
+// Expands (Expanding = true) or compresses source into dest with the codec of Method. At most
+// Sourcesize bytes are read from source's position, and bytes are appended at dest's position;
+// neither stream is seeked, and both are only borrowed. Destsize is the expanded size, which the
+// LZH and LH5 decoders stop at (not used when compressing).
+//   expand:   RLE, LZH, LH5
+//   compress: LZH, LH5; RLE raises EUnrecognizedCompressionMethod ("RLE compression disabled in
+//             this build") before anything is read
+//   NON, CUS and undefined methods read and write nothing and give checksum 0.
+// Errors: EUnableToCompress when the output limit is reached (compressing: Sourcesize -
+// MinimumSaving bytes; expanding: 2^31 - 1), ELZHBadDecodeTable for a damaged LH5 code, EInvalidSize
+// for a negative Sourcesize, and the streams' EWriteError. On an error dest keeps the full 8 KB
+// blocks already written. Damaged input otherwise shows only in the checksum.
+INSTCOMPRESS_API CodecResult RunCodec(const CodecSettings& settings, TStream& dest, TStream& source,
+                                      std::int32_t Sourcesize, std::int32_t Destsize, CompressMethod Method,
+                                      bool Expanding);
+
+// The same request with the settings of an archive component (its OnShowProgress, MinimumSaving
+// and yield hook). checksum receives CodecResult::Checksum (and is left alone on an error); the
+// result is the output count.
+INSTCOMPRESS_API std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream& source,
+                                       std::int32_t Sourcesize, std::int32_t Destsize, CompressMethod Method,
+                                       std::uint32_t& checksum, bool Expanding);
+
+}  // namespace qvx
