@@ -1,15 +1,20 @@
-// The LH5 encoder against the frozen reference copy in fuzz/reference/lh5: the same input, read in
-// the same pieces and cancelled at the same progress call, must give the same compressed bytes
-// (or the same refusal at the output limit). Input: one byte choosing the source's piece size, one
-// byte choosing the progress call that cancels (0: none), one byte choosing the output limit, then
-// the data to compress.
+// The LH5 encoder, single-threaded and with its match search spread over threads, against the
+// frozen reference copy in fuzz/reference/lh5: the same input, read in the same pieces and
+// cancelled at the same progress call, must give the same compressed bytes (or the same refusal at
+// the output limit). Input: one byte choosing the source's piece size, one byte choosing the
+// progress call that cancels (0: none) and whether the data is grown to over a megabyte (bit 7:
+// long enough for the threads to search chunks apart, each with a short warm-up so that some are
+// redone), one byte choosing the output limit, then the data.
 #include <cstdlib>
 #include <functional>
 #include <vector>
 
-#include "Exceptions.h"
+#include <instcompress/Exceptions.h>
+#include <instcompress/MemoryStream.h>
+
 #include "FuzzSupport.h"
 #include "lh5/Lh5Codec.h"
+#include "lh5/Lh5ParallelCompress.h"
 #include "reference/lh5/ReferenceLh5Compress.h"
 
 using namespace qvx;
@@ -64,6 +69,21 @@ Result Run(const std::function<void(CodecEngine&)>& compress, std::span<const st
     return r;
 }
 
+// Data of over a megabyte from a short seed: copies of it, each with a few bytes changed and a
+// different length, so that matches reach across the copies at every distance.
+std::vector<std::uint8_t> Grow(std::span<const std::uint8_t> seed) {
+    std::vector<std::uint8_t> d;
+    if (seed.empty()) return d;
+    std::uint32_t x = 2463534242u;
+    while (d.size() < (std::size_t{1} << 20) + 200000) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        const std::size_t from = x % seed.size();
+        d.insert(d.end(), seed.begin() + static_cast<std::ptrdiff_t>(from), seed.end());
+        d.push_back(static_cast<std::uint8_t>(x >> 8));
+    }
+    return d;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,14 +91,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static constexpr std::int32_t kPieces[] = {8192, 1, 7, 100, 4096, 8191, 3000, 65536};
     const std::int32_t piece = kPieces[data[0] % 8];
     const int cancelAt = data[1] % 4;
-    std::span<const std::uint8_t> input(data + 3, size - 3);
+    const bool grow = (data[1] & 0x80) != 0;
+    std::span<const std::uint8_t> seed(data + 3, size - 3);
+    const std::vector<std::uint8_t> grown = grow ? Grow(seed) : std::vector<std::uint8_t>{};
+    const std::span<const std::uint8_t> input = grow ? std::span<const std::uint8_t>(grown) : seed;
     // Mostly no limit; sometimes a limit the output may reach.
     const auto limit = data[2] < 200 ? 0x7FFFFFFF : static_cast<std::int32_t>(input.size() * (data[2] - 200) / 55);
 
     const Result reference = Run(lh5ref::ReferenceLh5Compress, input, piece, cancelAt, limit);
-    const Result library = Run([](CodecEngine& e) { Lh5Compress(e); }, input, piece, cancelAt, limit);
-    if (library.bytes != reference.bytes || library.refused != reference.refused ||
-        library.inputChecksum != reference.inputChecksum || library.progressCalls != reference.progressCalls)
+    if (!grow) {
+        const Result library = Run([](CodecEngine& e) { lh5::Lh5Compress(e); }, input, piece, cancelAt, limit);
+        if (library.bytes != reference.bytes || library.refused != reference.refused ||
+            library.inputChecksum != reference.inputChecksum || library.progressCalls != reference.progressCalls)
+            std::abort();
+    }
+    // The threads read ahead of the output, so after a refusal they may have read (and reported)
+    // more of the input; everything else is the same.
+    const int warm = 1 + data[2] % 8;
+    const Result parallel =
+        Run([warm](CodecEngine& e) { lh5::Lh5CompressParallel(e, 2, warm); }, input, piece, cancelAt, limit);
+    if (parallel.bytes != reference.bytes || parallel.refused != reference.refused) std::abort();
+    if (!reference.refused &&
+        (parallel.inputChecksum != reference.inputChecksum || parallel.progressCalls != reference.progressCalls))
         std::abort();
     return 0;
 }

@@ -30,7 +30,6 @@ namespace qvx::lh5 {
 namespace {
 
 constexpr std::int64_t kChunkCycles = 64;
-constexpr std::int64_t kWarmUpCycles = 8;
 // A chunk is handed out once this many full fills beyond its end have been read: its positions
 // then lie far enough from the end of the input that no match of theirs is shortened.
 constexpr std::int64_t kGuardFills = 2;
@@ -39,10 +38,10 @@ constexpr std::int64_t kGuardFills = 2;
 constexpr std::int64_t ChunkCycle(std::int64_t i) noexcept { return 1 + i * kChunkCycles; }
 constexpr std::int64_t ChunkFirst(std::int64_t i) noexcept { return i == 0 ? 0 : CycleStart(ChunkCycle(i)); }
 constexpr std::int64_t ChunkEnd(std::int64_t i) noexcept { return CycleStart(ChunkCycle(i + 1)); }
-// The stream bytes a chunk's finder reads: from the window history of its cold start up to the
-// last fill it slides in.
-constexpr std::int64_t SpanBase(std::int64_t i) noexcept {
-    return i == 0 ? 0 : CycleStart(ChunkCycle(i) - kWarmUpCycles) - kFillSize;
+// The stream bytes a chunk's finder reads: from the window history of its cold start (warm cycles
+// before the chunk) up to the last fill it slides in.
+constexpr std::int64_t SpanBase(std::int64_t i, std::int64_t warm) noexcept {
+    return i == 0 ? 0 : CycleStart(ChunkCycle(i) - warm) - kFillSize;
 }
 constexpr std::int64_t SpanEnd(std::int64_t i) noexcept { return kFillSize * ChunkCycle(i + 1); }
 
@@ -70,6 +69,7 @@ private:
 // One chunk: its bytes, the matches found for its positions, and the finders' states.
 struct Chunk {
     std::int64_t index = 0;
+    std::int64_t warm = 0;  // cycles of warm-up
     std::int64_t first = 0;
     std::int64_t end = 0;
     std::int64_t spanBase = 0;
@@ -111,7 +111,7 @@ struct Chunk {
                 }
                 return;
             }
-            const std::int64_t cold = ChunkCycle(index) - kWarmUpCycles;
+            const std::int64_t cold = ChunkCycle(index) - warm;
             finder->StartCold(cold, span.data() + (CycleStart(cold) - kFillSize - spanBase));
             SpanSource source(span, spanBase, cold + 1);
             while (finder->Position() < first - 1) finder->Advance(source);
@@ -125,14 +125,19 @@ struct Chunk {
 
 class ParallelCompressor {
 public:
-    ParallelCompressor(CodecEngine& engine, int workers)
-        : input_(engine), blocks_(std::make_unique<BlockWriter>(engine)), workers_(static_cast<std::size_t>(workers)) {}
+    ParallelCompressor(CodecEngine& engine, int workers, int warm)
+        : input_(engine),
+          blocks_(std::make_unique<BlockWriter>(engine)),
+          workers_(static_cast<std::size_t>(workers)),
+          warm_(warm) {}
 
-    void Run() {
+    ParallelStats Run() {
         RunChunks();
-        if (!RunTail()) return;  // empty input: no output at all
-        blocks_->FlushBlock();
-        blocks_->FinishStream();
+        if (RunTail()) {  // an empty input gives no output at all
+            blocks_->FlushBlock();
+            blocks_->FinishStream();
+        }
+        return stats_;
     }
 
 private:
@@ -178,10 +183,12 @@ private:
         c->index = nextChunk_++;
         c->first = ChunkFirst(c->index);
         c->end = ChunkEnd(c->index);
-        c->spanBase = SpanBase(c->index);
+        c->warm = warm_;
+        c->spanBase = SpanBase(c->index, warm_);
         c->span.resize(static_cast<std::size_t>(SpanEnd(c->index) - c->spanBase));
         CopyStream(c->span.data(), c->spanBase, SpanEnd(c->index));
-        DropFillsBefore(SpanBase(nextChunk_) / kFillSize);
+        DropFillsBefore(SpanBase(nextChunk_, warm_) / kFillSize);
+        ++stats_.chunks;
         Chunk* raw = c.get();
         c->worker = std::jthread([raw] { raw->Run(); });
         running_.push_back(std::move(c));
@@ -204,6 +211,7 @@ private:
                 // The cold finder did not reach the encoder's state: the finder that did goes on.
                 c->finder = std::move(truth_);
                 c->Record(*c->finder);
+                ++stats_.redone;
             }
             c->coldStart.reset();
             truth_ = std::move(c->finder);
@@ -310,6 +318,8 @@ private:
     EncoderInput input_;
     std::unique_ptr<BlockWriter> blocks_;
     std::size_t workers_;
+    std::int64_t warm_;
+    ParallelStats stats_;
 
     std::deque<std::unique_ptr<Fill>> fills_;  // fills read and still needed, from firstFill_ on
     std::int64_t firstFill_ = 0;
@@ -325,12 +335,12 @@ private:
 
 }  // namespace
 
-void Lh5CompressParallel(CodecEngine& engine, int workers) {
+ParallelStats Lh5CompressParallel(CodecEngine& engine, int workers, int warmUpCycles) {
     if (workers < 2) {
         Lh5Compress(engine);
-        return;
+        return {};
     }
-    ParallelCompressor(engine, workers).Run();
+    return ParallelCompressor(engine, std::min(workers, kMaxParallelWorkers), std::clamp(warmUpCycles, 1, 63)).Run();
 }
 
 }  // namespace qvx::lh5

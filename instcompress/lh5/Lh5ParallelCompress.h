@@ -6,10 +6,22 @@
 
 namespace qvx::lh5 {
 
-// Compresses the whole input like Lh5Compress, with up to `workers` threads searching matches
-// (fewer than 2: Lh5Compress itself). Only the calling thread uses the engine. The input is read
-// ahead of the output by up to about a megabyte, so progress runs ahead of what has been written;
-// a cancel ends the input as with Lh5Compress, and the stream is the one that input alone gives.
-void Lh5CompressParallel(CodecEngine& engine, int workers);
+inline constexpr int kMaxParallelWorkers = 3;
+// Cycles of 8192 positions a chunk's finder searches before the chunk's first position.
+inline constexpr int kWarmUpCycles = 8;
+
+// How a parallel run went.
+struct ParallelStats {
+    int chunks = 0;   // chunks searched apart (0: the input was too short, all of it went in order)
+    int redone = 0;   // chunks whose cold finder did not reach the encoder's state in time
+};
+
+// Compresses the whole input like Lh5Compress, with `workers` threads searching matches (at most
+// kMaxParallelWorkers, which keeps peak memory near 12 MB; fewer than 2: Lh5Compress itself).
+// Only the calling thread uses the engine. The input is read ahead of the output by up to about a
+// megabyte, so progress runs ahead of what has been written; a cancel ends the input as with
+// Lh5Compress, and the stream is the one that input alone gives.
+// warmUpCycles (1..63) is for tests: fewer cycles make more chunks be redone.
+ParallelStats Lh5CompressParallel(CodecEngine& engine, int workers, int warmUpCycles = kWarmUpCycles);
 
 }  // namespace qvx::lh5

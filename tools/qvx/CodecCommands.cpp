@@ -33,6 +33,7 @@ struct CodecOptions {
     std::string Output;
     bool Verbose = false;
     bool Quiet = false;
+    int Jobs = 1;  // compress: LH5 match search threads for the one stream
 };
 
 const std::map<std::string, CompressMethod> kMethods = {{"rle", cmRLE}, {"lzh", cmLZH}, {"lh5", cmLH5}};
@@ -80,12 +81,13 @@ int RunCodecCommand(const CodecOptions& options, bool expanding) {
     }
     try {
         Input input = OpenInput(options.Input);
-        TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
+        CodecSettings settings;
+        settings.Yield = cli::kNoYield;
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
-        component.SetOnShowProgress(progress.Handler());
+        settings.OnShowProgress = progress.Handler();
         // The raw stream carries no fallback: accept output larger than the input.
-        component.SetMinimumSaving(std::numeric_limits<std::int32_t>::min());
+        settings.MinimumSaving = std::numeric_limits<std::int32_t>::min();
+        settings.Lh5Workers = options.Jobs;
         progress.Start(options.Input == "-" ? "stdin" : options.Input);
 
         std::unique_ptr<AtomicFile> file;
@@ -99,9 +101,9 @@ int RunCodecCommand(const CodecOptions& options, bool expanding) {
             dest = &file->Stream();
         }
         const auto destSize = static_cast<std::int32_t>(options.Size < 0 ? 0 : options.Size);
-        std::uint32_t checksum = 0;
-        const std::int32_t written =
-            RunCodec(component, *dest, *input.Stream, input.Size, destSize, method, checksum, expanding);
+        const CodecResult result = RunCodec(settings, *dest, *input.Stream, input.Size, destSize, method, expanding);
+        const std::int32_t written = result.OutputCount;
+        const std::uint32_t checksum = result.Checksum;
         progress.Finish();
         if (file) file->Commit(true);
         if (options.Verbose) {
@@ -140,6 +142,8 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         CLI::App* cmd = app.add_subcommand("compress", "Compress a file into a raw stream");
         cmd->add_option("-m,--method", o->Method, "Method: lzh or lh5 (default: lh5)")
             ->check(CLI::IsMember({"lzh", "lh5"}, CLI::ignore_case));
+        cmd->add_option("-j,--jobs", o->Jobs, "LH5: threads searching the stream at once, at most 3 (default 1); the output is the same")
+            ->check(CLI::Range(1, 64));
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Input file, - for standard input")->required();
         cmd->add_option("OUT", o->Output, "Compressed output file, - for standard output")->required();
