@@ -6,7 +6,7 @@
 
 namespace qvx::lh5 {
 
-inline constexpr int kMaxParallelWorkers = 3;
+inline constexpr int kMaxParallelWorkers = 2;
 // Cycles of 8192 positions a chunk's finder searches before the chunk's first position.
 inline constexpr int kWarmUpCycles = 8;
 
@@ -17,7 +17,7 @@ struct ParallelStats {
 };
 
 // Compresses the whole input like Lh5Compress, with `workers` threads searching matches (at most
-// kMaxParallelWorkers, which keeps peak memory near 12 MB; fewer than 2: Lh5Compress itself).
+// kMaxParallelWorkers, which keeps peak memory under 16 MB; fewer than 2: Lh5Compress itself).
 // Only the calling thread uses the engine. The input is read ahead of the output by up to about a
 // megabyte, so progress runs ahead of what has been written; a cancel ends the input as with
 // Lh5Compress, and the stream is the one that input alone gives.
