@@ -69,6 +69,7 @@ private:
 // One chunk: its bytes, the matches found for its positions, and the finders' states.
 struct Chunk {
     std::int64_t index = 0;
+    bool cold = false;      // searched by a finder started cold (else: by the one handed in)
     std::int64_t warm = 0;  // cycles of warm-up
     std::int64_t first = 0;
     std::int64_t end = 0;
@@ -98,8 +99,8 @@ struct Chunk {
         try {
             lengths.resize(static_cast<std::size_t>(end - first));
             codes.resize(lengths.size());
-            finder = std::make_unique<StreamFinder>();
             if (index == 0) {
+                finder = std::make_unique<StreamFinder>();
                 finder->StartAtBeginning(span.data(), static_cast<int>(kFillSize));
                 lengths[0] = static_cast<std::uint8_t>(finder->FoundLength() - 1);
                 codes[0] = static_cast<std::uint16_t>(finder->PositionCode());
@@ -111,9 +112,14 @@ struct Chunk {
                 }
                 return;
             }
-            const std::int64_t cold = ChunkCycle(index) - warm;
-            finder->StartCold(cold, span.data() + (CycleStart(cold) - kFillSize - spanBase));
-            SpanSource source(span, spanBase, cold + 1);
+            if (!cold) {
+                Record(*finder);
+                return;
+            }
+            const std::int64_t start = ChunkCycle(index) - warm;
+            finder = std::make_unique<StreamFinder>();
+            finder->StartCold(start, span.data() + (CycleStart(start) - kFillSize - spanBase));
+            SpanSource source(span, spanBase, start + 1);
             while (finder->Position() < first - 1) finder->Advance(source);
             coldStart = std::make_unique<MatchTree>(finder->Tree());
             Record(*finder);
@@ -178,9 +184,13 @@ private:
         }
     }
 
-    void Launch() {
+    // Hands out the next chunk: to a cold finder, or to `finder` (the checked one) to go on with.
+    void Launch(std::unique_ptr<StreamFinder> finder) {
         auto c = std::make_unique<Chunk>();
         c->index = nextChunk_++;
+        c->cold = c->index > 0 && !finder;
+        c->finder = std::move(finder);
+        if (c->finder) ++stats_.inOrder;
         c->first = ChunkFirst(c->index);
         c->end = ChunkEnd(c->index);
         c->warm = warm_;
@@ -194,24 +204,32 @@ private:
         running_.push_back(std::move(c));
     }
 
+    // While cold finders reach the encoder's state, chunks are searched `workers_` at a time. After
+    // two chunks in a row whose cold finder did not (data whose search state keeps traces of
+    // long ago, such as long repetitive runs), the rest of the stream goes to the checked finder
+    // chunk after chunk, still beside the parse of the chunk before.
     void RunChunks() {
         for (;;) {
-            while (!ended_ && running_.size() < workers_ && ready_.size() <= 1) {
+            while (!ended_ && ready_.size() <= 1 &&
+                   (speculate_ ? running_.size() < workers_ : running_.empty() && (truth_ || nextChunk_ == 0))) {
                 const std::int64_t need = ChunkCycle(nextChunk_ + 1) + kGuardFills;
                 while (!ended_ && nextFill_ <= need) ReadFill();
                 if (ended_) break;
-                Launch();
+                Launch(speculate_ || nextChunk_ == 0 ? nullptr : std::move(truth_));
             }
             if (running_.empty()) return;
             std::unique_ptr<Chunk> c = std::move(running_.front());
             running_.pop_front();
             c->worker.join();
             if (c->failure) std::rethrow_exception(c->failure);
-            if (c->index > 0 && !truth_->Tree().SameSearchState(*c->coldStart)) {
+            if (c->cold && truth_->Tree().SameSearchState(*c->coldStart)) {
+                failuresInARow_ = 0;
+            } else if (c->cold) {
                 // The cold finder did not reach the encoder's state: the finder that did goes on.
                 c->finder = std::move(truth_);
                 c->Record(*c->finder);
                 ++stats_.redone;
+                if (++failuresInARow_ == 2) speculate_ = false;
             }
             c->coldStart.reset();
             truth_ = std::move(c->finder);
@@ -320,6 +338,8 @@ private:
     std::size_t workers_;
     std::int64_t warm_;
     ParallelStats stats_;
+    bool speculate_ = true;  // chunks go to cold finders
+    int failuresInARow_ = 0;
 
     std::deque<std::unique_ptr<Fill>> fills_;  // fills read and still needed, from firstFill_ on
     std::int64_t firstFill_ = 0;

@@ -14,6 +14,7 @@ inline constexpr int kWarmUpCycles = 8;
 struct ParallelStats {
     int chunks = 0;   // chunks searched apart (0: the input was too short, all of it went in order)
     int redone = 0;   // chunks whose cold finder did not reach the encoder's state in time
+    int inOrder = 0;  // chunks handed straight to the checked finder, after two redone in a row
 };
 
 // Compresses the whole input like Lh5Compress, with `workers` threads searching matches (at most

@@ -99,6 +99,7 @@ TEST(Lh5ParallelCompress, GivesTheEncodersBytes) {
         {"zeros", Bytes(1300000, 0), 2, kWarmUpCycles},
     };
     int redone = 0;
+    int inOrder = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome one = Compress(c.data, 0);
@@ -107,8 +108,10 @@ TEST(Lh5ParallelCompress, GivesTheEncodersBytes) {
         ASSERT_EQ(many.bytes, one.bytes);
         EXPECT_EQ(many.checksum, one.checksum);
         redone += many.stats.redone;
+        inOrder += many.stats.inOrder;
     }
-    EXPECT_GT(redone, 0);  // the redo path ran
+    EXPECT_GT(redone, 0);   // the redo path ran
+    EXPECT_GT(inOrder, 0);  // and so did the chunks in order after two redone in a row
 }
 
 TEST(Lh5ParallelCompress, ShortInputsAndTheEndsOfTheInput) {
