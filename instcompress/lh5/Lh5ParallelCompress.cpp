@@ -208,15 +208,21 @@ private:
     // two chunks in a row whose cold finder did not (data whose search state keeps traces of
     // long ago, such as long repetitive runs), the rest of the stream goes to the checked finder
     // chunk after chunk, still beside the parse of the chunk before.
+    // Hands out chunks while there is room: at most three chunks are held at once (searched, or
+    // being parsed), which bounds the memory.
+    void LaunchWhilePossible() {
+        while (!ended_ && running_.size() + ready_.size() < 3 &&
+               (speculate_ ? running_.size() < workers_ : running_.empty() && (truth_ || nextChunk_ == 0))) {
+            const std::int64_t need = ChunkCycle(nextChunk_ + 1) + kGuardFills;
+            while (!ended_ && nextFill_ <= need) ReadFill();
+            if (ended_) break;
+            Launch(speculate_ || nextChunk_ == 0 ? nullptr : std::move(truth_));
+        }
+    }
+
     void RunChunks() {
         for (;;) {
-            while (!ended_ && ready_.size() <= 1 &&
-                   (speculate_ ? running_.size() < workers_ : running_.empty() && (truth_ || nextChunk_ == 0))) {
-                const std::int64_t need = ChunkCycle(nextChunk_ + 1) + kGuardFills;
-                while (!ended_ && nextFill_ <= need) ReadFill();
-                if (ended_) break;
-                Launch(speculate_ || nextChunk_ == 0 ? nullptr : std::move(truth_));
-            }
+            LaunchWhilePossible();
             if (running_.empty()) return;
             std::unique_ptr<Chunk> c = std::move(running_.front());
             running_.pop_front();
@@ -234,7 +240,10 @@ private:
             c->coldStart.reset();
             truth_ = std::move(c->finder);
             ready_.push_back(std::move(c));
-            ParseRecorded();
+            // Past the chunk before, which then goes; the next search runs beside the rest.
+            ParseRecorded(ready_.front()->end);
+            LaunchWhilePossible();
+            ParseRecorded(ready_.back()->end);
         }
     }
 
@@ -246,10 +255,11 @@ private:
         return *ready_.back();
     }
 
-    // The parse of Lh5Parser, on the recorded matches, as far as they reach.
-    void ParseRecorded() {
+    // The parse of Lh5Parser, on the recorded matches, as far as they reach and until it has
+    // passed `until`.
+    void ParseRecorded(std::int64_t until) {
         const std::int64_t recordedEnd = ready_.back()->end;
-        while (next_ + 1 < recordedEnd) {
+        while (next_ + 1 < recordedEnd && next_ < until) {
             const Chunk& here = ChunkOf(next_);
             const auto k = static_cast<std::size_t>(next_ - here.first);
             const int lastLength = here.lengths[k] + 1;
