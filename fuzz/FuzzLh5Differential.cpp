@@ -2,9 +2,9 @@
 // frozen reference copy in fuzz/reference/lh5: the same input, read in the same pieces and
 // cancelled at the same progress call, must give the same compressed bytes (or the same refusal at
 // the output limit). Input: one byte choosing the source's piece size, one byte choosing the
-// progress call that cancels (0: none) and whether the data is grown to over a megabyte (bit 7:
-// long enough for the threads to search chunks apart, each with a short warm-up so that some are
-// redone), one byte choosing the output limit, then the data.
+// progress call that cancels (0: none) and whether the data is grown to 160 KB (bit 7), one byte
+// choosing the output limit and the threaded encoder's chunk length and warm-up (short chunks, so
+// that a short input has many, some of which are redone), then the data.
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -69,13 +69,13 @@ Result Run(const std::function<void(CodecEngine&)>& compress, std::span<const st
     return r;
 }
 
-// Data of over a megabyte from a short seed: copies of it, each with a few bytes changed and a
-// different length, so that matches reach across the copies at every distance.
+// 160 KB from a short seed: copies of it, each with a byte added and a different start, so that
+// matches reach across the copies at many distances.
 std::vector<std::uint8_t> Grow(std::span<const std::uint8_t> seed) {
     std::vector<std::uint8_t> d;
     if (seed.empty()) return d;
     std::uint32_t x = 2463534242u;
-    while (d.size() < (std::size_t{1} << 20) + 200000) {
+    while (d.size() < 160000) {
         x ^= x << 13, x ^= x >> 17, x ^= x << 5;
         const std::size_t from = x % seed.size();
         d.insert(d.end(), seed.begin() + static_cast<std::ptrdiff_t>(from), seed.end());
@@ -107,9 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The threads read ahead of the output, so after a refusal they may have read (and reported)
     // more of the input; everything else is the same.
-    const int warm = 1 + data[2] % 8;
-    const Result parallel =
-        Run([warm](CodecEngine& e) { lh5::Lh5CompressParallel(e, 2, warm); }, input, piece, cancelAt, limit);
+    const int cycles = 2 + data[2] % 5;
+    const int warm = 1 + (data[2] / 5) % (cycles - 1);
+    const Result parallel = Run([warm, cycles](CodecEngine& e) { lh5::Lh5CompressParallel(e, 2, warm, cycles); },
+                                input, piece, cancelAt, limit);
     if (parallel.bytes != reference.bytes || parallel.refused != reference.refused) std::abort();
     if (!reference.refused &&
         (parallel.inputChecksum != reference.inputChecksum || parallel.progressCalls != reference.progressCalls))

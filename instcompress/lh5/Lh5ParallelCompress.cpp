@@ -26,24 +26,26 @@
 
 namespace qvx::lh5 {
 
-
 namespace {
 
-constexpr std::int64_t kChunkCycles = 64;
 // A chunk is handed out once this many full fills beyond its end have been read: its positions
 // then lie far enough from the end of the input that no match of theirs is shortened.
 constexpr std::int64_t kGuardFills = 2;
 
-// Chunk i covers the positions from the start of cycle ChunkCycle(i) (chunk 0: from 0).
-constexpr std::int64_t ChunkCycle(std::int64_t i) noexcept { return 1 + i * kChunkCycles; }
-constexpr std::int64_t ChunkFirst(std::int64_t i) noexcept { return i == 0 ? 0 : CycleStart(ChunkCycle(i)); }
-constexpr std::int64_t ChunkEnd(std::int64_t i) noexcept { return CycleStart(ChunkCycle(i + 1)); }
-// The stream bytes a chunk's finder reads: from the window history of its cold start (warm cycles
-// before the chunk) up to the last fill it slides in.
-constexpr std::int64_t SpanBase(std::int64_t i, std::int64_t warm) noexcept {
-    return i == 0 ? 0 : CycleStart(ChunkCycle(i) - warm) - kFillSize;
-}
-constexpr std::int64_t SpanEnd(std::int64_t i) noexcept { return kFillSize * ChunkCycle(i + 1); }
+// Where the chunks lie: chunk i covers the positions from the start of cycle Cycle(i) (chunk 0:
+// from 0) to that of Cycle(i + 1); its finder starts cold `warm` cycles before it.
+struct Layout {
+    std::int64_t cycles;  // per chunk
+    std::int64_t warm;
+
+    std::int64_t Cycle(std::int64_t i) const noexcept { return 1 + i * cycles; }
+    std::int64_t First(std::int64_t i) const noexcept { return i == 0 ? 0 : CycleStart(Cycle(i)); }
+    std::int64_t End(std::int64_t i) const noexcept { return CycleStart(Cycle(i + 1)); }
+    // The stream bytes a chunk's finder reads: from the window history of its cold start up to
+    // the last fill it slides in.
+    std::int64_t SpanBase(std::int64_t i) const noexcept { return i == 0 ? 0 : CycleStart(Cycle(i) - warm) - kFillSize; }
+    std::int64_t SpanEnd(std::int64_t i) const noexcept { return kFillSize * Cycle(i + 1); }
+};
 
 struct Fill {
     std::uint8_t bytes[kFillSize];
@@ -69,8 +71,9 @@ private:
 // One chunk: its bytes, the matches found for its positions, and the finders' states.
 struct Chunk {
     std::int64_t index = 0;
-    bool cold = false;      // searched by a finder started cold (else: by the one handed in)
-    std::int64_t warm = 0;  // cycles of warm-up
+    bool cold = false;            // searched by a finder started cold (else: by the one handed in)
+    std::int64_t firstCycle = 0;  // the cycle the chunk starts with
+    std::int64_t warm = 0;        // cycles of warm-up
     std::int64_t first = 0;
     std::int64_t end = 0;
     std::int64_t spanBase = 0;
@@ -86,7 +89,7 @@ struct Chunk {
 
     // Records the matches of positions first..end-1 with a finder standing at first - 1.
     void Record(StreamFinder& f) {
-        SpanSource source(span, spanBase, ChunkCycle(index));
+        SpanSource source(span, spanBase, firstCycle);
         for (std::int64_t p = first; p < end; ++p) {
             f.Advance(source);
             const auto k = static_cast<std::size_t>(p - first);
@@ -116,7 +119,7 @@ struct Chunk {
                 Record(*finder);
                 return;
             }
-            const std::int64_t start = ChunkCycle(index) - warm;
+            const std::int64_t start = firstCycle - warm;
             finder = std::make_unique<StreamFinder>();
             finder->StartCold(start, span.data() + (CycleStart(start) - kFillSize - spanBase));
             SpanSource source(span, spanBase, start + 1);
@@ -131,11 +134,11 @@ struct Chunk {
 
 class ParallelCompressor {
 public:
-    ParallelCompressor(CodecEngine& engine, int workers, int warm)
+    ParallelCompressor(CodecEngine& engine, int workers, Layout layout)
         : input_(engine),
           blocks_(std::make_unique<BlockWriter>(engine)),
           workers_(static_cast<std::size_t>(workers)),
-          warm_(warm) {}
+          layout_(layout) {}
 
     ParallelStats Run() {
         RunChunks();
@@ -191,13 +194,14 @@ private:
         c->cold = c->index > 0 && !finder;
         c->finder = std::move(finder);
         if (c->finder) ++stats_.inOrder;
-        c->first = ChunkFirst(c->index);
-        c->end = ChunkEnd(c->index);
-        c->warm = warm_;
-        c->spanBase = SpanBase(c->index, warm_);
-        c->span.resize(static_cast<std::size_t>(SpanEnd(c->index) - c->spanBase));
-        CopyStream(c->span.data(), c->spanBase, SpanEnd(c->index));
-        DropFillsBefore(SpanBase(nextChunk_, warm_) / kFillSize);
+        c->firstCycle = layout_.Cycle(c->index);
+        c->first = layout_.First(c->index);
+        c->end = layout_.End(c->index);
+        c->warm = layout_.warm;
+        c->spanBase = layout_.SpanBase(c->index);
+        c->span.resize(static_cast<std::size_t>(layout_.SpanEnd(c->index) - c->spanBase));
+        CopyStream(c->span.data(), c->spanBase, layout_.SpanEnd(c->index));
+        DropFillsBefore(layout_.SpanBase(nextChunk_) / kFillSize);
         ++stats_.chunks;
         Chunk* raw = c.get();
         c->worker = std::jthread([raw] { raw->Run(); });
@@ -213,7 +217,7 @@ private:
     void LaunchWhilePossible() {
         while (!ended_ && running_.size() + ready_.size() < 3 &&
                (speculate_ ? running_.size() < workers_ : running_.empty() && (truth_ || nextChunk_ == 0))) {
-            const std::int64_t need = ChunkCycle(nextChunk_ + 1) + kGuardFills;
+            const std::int64_t need = layout_.Cycle(nextChunk_ + 1) + kGuardFills;
             while (!ended_ && nextFill_ <= need) ReadFill();
             if (ended_) break;
             Launch(speculate_ || nextChunk_ == 0 ? nullptr : std::move(truth_));
@@ -302,8 +306,8 @@ private:
         std::int64_t inWindow = 0;  // stream bytes the finder's window has taken in
         if (truth_) {
             finder = std::move(truth_);
-            DropFillsBefore(ChunkCycle(nextChunk_));
-            inWindow = kFillSize * ChunkCycle(nextChunk_);
+            DropFillsBefore(layout_.Cycle(nextChunk_));
+            inWindow = kFillSize * layout_.Cycle(nextChunk_);
         } else {
             while (nextFill_ == 0) ReadFill();
             finder = std::make_unique<StreamFinder>();
@@ -346,7 +350,7 @@ private:
     EncoderInput input_;
     std::unique_ptr<BlockWriter> blocks_;
     std::size_t workers_;
-    std::int64_t warm_;
+    Layout layout_;
     ParallelStats stats_;
     bool speculate_ = true;  // chunks go to cold finders
     int failuresInARow_ = 0;
@@ -365,12 +369,16 @@ private:
 
 }  // namespace
 
-ParallelStats Lh5CompressParallel(CodecEngine& engine, int workers, int warmUpCycles) {
+ParallelStats Lh5CompressParallel(CodecEngine& engine, int workers, int warmUpCycles, int chunkCycles) {
     if (workers < 2) {
         Lh5Compress(engine);
         return {};
     }
-    return ParallelCompressor(engine, std::min(workers, kMaxParallelWorkers), std::clamp(warmUpCycles, 1, 63)).Run();
+    // A cold start needs a whole cycle of history before it: at most chunkCycles - 1 cycles of
+    // warm-up.
+    const int cycles = std::max(chunkCycles, 2);
+    const Layout layout{cycles, std::clamp(warmUpCycles, 1, cycles - 1)};
+    return ParallelCompressor(engine, std::min(workers, kMaxParallelWorkers), layout).Run();
 }
 
 }  // namespace qvx::lh5

@@ -7,7 +7,9 @@
 namespace qvx::lh5 {
 
 inline constexpr int kMaxParallelWorkers = 2;
-// Cycles of 8192 positions a chunk's finder searches before the chunk's first position.
+// Chunks searched apart are this many cycles of 8192 positions long, and a chunk's finder searches
+// kWarmUpCycles cycles before the chunk's first position.
+inline constexpr int kChunkCycles = 64;
 inline constexpr int kWarmUpCycles = 8;
 
 // How a parallel run went.
@@ -22,7 +24,9 @@ struct ParallelStats {
 // Only the calling thread uses the engine. The input is read ahead of the output by up to about a
 // megabyte, so progress runs ahead of what has been written; a cancel ends the input as with
 // Lh5Compress, and the stream is the one that input alone gives.
-// warmUpCycles (1..63) is for tests: fewer cycles make more chunks be redone.
-ParallelStats Lh5CompressParallel(CodecEngine& engine, int workers, int warmUpCycles = kWarmUpCycles);
+// warmUpCycles and chunkCycles are for tests: shorter chunks put many chunks into a short input,
+// and fewer cycles of warm-up make more chunks be redone. The bytes are the same for all values.
+ParallelStats Lh5CompressParallel(CodecEngine& engine, int workers, int warmUpCycles = kWarmUpCycles,
+                                  int chunkCycles = kChunkCycles);
 
 }  // namespace qvx::lh5

@@ -47,6 +47,8 @@ Bytes Mixed(std::size_t size, std::uint32_t seed) {
     return d;
 }
 
+constexpr int kDefault = 0;  // chunkCycles: the encoder's own
+
 struct Outcome {
     Bytes bytes;
     bool refused = false;
@@ -56,7 +58,7 @@ struct Outcome {
 
 // workers 0: the single-threaded encoder.
 Outcome Compress(const Bytes& in, int workers, int warm = kWarmUpCycles, std::int32_t limit = 0x7FFFFFFF,
-                 int cancelAt = 0) {
+                 int cancelAt = 0, int cycles = kDefault) {
     TMemoryStream src(in), dst;
     int calls = 0;
     TShowProgressEvent progress = [&calls, cancelAt](std::int32_t& p) {
@@ -68,7 +70,7 @@ Outcome Compress(const Bytes& in, int workers, int warm = kWarmUpCycles, std::in
         if (workers == 0)
             Lh5Compress(engine);
         else
-            o.stats = Lh5CompressParallel(engine, workers, warm);
+            o.stats = Lh5CompressParallel(engine, workers, warm, cycles == kDefault ? kChunkCycles : cycles);
         engine.FlushOutput();
         o.checksum = engine.InputChecksum();
     } catch (const EUnableToCompress&) {
@@ -84,6 +86,7 @@ TEST(Lh5ParallelCompress, GivesTheEncodersBytes) {
         Bytes data;
         int workers;
         int warm;
+        int cycles = kDefault;
     };
     const Bytes mixed = Mixed(1300000, 1);
     // Five chunks and more of log lines, whose cold finders keep failing with a short warm-up.
@@ -98,13 +101,15 @@ TEST(Lh5ParallelCompress, GivesTheEncodersBytes) {
         {"mixed, short warm-up", mixed, 2, 1},
         {"log lines, short warm-up", text, 2, 1},
         {"zeros", Bytes(1300000, 0), 2, kWarmUpCycles},
+        {"many short chunks", Bytes(mixed.begin(), mixed.begin() + 400000), 2, 2, 3},
+        {"many short chunks, least warm-up", Bytes(text.begin(), text.begin() + 400000), 2, 1, 2},
     };
     int redone = 0;
     int inOrder = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome one = Compress(c.data, 0);
-        const Outcome many = Compress(c.data, c.workers, c.warm);
+        const Outcome many = Compress(c.data, c.workers, c.warm, 0x7FFFFFFF, 0, c.cycles);
         EXPECT_GE(many.stats.chunks, 2);
         ASSERT_EQ(many.bytes, one.bytes);
         EXPECT_EQ(many.checksum, one.checksum);
