@@ -1,10 +1,11 @@
 // The LH5 encoder, single-threaded and with its match search spread over threads, against the
 // frozen reference copy in fuzz/reference/lh5: the same input, read in the same pieces and
 // cancelled at the same progress call, must give the same compressed bytes (or the same refusal at
-// the output limit). Input: one byte choosing the source's piece size, one byte choosing the
-// progress call that cancels (0: none) and whether the data is grown to 160 KB (bit 7), one byte
-// choosing the output limit and the threaded encoder's chunk length and warm-up (short chunks, so
-// that a short input has many, some of which are redone), then the data.
+// the output limit). Input: one byte choosing the source's piece size; one byte choosing the
+// progress call that cancels (0: none) and whether the data is grown to 160 KB (the top three bits
+// all set: a slow run, so one input in eight); one byte choosing the output limit and the threaded
+// encoder's chunk length and warm-up (short chunks, so that a short input has many, some of which
+// are redone); then the data.
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -91,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static constexpr std::int32_t kPieces[] = {8192, 1, 7, 100, 4096, 8191, 3000, 65536};
     const std::int32_t piece = kPieces[data[0] % 8];
     const int cancelAt = data[1] % 4;
-    const bool grow = (data[1] & 0x80) != 0;
+    const bool grow = (data[1] & 0xE0) == 0xE0;
     std::span<const std::uint8_t> seed(data + 3, size - 3);
     const std::vector<std::uint8_t> grown = grow ? Grow(seed) : std::vector<std::uint8_t>{};
     const std::span<const std::uint8_t> input = grow ? std::span<const std::uint8_t>(grown) : seed;
