@@ -58,7 +58,7 @@ Result Run(const std::function<void(CodecEngine&)>& compress, std::span<const st
     TShowProgressEvent progress = [&r, cancelAt](std::int32_t& percent) {
         if (++r.progressCalls == cancelAt) percent = -1;
     };
-    CodecEngine engine(dest, source, static_cast<std::int32_t>(data.size()), limit, progress);
+    CodecEngine engine(dest, source, static_cast<std::int32_t>(data.size()), limit, progress, {});  // no yield
     try {
         compress(engine);
         engine.FlushOutput();
