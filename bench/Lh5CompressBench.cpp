@@ -18,6 +18,7 @@
 #include <instcompress/MemoryStream.h>
 #include <instcompress/QuorvexCompress.h>
 #include <instcompress/RunCodec.h>
+#include <instcompress/ThreadedCompress.h>
 
 #include "CodecEngine.h"
 #include "lh5/Lh5Parse.h"
@@ -88,12 +89,11 @@ void BM_Lh5CompressThreads(benchmark::State& state) {
     const auto input = BenchInput(8 << 20);
     qvx::CodecSettings settings;
     settings.Yield = {};
-    settings.Lh5Workers = static_cast<int>(state.range(0));
     for (auto _ : state) {
         qvx::TMemoryStream source(input);
         qvx::TNullStream dest;
-        const auto result = qvx::RunCodec(settings, dest, source, static_cast<std::int32_t>(input.size()), 0,
-                                          qvx::cmLH5, false);
+        const auto result = qvx::CompressLh5Threaded(settings, dest, source, static_cast<std::int32_t>(input.size()),
+                                                     static_cast<int>(state.range(0)));
         benchmark::DoNotOptimize(result.Checksum);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));

@@ -9,7 +9,6 @@
 #include "CodecEngine.h"
 #include "RleExpand.h"
 #include "lh5/Lh5Codec.h"
-#include "lh5/Lh5ParallelCompress.h"
 #include "lzh/LzhCodec.h"
 
 namespace qvx {
@@ -33,7 +32,7 @@ CodecResult RunCodec(const CodecSettings& settings, TStream& dest, TStream& sour
     } else {
         switch (Method) {
             case cmLZH: lzh::LzhCompress(engine); break;
-            case cmLH5: lh5::Lh5CompressParallel(engine, settings.Lh5Workers); break;
+            case cmLH5: lh5::Lh5Compress(engine); break;
             default: break;
         }
     }

@@ -14,6 +14,7 @@
 #include <instcompress/FileStream.h>
 #include <instcompress/QuorvexCompress.h>
 #include <instcompress/RunCodec.h>
+#include <instcompress/ThreadedCompress.h>
 
 #include "AtomicFile.h"
 #include "Cli.h"
@@ -87,7 +88,6 @@ int RunCodecCommand(const CodecOptions& options, bool expanding) {
         settings.OnShowProgress = progress.Handler();
         // The raw stream carries no fallback: accept output larger than the input.
         settings.MinimumSaving = std::numeric_limits<std::int32_t>::min();
-        settings.Lh5Workers = options.Jobs;
         progress.Start(options.Input == "-" ? "stdin" : options.Input);
 
         std::unique_ptr<AtomicFile> file;
@@ -101,7 +101,10 @@ int RunCodecCommand(const CodecOptions& options, bool expanding) {
             dest = &file->Stream();
         }
         const auto destSize = static_cast<std::int32_t>(options.Size < 0 ? 0 : options.Size);
-        const CodecResult result = RunCodec(settings, *dest, *input.Stream, input.Size, destSize, method, expanding);
+        const CodecResult result =
+            !expanding && method == cmLH5 && options.Jobs > 1
+                ? CompressLh5Threaded(settings, *dest, *input.Stream, input.Size, options.Jobs)
+                : RunCodec(settings, *dest, *input.Stream, input.Size, destSize, method, expanding);
         const std::int32_t written = result.OutputCount;
         const std::uint32_t checksum = result.Checksum;
         progress.Finish();

@@ -29,10 +29,6 @@ struct CodecSettings {
     std::int32_t MinimumSaving = 0;
     // The yield between blocks; an empty hook never yields (a command-line program needs none).
     YieldHook Yield = YieldTimeSlice;
-    // LH5 compression: threads that search matches in one stream at once (at most 2 are used;
-    // 1: the calling thread alone). The compressed bytes are the same for every value; with more
-    // than one the input is read up to about a megabyte ahead of the output.
-    int Lh5Workers = 1;
 };
 
 }  // namespace qvx
