@@ -100,10 +100,7 @@ struct Chunk {
 
     void Run() noexcept {
         try {
-            lengths.resize(static_cast<std::size_t>(end - first));
-            codes.resize(lengths.size());
             if (index == 0) {
-                finder = std::make_unique<StreamFinder>();
                 finder->StartAtBeginning(span.data(), static_cast<int>(kFillSize));
                 lengths[0] = static_cast<std::uint8_t>(finder->FoundLength() - 1);
                 codes[0] = static_cast<std::uint16_t>(finder->PositionCode());
@@ -120,11 +117,10 @@ struct Chunk {
                 return;
             }
             const std::int64_t start = firstCycle - warm;
-            finder = std::make_unique<StreamFinder>();
             finder->StartCold(start, span.data() + (CycleStart(start) - kFillSize - spanBase));
             SpanSource source(span, spanBase, start + 1);
             while (finder->Position() < first - 1) finder->Advance(source);
-            coldStart = std::make_unique<MatchTree>(finder->Tree());
+            *coldStart = finder->Tree();
             Record(*finder);
         } catch (...) {
             failure = std::current_exception();
@@ -197,6 +193,12 @@ private:
         c->firstCycle = layout_.Cycle(c->index);
         c->first = layout_.First(c->index);
         c->end = layout_.End(c->index);
+        // Everything a chunk needs is allocated here rather than on its thread, where the
+        // allocator would keep a separate arena per thread and memory would grow.
+        c->lengths.resize(static_cast<std::size_t>(c->end - c->first));
+        c->codes.resize(c->lengths.size());
+        if (!c->finder) c->finder = std::make_unique<StreamFinder>();
+        if (c->cold) c->coldStart = std::make_unique<MatchTree>(nullptr);
         c->warm = layout_.warm;
         c->spanBase = layout_.SpanBase(c->index);
         c->span.resize(static_cast<std::size_t>(layout_.SpanEnd(c->index) - c->spanBase));
