@@ -3,6 +3,8 @@
 //
 // BM_Lh5ParseOnly runs the encoder's match search and parse alone, with the chosen items thrown
 // away: what any implementation of this parse costs before a single bit is written.
+// BM_Lh5CompressThreads/N compresses one stream with the match search on N threads (the same
+// bytes); its real time is the figure to read, since CPU time adds up the threads.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 #include <instcompress/MemoryStream.h>
 #include <instcompress/QuorvexCompress.h>
 #include <instcompress/RunCodec.h>
+#include <instcompress/ThreadedCompress.h>
 
 #include "CodecEngine.h"
 #include "lh5/Lh5Parse.h"
@@ -81,6 +84,21 @@ void BM_Lh5Compress(benchmark::State& state) {
     state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(input.size());
 }
 BENCHMARK(BM_Lh5Compress)->Arg(64 << 10)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
+
+void BM_Lh5CompressThreads(benchmark::State& state) {
+    const auto input = BenchInput(8 << 20);
+    qvx::CodecSettings settings;
+    settings.Yield = {};
+    for (auto _ : state) {
+        qvx::TMemoryStream source(input);
+        qvx::TNullStream dest;
+        const auto result = qvx::CompressLh5Threaded(settings, dest, source, static_cast<std::int32_t>(input.size()),
+                                                     static_cast<int>(state.range(0)));
+        benchmark::DoNotOptimize(result.Checksum);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+}
+BENCHMARK(BM_Lh5CompressThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 struct DiscardItems {
     void RecordItem(unsigned symbol, unsigned position) { benchmark::DoNotOptimize(symbol + position); }

@@ -43,6 +43,15 @@ public:
         return x;
     }
 
+    // The unconsumed bits, as the low Count() bits of Accumulator() (16 to 23 between calls), for a
+    // reader that takes over the stream and hands it back with Restore (Lh5FastDecoder).
+    std::uint64_t Accumulator() const noexcept { return acc_; }
+    unsigned Count() const noexcept { return have_; }
+    void Restore(std::uint64_t acc, unsigned have) noexcept {
+        acc_ = acc;
+        have_ = have;
+    }
+
 private:
     unsigned NextByte() { return engine_->EndOfInput() ? 0u : engine_->ReadByte(); }
 

@@ -10,8 +10,12 @@
 namespace qvx::lh5 {
 
 struct Lh5Workspace {
-    // The ring window of the last 8192 output bytes.
-    std::array<std::uint8_t, kWindowSize> Window;
+    // The output, kept in one line: the last 8192 bytes (the window a match copies from) followed by
+    // up to kOutputSpan new bytes, and room for one more match and a word copy's overshoot. When
+    // the span is used up the last 8192 bytes move to the front.
+    static constexpr std::size_t kOutputSpan = 32768;
+    static constexpr std::size_t kOutputSlack = kMaxMatch + 8;
+    std::array<std::uint8_t, kWindowSize + kOutputSpan + kOutputSlack> Output;
     // Tree nodes of all three codes (numbered from the code's alphabet size upward).
     std::array<std::uint16_t, kTreeNodeEntries> LeftLink;
     std::array<std::uint16_t, kTreeNodeEntries> RightLink;

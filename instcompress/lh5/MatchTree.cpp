@@ -1,6 +1,7 @@
 #include "MatchTree.h"
 
 #include <cstring>
+#include <vector>
 
 namespace qvx::lh5 {
 
@@ -152,6 +153,44 @@ void MatchTree::DeletePosition() {
     node_[r].parent = 0;
     next_[r] = static_cast<std::uint16_t>(freeNode_);
     freeNode_ = r;
+}
+
+bool MatchTree::SameSearchState(const MatchTree& other) const {
+    if (CurrentPos != other.CurrentPos || FoundLength != other.FoundLength || FoundPosition != other.FoundPosition)
+        return false;
+    // mapped[a]: the node of `other` that internal node a of this tree corresponds to (0: none yet);
+    // taken[b] marks the nodes of `other` already matched, so the correspondence is one to one.
+    std::vector<std::uint16_t> mapped(kRootBase, 0);
+    std::vector<bool> taken(kRootBase, false);
+    for (int leaf = kRootBase; leaf < kLeafEnd; ++leaf) {
+        int a = node_[leaf].parent;
+        int b = other.node_[leaf].parent;
+        if ((a == 0) != (b == 0)) return false;
+        if (a == 0) {
+            // Not in the tree: replaced by a newer leaf (the forward link a search follows) or
+            // never inserted.
+            if (next_[leaf] != other.next_[leaf]) return false;
+            continue;
+        }
+        // Up the path to the first node already matched, or to the root.
+        while (a < kRootBase) {
+            if (b >= kRootBase) return false;
+            if (mapped[a] != 0) {
+                if (mapped[a] != b) return false;
+                break;
+            }
+            if (taken[b]) return false;
+            const Node& x = node_[a];
+            const Node& y = other.node_[b];
+            if (x.level != y.level || x.position != y.position || x.childCount != y.childCount) return false;
+            mapped[a] = static_cast<std::uint16_t>(b);
+            taken[b] = true;
+            a = x.parent;
+            b = y.parent;
+        }
+        if (a >= kRootBase && a != b) return false;
+    }
+    return true;
 }
 
 }  // namespace qvx::lh5

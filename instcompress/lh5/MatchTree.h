@@ -40,6 +40,15 @@ public:
     // Removes the leaf numbered CurrentPos (the position 8192 back), if it is in the tree.
     void DeletePosition();
 
+    // True when every later insertion would find in `other` exactly the matches it finds here,
+    // provided both trees index the same text window: the same position, the same previous match,
+    // the same leaves under the same parents, and internal nodes that correspond one to one with
+    // the same level, recorded position (and pending flag) and child count. Node numbers, chain
+    // order and the free list may differ; they change no search result. `other` may be a copy
+    // taken of another tree (a copy keeps the text pointer of its original, which this does not
+    // read).
+    bool SameSearchState(const MatchTree& other) const;
+
     int CurrentPos = kFirstPosition;
     int FoundLength = 0;    // 1 when no match; at most 256
     int FoundPosition = 0;  // window index where the match starts, as of the insertion that found it

@@ -26,6 +26,32 @@ void AdaptiveModel::ModelInit() noexcept {
     NodeParent[kRoot] = 0;
 }
 
+int AdaptiveModel::LastLighter(int from, std::uint16_t k) const noexcept {
+    // The weights from `from` up are in order and the sentinel outweighs every k, so the answer is
+    // one below the first position at or above k. Runs of equal weight are long once the weights
+    // even out (incompressible data), so after a short look the search doubles its steps and then
+    // halves the last one.
+    if (k <= NodeFreq[from + 1]) return from;
+    if (k <= NodeFreq[from + 2]) return from + 1;
+    int lo = from + 2;  // weighs less than k
+    int step = 2;
+    int hi = lo + step;
+    while (hi < kNodes && k > NodeFreq[hi]) {
+        lo = hi;
+        step *= 2;
+        hi = lo + step;
+    }
+    if (hi > kNodes) hi = kNodes;  // the sentinel
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        if (k > NodeFreq[mid])
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 void AdaptiveModel::ModelUpdate(int symbol) noexcept {
     if (NodeFreq[kRoot] == kRebuildWeight) ModelRebuild();
     int c = NodeParent[kLeaf + symbol];
@@ -33,11 +59,8 @@ void AdaptiveModel::ModelUpdate(int symbol) noexcept {
         const std::uint16_t k = U16(NodeFreq[c] + 1u);
         NodeFreq[c] = k;
         if (k > NodeFreq[c + 1]) {
-            // Move the node behind the run of nodes that now weigh less than it; the sentinel
-            // ends the scan.
-            int l = c + 2;
-            while (k > NodeFreq[l]) ++l;
-            --l;
+            // Move the node behind the run of nodes that now weigh less than it.
+            const int l = LastLighter(c + 1, k);
             NodeFreq[c] = NodeFreq[l];
             NodeFreq[l] = k;
 

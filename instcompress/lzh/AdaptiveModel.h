@@ -40,6 +40,8 @@ public:
     std::int16_t NodeParent[kNodes + kSymbols + 1];
 
 private:
+    // The highest position from `from` up whose weight is below k, given that `from`'s is.
+    int LastLighter(int from, std::uint16_t k) const noexcept;
     // Halves every leaf weight (rounding up) and forms the internal nodes afresh.
     void ModelRebuild() noexcept;
 };

@@ -14,5 +14,8 @@ inline constexpr int kMinMatch = 3;    // shortest match
 inline constexpr int kWindowStart = kWindowSize - kMaxMatch;  // 4036: the first write position
 inline constexpr std::uint8_t kWindowFill = 0x20;              // ring positions 0..4035 start as spaces
 inline constexpr int kWindowBytes = kWindowSize + kMaxMatch;   // 4156
+// Zero bytes after the window, so that the dictionary can compare strings 8 bytes at a time up to
+// their 60th byte; what it reads beyond a string's end never decides a comparison.
+inline constexpr int kWindowSlack = 8;
 
 }  // namespace qvx::lzh

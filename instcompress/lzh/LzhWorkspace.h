@@ -13,8 +13,8 @@
 namespace qvx::lzh {
 
 struct LzhWorkspace {
-    // The ring window and its mirror bytes.
-    std::uint8_t LzhWindow[kWindowBytes];
+    // The ring window, its mirror bytes and the slack of the dictionary's word compares.
+    std::uint8_t LzhWindow[kWindowBytes + kWindowSlack];
     AdaptiveModel Model;
     MatchDictionary Dict{LzhWindow};
 };

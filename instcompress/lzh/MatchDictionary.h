@@ -21,7 +21,7 @@ public:
     static constexpr int kHeads = kWindowSize + 1;    // the head of bucket h is kHeads + h
     static constexpr int kBuckets = 4096;
 
-    // window: kWindowBytes bytes; the string of position p is window[p..p + 59].
+    // window: kWindowBytes + kWindowSlack bytes; the string of position p is window[p..p + 59].
     explicit MatchDictionary(const std::uint8_t* window) noexcept : window_(window) {}
 
     // Empties the dictionary.

@@ -123,5 +123,20 @@ TEST(AdaptiveModel, StaysConsistentThroughManyRebuilds) {
     for (int s = 0; s < 314; ++s) EXPECT_LE(CodeOf(m, s).size(), 32u);
 }
 
+TEST(AdaptiveModel, UniformSymbolsMoveAcrossLongRunsOfEqualWeight) {
+    // Evenly spread symbols keep hundreds of nodes at one weight: every exchange must land on the
+    // last node of the run, which the sum and order checks see.
+    AdaptiveModel m;
+    m.ModelInit();
+    m.ModelUpdate(0);
+    EXPECT_EQ(m.LeafOf(0), 313);  // past the 313 other leaves of weight 1
+    std::mt19937 rng(99);
+    for (int n = 0; n < 100000; ++n) {
+        m.ModelUpdate(static_cast<int>(rng() % 256));
+        if (n % 97 == 0) ExpectConsistent(m);
+    }
+    ExpectConsistent(m);
+}
+
 }  // namespace
 }  // namespace qvx::lzhtest

@@ -16,7 +16,7 @@ constexpr int kNoNode = MatchDictionary::kNoNode;
 
 // A window with its mirror, and a dictionary over it.
 struct Fixture {
-    std::uint8_t window[lzh::kWindowBytes] = {};
+    std::uint8_t window[lzh::kWindowBytes + lzh::kWindowSlack] = {};
     std::unique_ptr<MatchDictionary> dict = std::make_unique<MatchDictionary>(window);
     std::set<int> present;
 

@@ -18,6 +18,7 @@
 #include <instcompress/FileStream.h>
 #include <instcompress/CodecSettings.h>
 #include <instcompress/RunCodec.h>
+#include <instcompress/ThreadedCompress.h>
 
 #include "AtomicFile.h"
 #include "Cli.h"
@@ -42,6 +43,7 @@ struct CodecOptions {
     bool Quiet = false;
     bool Force = false;    // write binary data to a terminal
     bool Partial = false;  // expand: keep the output of a stream that does not fit -s
+    int Jobs = 1;          // compress: LH5 match search threads for the one stream
 };
 
 const std::map<std::string, CompressMethod> kMethods = {{"rle", cmRLE}, {"lzh", cmLZH}, {"lh5", cmLH5}};
@@ -155,8 +157,9 @@ int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App&
                 if (!options.Partial) file.reset();
             }
         } else {
-            const CodecResult r =
-                RunCodec(settings, *dest, *input.Stream, input.Size, 0, method, false);
+            const CodecResult r = method == cmLH5 && options.Jobs > 1
+                                      ? CompressLh5Threaded(settings, *dest, *input.Stream, input.Size, options.Jobs)
+                                      : RunCodec(settings, *dest, *input.Stream, input.Size, 0, method, false);
             progress.Finish();
             written = r.OutputCount;
             checksum = r.Checksum;
@@ -204,6 +207,8 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         cmd->add_option("-m,--method", o->Method, "Method: lzh or lh5 (default: lh5)")
             ->check(CLI::IsMember({"lzh", "lh5"}, CLI::ignore_case));
         cmd->add_flag("-f,--force", o->Force, "Write to standard output even when it is a terminal");
+        cmd->add_option("-j,--jobs", o->Jobs, "LH5: threads searching the stream at once, at most 2 (default 1); the output is the same")
+            ->check(CLI::Range(1, 64));
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Input file, - for standard input")->required();
         cmd->add_option("OUT", o->Output, "Compressed output file, - for standard output")->required();

@@ -1,0 +1,21 @@
+#include "TextWindow.h"
+
+#include <cstring>
+
+namespace qvx::lh5ref {
+
+int TextWindow::FirstFill(EncoderInput& input) {
+    const int count = input.Fill(bytes + kFirstPosition, kWindowSize);
+    if (count < kWindowSize) {
+        std::memset(bytes + kFirstPosition + count, 0x20, static_cast<std::size_t>(kWindowSize - count));
+        input.ReadPastEnd(kWindowSize - count - 1);  // the slots after the one of the end
+    }
+    return count;
+}
+
+int TextWindow::Slide(EncoderInput& input) {
+    std::memmove(bytes, bytes + kCycleStart, kTextWindowSize - kCycleStart);
+    return input.Fill(bytes + kFirstPosition, kTextWindowSize - kFirstPosition);
+}
+
+}  // namespace qvx::lh5ref
