@@ -75,6 +75,10 @@ public:
     bool EndOfInput() const noexcept { return endOfInput_; }
     // The progress handler cancelled at least once in this request.
     bool Cancelled() const noexcept { return cancelled_; }
+    // A decoder that knows exactly how many bits of its input it used reports them at its end
+    // (bits past the end of the input count too); -1 until then.
+    void ReportInputBitsUsed(std::int64_t bits) noexcept { inputBitsUsed_ = bits; }
+    std::int64_t InputBitsUsed() const noexcept { return inputBitsUsed_; }
 
     // Direct input for an encoder's bulk fill: the bytes from InputCursor() up to InputEnd() are the
     // ones the next ReadByte calls would return. Hand the advanced cursor back with SetInputCursor;
@@ -114,6 +118,7 @@ private:
 
     bool endOfInput_ = false;
     bool cancelled_ = false;
+    std::int64_t inputBitsUsed_ = -1;
     std::int32_t remainingInput_;
     std::int32_t requestSize_ = kBlockSize;
     std::int32_t consumed_ = 0;

@@ -41,6 +41,7 @@ CodecResult RunCodec(const CodecSettings& settings, TStream& dest, TStream& sour
     result.OutputCount = engine.OutputCount();
     result.Checksum = Expanding ? engine.OutputChecksum() : engine.InputChecksum();
     result.Cancelled = engine.Cancelled();
+    result.InputBitsUsed = engine.InputBitsUsed();
     return result;
 }
 

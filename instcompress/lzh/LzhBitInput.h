@@ -21,6 +21,9 @@ public:
         return bit;
     }
 
+    // Stream bits used so far (bits read past the end of the input count too).
+    std::int64_t BitsUsed() const noexcept { return 8 * static_cast<std::int64_t>(taken_) - count_; }
+
     // The next n bits (1..8), first bit most significant.
     unsigned LzhReadBits(unsigned n) {
         TopUp();
@@ -37,12 +40,14 @@ private:
             if (engine_.EndOfInput()) b = 0;
             bits_ |= b << (8 - count_);
             count_ += 8;
+            ++taken_;
         }
     }
 
     CodecEngine& engine_;
     std::uint32_t bits_ = 0;  // bit 15 is the next stream bit
     unsigned count_ = 0;      // valid bits in bits_
+    std::uint32_t taken_ = 0;  // bytes taken, those past the end of the input included
 };
 
 }  // namespace qvx::lzh

@@ -89,6 +89,7 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
             produced += length;
         }
     }
+    engine.ReportInputBitsUsed(in.BitsUsed());
 }
 
 }  // namespace qvx::lzh

@@ -43,6 +43,26 @@ TEST(LzhExamples, ExpandExactBytes) {
     }
 }
 
+TEST(LzhExamples, TheDecoderReportsTheBitsItUsed) {
+    // Stream bytes, expanded size, bits used (a cut stream reads zero bits past its end).
+    struct Case {
+        Bytes Stream;
+        std::int32_t Size;
+        std::int64_t Bits;
+    } cases[] = {{{0xF6, 0x80}, 1, 9},
+                 {{0xF6, 0xFB, 0xBD, 0xE0}, 3, 27},
+                 {{0xF6, 0xFB, 0xBD, 0xE0}, 2, 18},
+                 {{0xF6}, 1, 9},
+                 {{0xF6, 0x80, 0x00, 0x00}, 1, 9},
+                 {{}, 0, -1}};
+    for (const Case& c : cases) {
+        TMemoryStream in(c.Stream), out;
+        const CodecResult r =
+            RunCodec(CodecSettings{}, out, in, static_cast<std::int32_t>(c.Stream.size()), c.Size, cmLZH, true);
+        EXPECT_EQ(r.InputBitsUsed, c.Bits) << c.Size;
+    }
+}
+
 TEST(LzhExamples, StreamWriterAgreesWithTheFormat) {
     StreamWriter w;
     w.Literal('a');

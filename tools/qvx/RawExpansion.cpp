@@ -85,23 +85,11 @@ private:
     std::int64_t written_ = 0;
 };
 
-// The expansion once more with one bits past the end of the stream, to nowhere.
-CodecResult ExpandWithOnesPastTheEnd(CodecSettings settings, TStream& source, std::int64_t start,
-                                     std::int32_t sourceSize, CompressMethod method, std::int32_t expandedSize) {
-    source.SetPosition(start);
-    if (source.Position() != start) throw EReadError("Stream read error");
-    settings.OnShowProgress = nullptr;
-    MeteredInput input(source, sourceSize, kPadding, 0xFF);
-    TNullStream nowhere;
-    return RunCodec(settings, nowhere, input, input.EngineSize(), expandedSize, method, true);
-}
-
 }  // namespace
 
 RawExpansion ExpandRawStream(const CodecSettings& settings, TStream& dest, TStream& source, std::int32_t sourceSize,
                              CompressMethod method, std::int32_t expandedSize) {
     if (sourceSize > std::numeric_limits<std::int32_t>::max() - kPadding) throw EInvalidSize("Input larger than 2 GB");
-    const std::int64_t start = method == cmLZH ? source.Position() : 0;
     const std::int64_t limit = expandedSize < 0 ? std::numeric_limits<std::int64_t>::max() : expandedSize;
     // RLE reads until its input ends, so it gets no padding.
     MeteredInput input(source, sourceSize, method == cmRLE ? 0 : kPadding, 0);
@@ -127,14 +115,10 @@ RawExpansion ExpandRawStream(const CodecSettings& settings, TStream& dest, TStre
         else if (taken <= size + 1 || r.Produced > expandedSize)
             r.Fit = StreamFit::HoldsMore;
     } else if (method == cmLZH) {
-        bool endsFirst = taken >= size + 2;
-        if (taken == size + 1) {
-            const CodecResult again = ExpandWithOnesPastTheEnd(settings, source, start, sourceSize, method, destSize);
-            endsFirst = again.OutputCount != result.OutputCount || again.Checksum != result.Checksum;
-        }
-        if (endsFirst)
+        const std::int64_t bits = result.InputBitsUsed;
+        if (bits > 8 * size)
             r.Fit = StreamFit::EndsFirst;
-        else if (taken < size || r.Produced > expandedSize)
+        else if (bits <= 8 * (size - 1) || r.Produced > expandedSize)
             r.Fit = StreamFit::HoldsMore;
     }
     return r;

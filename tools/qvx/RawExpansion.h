@@ -9,11 +9,9 @@
 //   - LH5's bit reader always holds the 16 bits after those it used: after using u bits it has
 //     taken exactly ceil((u + 16) / 8) bytes. Taking 3 or more bytes past the end means it used
 //     bits past the end; taking at most 1 means the last byte went unused.
-//   - LZH's bit reader takes a byte whenever 8 or fewer bits are left, so it holds 0 to 15 unused
-//     bits: taking 2 or more bytes past the end means bits past the end were used, taking fewer
-//     bytes than the stream holds means whole bytes went unused. When it took exactly one byte
-//     past the end, the stream is expanded a second time with one bits past its end: if anything
-//     comes out differently, bits past the end were used.
+//   - The LZH decoder reports the bits it used (CodecResult::InputBitsUsed): more than the stream
+//     holds means it ended first, fewer than its last byte's first bit means whole bytes went
+//     unused.
 //   - RLE reads its whole input: what it produced is compared with the size.
 // A stream "ends first" when the decoder used bits past its end, and "holds more" when a match ran
 // past the size or whole bytes of the stream were not needed. Bits of the last byte after the
@@ -39,8 +37,7 @@ struct RawExpansion {
 
 // Expands the sourceSize bytes of source from its position with the method (RLE, LZH or LH5) into
 // dest, which receives at most expandedSize bytes. For RLE a negative expandedSize means that no
-// size was given: all the output is written and it fits. The source must be seekable for LZH (it
-// may be read twice). Raises what RunCodec raises.
+// size was given: all the output is written and it fits. Raises what RunCodec raises.
 RawExpansion ExpandRawStream(const CodecSettings& settings, TStream& dest, TStream& source, std::int32_t sourceSize,
                              CompressMethod method, std::int32_t expandedSize);
 

@@ -21,6 +21,10 @@ struct CodecResult {
     // The progress handler cancelled: the codec saw the end of its input early, so the result
     // stands for part of the data only.
     bool Cancelled = false;
+    // Expanding LZH: the bits of the input the decoder used to produce its output, bits read past
+    // the end of the input included (so a value above 8 * Sourcesize means the stream ended
+    // first). -1 when the codec does not count them (the other methods, and compression).
+    std::int64_t InputBitsUsed = -1;
 };
 
 // Expands (Expanding = true) or compresses source into dest with the codec of Method. At most
