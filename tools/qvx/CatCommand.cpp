@@ -10,7 +10,7 @@
 #include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
-#include "FdStream.h"
+#include "FileStreams.h"
 #include "Progress.h"
 
 namespace qvx::cli {
@@ -34,13 +34,13 @@ int RunCat(const CatOptions& options) {
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         std::cout.flush();
-        FdStream out = StandardOutput();
+        const auto out = StandardOutput();
         const auto archive = OpenArchiveInput(options.Input);
         WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
             const std::string name = options.Names.DecodeForDisplay(entry.Name);
             if (!selection.Select(name)) return nullptr;
             progress.Start(name);
-            return &out;
+            return out.get();
         });
         progress.Finish();
     } catch (...) {
