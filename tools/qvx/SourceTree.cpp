@@ -1,32 +1,34 @@
 #include "SourceTree.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <system_error>
 
 #include "ErrorReport.h"
 #include "SafePath.h"
 #include "WindowsNames.h"
+#include "platform/FileSystem.h"
 
 namespace qvx::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
+using platform::FileStatus;
+using platform::FileType;
+using platform::PathFromUtf8;
+using platform::Utf8Path;
 
 constexpr std::uint16_t kArchiveAttribute = 0x20;
 constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 
-fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-std::string Utf8Of(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+FileStatus StatusOf(const std::string& path, platform::Links links) {
+    FileStatus st;
+    if (const int error = platform::GetStatus(path, st, links); error != 0) ThrowSystemError(path, error);
+    return st;
 }
-
-[[noreturn]] void Throw(const fs::path& path, const std::error_code& ec) { throw FileError(Utf8Of(path), ec.message()); }
 
 // Whether path lies in or below root; both absolute and free of links.
 bool Below(const fs::path& path, const fs::path& root) {
@@ -41,6 +43,14 @@ bool Below(const fs::path& path, const fs::path& root) {
 std::string Counted(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
+
+struct FileId {
+    std::uint64_t Device = 0;
+    std::uint64_t Identity = 0;
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+FileId IdOf(const FileStatus& st) { return FileId{st.Device, st.Identity}; }
 
 // The counts of what the archive does not keep.
 struct Losses {
@@ -76,36 +86,32 @@ struct Losses {
     }
 };
 
-std::time_t ModificationTime(const fs::path& path) {
-    std::error_code ec;
-    const auto written = fs::last_write_time(path, ec);
-    if (ec) Throw(path, ec);
-    return std::chrono::system_clock::to_time_t(
-        std::chrono::time_point_cast<std::chrono::system_clock::duration>(std::chrono::file_clock::to_sys(written)));
+SourceFile Stamped(const std::string& path, const FileStatus& st, const StampPolicy& stamps) {
+    SourceFile file;
+    file.Path = path;
+    file.Size = st.Size;
+    file.Stamp = stamps.StampFor(st.ModificationTime);
+    file.Attributes = static_cast<std::uint16_t>(kArchiveAttribute | (st.ReadOnly ? kReadOnlyAttribute : 0));
+    return file;
 }
 
 class Collector {
 public:
-    explicit Collector(const TreeOptions& options) : options_(options), base_(PathOf(options.Base)) {
-        if (base_.empty()) base_ = ".";
+    explicit Collector(const TreeOptions& options)
+        : options_(options), base_(options.Base.empty() ? fs::path(".") : PathFromUtf8(options.Base)) {
         std::error_code ec;
         root_ = fs::canonical(base_, ec);
-        if (ec) Throw(base_, ec);
-        if (!options.Excluded.empty()) {
-            excluded_ = PathOf(options.Excluded);
-            if (!fs::exists(excluded_, ec)) excluded_.clear();
-        }
+        if (ec) throw FileError(Utf8Path(base_), ec.message());
+        FileStatus st;
+        if (!options.Excluded.empty() && platform::GetStatus(options.Excluded, st) == 0) excluded_ = IdOf(st);
     }
 
     // relative: the path below base, lexically normal, without "." or ".." components.
     void Add(const fs::path& relative) {
-        const fs::path path = (base_ / relative).lexically_normal();
-        std::error_code ec;
-        const fs::file_status status = fs::symlink_status(path, ec);
-        if (ec) Throw(path, ec);
-        if (!fs::is_symlink(status) && !fs::is_directory(status) && !fs::is_regular_file(status))
-            throw FileError(Utf8Of(path), "Not a regular file or directory");
-        Visit(relative, path, status);
+        const std::string path = Utf8Path((base_ / relative).lexically_normal());
+        const FileStatus st = StatusOf(path, platform::Links::DoNotFollow);
+        if (st.Type == FileType::Other) throw FileError(path, "Not a regular file or directory");
+        Visit(relative, path, st);
     }
 
     SourceTree Take() {
@@ -117,15 +123,16 @@ public:
     }
 
 private:
-    void Visit(const fs::path& relative, const fs::path& path, fs::file_status status) {
-        std::error_code ec;
-        if (fs::is_symlink(status)) {
+    // st: the status of path itself (of a link, not of what it points to).
+    void Visit(const fs::path& relative, const std::string& path, FileStatus st) {
+        if (st.Type == FileType::SymbolicLink) {
             if (options_.Links == LinkPolicy::NoFollow) {
                 ++losses_.LinksNotFollowed;
                 return;
             }
-            const fs::path target = fs::canonical(path, ec);
-            if (ec) {
+            std::error_code ec;
+            const fs::path target = fs::canonical(PathFromUtf8(path), ec);
+            if (ec || platform::GetStatus(path, st) != 0) {
                 ++losses_.LinksBroken;
                 return;
             }
@@ -133,84 +140,65 @@ private:
                 ++losses_.LinksOutside;
                 return;
             }
-            status = fs::status(path, ec);
-            if (ec) Throw(path, ec);
         }
-        if (fs::is_directory(status)) {
-            AddDirectory(relative, path);
-        } else if (fs::is_regular_file(status)) {
-            AddFile(relative, path, status);
+        if (st.Type == FileType::Directory) {
+            AddDirectory(relative, path, IdOf(st));
+        } else if (st.Type == FileType::Regular) {
+            AddFile(relative, path, st);
         } else {
             ++losses_.Special;
         }
     }
 
-    void AddDirectory(const fs::path& relative, const fs::path& path) {
-        std::error_code ec;
-        const fs::path canonical = fs::canonical(path, ec);
-        if (ec) Throw(path, ec);
+    void AddDirectory(const fs::path& relative, const std::string& path, FileId id) {
         // A directory already being walked, reached again through a link: a loop.
-        if (std::find(walking_.begin(), walking_.end(), canonical) != walking_.end()) {
+        if (std::find(walking_.begin(), walking_.end(), id) != walking_.end()) {
             ++losses_.LinksBroken;
             return;
         }
-        std::vector<fs::path> children;
-        for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
-            children.push_back(it->path().filename());
-        if (ec) Throw(path, ec);
-        std::sort(children.begin(), children.end(),
-                  [](const fs::path& a, const fs::path& b) { return a.u8string() < b.u8string(); });
-        walking_.push_back(canonical);
+        std::vector<std::string> names;
+        if (const int error = platform::ListDirectory(path, names); error != 0) ThrowSystemError(path, error);
+        std::sort(names.begin(), names.end());
+        walking_.push_back(id);
         const std::size_t before = files_.size();
-        for (const fs::path& name : children) {
-            const fs::path childRelative = relative.empty() ? name : relative / name;
-            const fs::path childPath = (base_ / childRelative).lexically_normal();
-            const fs::file_status status = fs::symlink_status(childPath, ec);
-            if (ec) Throw(childPath, ec);
-            Visit(childRelative, childPath, status);
+        for (const std::string& name : names) {
+            const fs::path childRelative = relative.empty() ? PathFromUtf8(name) : relative / PathFromUtf8(name);
+            const std::string child = Utf8Path((base_ / childRelative).lexically_normal());
+            Visit(childRelative, child, StatusOf(child, platform::Links::DoNotFollow));
         }
         walking_.pop_back();
         if (files_.size() == before) ++losses_.EmptyDirectories;
     }
 
-    void AddFile(const fs::path& relative, const fs::path& path, const fs::file_status& status) {
-        std::error_code ec;
-        if (!excluded_.empty() && fs::equivalent(path, excluded_, ec)) return;
+    void AddFile(const fs::path& relative, const std::string& path, const FileStatus& st) {
+        if (excluded_ && IdOf(st) == *excluded_) return;
         std::vector<std::string> components;
-        for (const fs::path& part : relative) components.push_back(Utf8Of(part));
+        for (const fs::path& part : relative) components.push_back(Utf8Path(part));
         const std::string name = JoinEntryName(components);
-        const std::string shown = Utf8Of(path);
         // The name must read back as the same components: a "\\" inside a file name would become a
         // directory on extraction.
         std::string reason;
         const auto split = SplitEntryName(name, &reason);
         if (split && *split != components) reason = "'\\' in a file name";
         if (split && *split == components) reason = WindowsNameProblem(components);
-        if (!reason.empty()) throw FileError(shown, "cannot be archived as \"" + name + "\" (" + reason + ")");
+        if (!reason.empty()) throw FileError(path, "cannot be archived as \"" + name + "\" (" + reason + ")");
         if (!exact_.insert(name).second) return;  // named twice on the command line
         std::string earlier;
         if (!collisions_.Take(name, &earlier))
-            throw FileError(shown, "cannot be archived as \"" + name + "\" (" + CollisionMessage(earlier) + ")");
+            throw FileError(path, "cannot be archived as \"" + name + "\" (" + CollisionMessage(earlier) + ")");
         const auto stored = options_.Names.Encode(name);
-        if (!stored) throw FileError(shown, CannotStoreMessage(options_.Names));
-
-        SourceFile file = StampedFile(shown, options_.Stamps);
-        file.Name = *stored;
-        file.ShownName = name;
-#ifndef _WIN32
-        constexpr auto kExecute = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
-        if ((status.permissions() & kExecute) != fs::perms::none) ++losses_.Executables;
-#else
-        (void)status;
-#endif
-        files_.push_back(std::move(file));
+        if (!stored) throw FileError(path, CannotStoreMessage(options_.Names));
+        if (st.Executable) ++losses_.Executables;
+        files_.push_back(Stamped(path, st, options_.Stamps));
+        files_.back().Name = *stored;
+        files_.back().ShownName = name;
     }
 
     const TreeOptions& options_;
     fs::path base_;
-    fs::path root_;      // base without links
-    fs::path excluded_;
-    std::vector<fs::path> walking_;  // the directories being walked, without links
+    fs::path root_;  // base without links
+    std::optional<FileId> excluded_;
+    std::vector<FileId> walking_;  // the directories being walked
     std::vector<SourceFile> files_;
     std::set<std::string> exact_;
     NameCollisions collisions_;
@@ -220,28 +208,16 @@ private:
 }  // namespace
 
 SourceFile StampedFile(const std::string& path, const StampPolicy& stamps) {
-    const fs::path p = PathOf(path);
-    std::error_code ec;
-    const fs::file_status status = fs::status(p, ec);
-    if (ec) Throw(p, ec);
-    SourceFile file;
-    file.Path = path;
-    const auto size = fs::file_size(p, ec);
-    if (ec) Throw(p, ec);
-    file.Size = static_cast<std::int64_t>(size);
-    file.Stamp = stamps.StampFor(ModificationTime(p));
-    const bool readOnly = (status.permissions() & fs::perms::owner_write) == fs::perms::none;
-    file.Attributes = static_cast<std::uint16_t>(kArchiveAttribute | (readOnly ? kReadOnlyAttribute : 0));
-    return file;
+    return Stamped(path, StatusOf(path, platform::Links::Follow), stamps);
 }
 
 SourceTree CollectSourceTree(const TreeOptions& options) {
     Collector collector(options);
-    const fs::path base = PathOf(options.Base.empty() ? std::string(".") : options.Base);
+    const fs::path base = options.Base.empty() ? fs::path(".") : PathFromUtf8(options.Base);
     for (const std::string& given : options.Paths) {
-        const fs::path normal = PathOf(given).lexically_normal();
+        const fs::path normal = PathFromUtf8(given).lexically_normal();
         if (normal.is_absolute() || normal.has_root_path() || (!normal.empty() && *normal.begin() == ".."))
-            throw FileError(given, "lies outside the base directory " + Utf8Of(base));
+            throw FileError(given, "lies outside the base directory " + Utf8Path(base));
         fs::path relative;
         for (const fs::path& part : normal)
             if (part != "." && !part.empty()) relative /= part;
