@@ -40,9 +40,6 @@ bool Below(const fs::path& path, const fs::path& root) {
     return true;
 }
 
-std::string Counted(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 struct FileId {
     std::uint64_t Device = 0;
@@ -63,25 +60,19 @@ struct Losses {
 
     std::vector<std::string> Warnings() const {
         std::vector<std::string> w;
-        if (Executables)
-            w.push_back(Counted(Executables, "file has", "files have") +
-                        std::string(" execute permission, which the archive does not keep"));
-        if (EmptyDirectories)
-            w.push_back(Counted(EmptyDirectories, "empty directory is", "empty directories are") +
-                        std::string(" not stored"));
-        if (LinksOutside)
-            w.push_back(Counted(LinksOutside, "symbolic link leads", "symbolic links lead") +
-                        std::string(" out of the tree and is not stored (--follow stores what it points to)"));
-        if (LinksNotFollowed)
-            w.push_back(Counted(LinksNotFollowed, "symbolic link is", "symbolic links are") +
-                        std::string(" not stored (--no-follow)"));
-        if (LinksBroken)
-            w.push_back(Counted(LinksBroken, "symbolic link leads", "symbolic links lead") +
-                        std::string(" nowhere or round in a loop and is not stored"));
-        if (Special)
-            w.push_back(Counted(Special, "special file (device, pipe or socket) is",
-                                "special files (devices, pipes or sockets) are") +
-                        std::string(" not stored"));
+        const auto add = [&w](std::size_t n, const char* one, const char* many) {
+            if (n > 0) w.push_back(std::to_string(n) + " " + (n == 1 ? one : many));
+        };
+        add(Executables, "file has execute permission, which the archive does not keep",
+            "files have execute permission, which the archive does not keep");
+        add(EmptyDirectories, "empty directory is not stored", "empty directories are not stored");
+        add(LinksOutside, "symbolic link leads out of the tree and is not stored (--follow stores what it points to)",
+            "symbolic links lead out of the tree and are not stored (--follow stores what they point to)");
+        add(LinksNotFollowed, "symbolic link is not stored (--no-follow)", "symbolic links are not stored (--no-follow)");
+        add(LinksBroken, "symbolic link leads nowhere or round in a loop and is not stored",
+            "symbolic links lead nowhere or round in a loop and are not stored");
+        add(Special, "special file (device, pipe or socket) is not stored",
+            "special files (devices, pipes or sockets) are not stored");
         return w;
     }
 };
