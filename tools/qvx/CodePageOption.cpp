@@ -12,7 +12,7 @@ void AddCodePageOption(CLI::App& command, CodePage& codePage) {
             [](std::string& text) {
                 return CodePage::Parse(text) ? std::string() : "unknown code page '" + text + "'";
             },
-            "CP"));
+            ""));
 }
 
 }  // namespace qvx::cli
