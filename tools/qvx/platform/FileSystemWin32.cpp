@@ -44,7 +44,7 @@ const char* PosixText(int error) {
     switch (error) {
         case ENOENT: return "No such file or directory";
         case EACCES: return "Permission denied";
-        case EBUSY: return "Device or resource busy";
+        case EBUSY: return "File is in use by another program";  // a sharing violation
         case EEXIST: return "File exists";
         case ENOTDIR: return "Not a directory";
         case EISDIR: return "Is a directory";
@@ -174,20 +174,23 @@ int RenameFile(const std::string& from, const std::string& to, bool replace) {
     const std::wstring target = NativePath(to);
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (::MoveFileExW(source.c_str(), target.c_str(), flags)) return 0;
-    const DWORD code = ::GetLastError();
+    DWORD code = ::GetLastError();
     // Replacing a read-only file: as on POSIX, the directory decides, not the file's attribute.
     if (replace && code == ERROR_ACCESS_DENIED && ClearReadOnly(target)) {
         if (::MoveFileExW(source.c_str(), target.c_str(), flags)) return 0;
-        const DWORD again = ::GetLastError();
+        code = ::GetLastError();
         const DWORD attributes = ::GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES)
             ::SetFileAttributesW(target.c_str(), attributes | FILE_ATTRIBUTE_READONLY);
-        return FromSystemError(again);
     }
-    // A directory in the way: the same answer as rename() gives.
     if (code == ERROR_ACCESS_DENIED) {
+        // A directory in the way: the same answer as rename() gives.
         const DWORD attributes = ::GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return EISDIR;
+        // A file another process holds open without letting it be deleted.
+        const OwnedHandle probe(::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!probe.Valid() && ::GetLastError() == ERROR_SHARING_VIOLATION) return EBUSY;
     }
     return FromSystemError(code);
 }
