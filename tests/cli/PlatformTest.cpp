@@ -82,13 +82,13 @@ TEST_F(PlatformTest, FaultsGiveTheirErrorNumbers) {
 TEST_F(PlatformTest, MoveReplacesOnlyWhenAsked) {
     Write("from", "new");
     Write("to", "old");
-    EXPECT_EQ(p::MoveFile(Path("from").string(), Path("to").string(), false), EEXIST);
+    EXPECT_EQ(p::RenameFile(Path("from").string(), Path("to").string(), false), EEXIST);
     EXPECT_EQ(Read("from"), "new");
     EXPECT_EQ(Read("to"), "old");
-    EXPECT_EQ(p::MoveFile(Path("from").string(), Path("to").string(), true), 0);
+    EXPECT_EQ(p::RenameFile(Path("from").string(), Path("to").string(), true), 0);
     EXPECT_EQ(Tree(), std::vector<std::string>{"to"});
     EXPECT_EQ(Read("to"), "new");
-    EXPECT_EQ(p::MoveFile(Path("to").string(), Path("fresh").string(), false), 0);
+    EXPECT_EQ(p::RenameFile(Path("to").string(), Path("fresh").string(), false), 0);
     EXPECT_EQ(Tree(), std::vector<std::string>{"fresh"});
 }
 

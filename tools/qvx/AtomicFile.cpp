@@ -80,7 +80,7 @@ void AtomicFile::Commit(bool overwrite) {
     if (const int error = stream_->SetAttributes(mode, attributes, mtime_); error != 0) ThrowSystemError(name, error);
     if (const int error = stream_->FlushAndClose(); error != 0) ThrowSystemError(name, error);
     stream_.reset();
-    const int error = platform::MoveFile(platform::Utf8Path(temporary_), name, overwrite);
+    const int error = platform::RenameFile(platform::Utf8Path(temporary_), name, overwrite);
     if (error == EEXIST && !overwrite) throw FileError(name, "File exists (use -f to overwrite)");
     if (error != 0) ThrowSystemError(name, error);
     committed_ = true;

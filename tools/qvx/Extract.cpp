@@ -124,6 +124,7 @@ int RunExtract(const ExtractOptions& options) {
                 }
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
+                out.SetAttributes(entry.Header.Attributes);  // hidden, system, archive: kept on Windows
                 const std::time_t mtime = StampTime(DosStamp{entry.Header.FileTime, entry.Header.FileDate}, options.Utc);
                 if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
                 out.Commit(options.Force);

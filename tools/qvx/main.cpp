@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv) {
     // On Windows the arguments come from the system as UTF-16, not in the ANSI code page.
+    const qvx::platform::Utf8ConsoleOutput console;
     std::vector<std::string> arguments = qvx::platform::CommandLineArguments(argc, argv);
     std::vector<char*> pointers;
     for (std::string& argument : arguments) pointers.push_back(argument.data());

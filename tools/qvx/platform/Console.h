@@ -15,4 +15,17 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // Writes UTF-8 text to stderr as it is, unbuffered.
 void WriteError(std::string_view utf8);
 
+// While it lives, what the program prints to standard output shows as UTF-8 (Windows: the
+// console's output code page is UTF-8, the old one back at the end; nothing to do on POSIX).
+class Utf8ConsoleOutput {
+public:
+    Utf8ConsoleOutput() noexcept;
+    ~Utf8ConsoleOutput();
+    Utf8ConsoleOutput(const Utf8ConsoleOutput&) = delete;
+    Utf8ConsoleOutput& operator=(const Utf8ConsoleOutput&) = delete;
+
+private:
+    unsigned previous_ = 0;
+};
+
 }  // namespace qvx::platform

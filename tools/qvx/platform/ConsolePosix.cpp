@@ -17,4 +17,7 @@ void WriteError(std::string_view utf8) {
     }
 }
 
+Utf8ConsoleOutput::Utf8ConsoleOutput() noexcept = default;
+Utf8ConsoleOutput::~Utf8ConsoleOutput() = default;
+
 }  // namespace qvx::platform

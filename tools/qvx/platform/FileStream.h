@@ -36,6 +36,8 @@ public:
     static int CreateTemporary(const std::string& directory, const std::string& prefix, std::string& path,
                                std::unique_ptr<FileStream>& out);
     // A new file in the temporary directory that no name leads to: it goes away with the stream.
+    // (Windows keeps a name for it while it is open and deletes it when the handle closes, even
+    // when the process is ended.)
     static int CreateAnonymous(const std::string& prefix, std::unique_ptr<FileStream>& out);
     // A standard stream in binary mode, not closed with the stream.
     static std::unique_ptr<FileStream> Standard(StandardStream which);

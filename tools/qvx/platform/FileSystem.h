@@ -61,7 +61,7 @@ int RemoveFile(const std::string& path);
 // Moves from to to. With replace an existing file is replaced atomically (POSIX rename(),
 // Windows MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); without it the move
 // fails with EEXIST when to exists, the check made by the move itself.
-int MoveFile(const std::string& from, const std::string& to, bool replace);
+int RenameFile(const std::string& from, const std::string& to, bool replace);
 
 // The directory for temporary files (TMPDIR or /tmp; GetTempPathW), without a trailing separator.
 std::string TemporaryDirectory();

@@ -63,7 +63,7 @@ int MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) 
 
 int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
-int MoveFile(const std::string& from, const std::string& to, bool replace) {
+int RenameFile(const std::string& from, const std::string& to, bool replace) {
     if (replace) return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 #ifdef RENAME_NOREPLACE
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
