@@ -27,7 +27,7 @@ TEST_F(CliNames, CreateRefusesNamesWindowsOrTheCodePageCannotHold) {
         {{"sub/CON.txt"}, {}, "qvx: src/sub/CON.txt: cannot be archived as \"sub\\CON.txt\" (reserved device name 'CON')\n"},
         {{"lpt1"}, {}, "qvx: src/lpt1: cannot be archived as \"lpt1\" (reserved device name 'lpt1')\n"},
         {{"name."}, {}, "qvx: src/name.: cannot be archived as \"name.\" (name ends in a dot)\n"},
-        {{"dir /a"}, {}, "qvx: src/dir /a: cannot be archived as \"dir \\a\" (name ends in a space)\n"},
+        {{"dir /a"}, {}, "qvx: src/dir : cannot be archived as \"dir \" (name ends in a space)\n"},  // the directory itself
         {{"what?"}, {}, "qvx: src/what?: cannot be archived as \"what?\" (character '?' in name)\n"},
         {{"a\tb"}, {}, "qvx: src/a\tb: cannot be archived as \"a\tb\" (control character 0x09 in name)\n"},
         {{"Case.txt", "case.txt"},

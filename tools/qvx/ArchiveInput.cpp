@@ -63,4 +63,11 @@ std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options) {
     return setup::OpenPayloadBlock(std::move(file), layout, options.Block == 0 ? 1 : options.Block, options.Path);
 }
 
+std::string TruncationProblem(const ArchiveWalker& walker) {
+    const std::int64_t total = walker.Header().TotalSize;
+    if (walker.WalkedSize() >= total) return {};
+    return "archive is truncated: its entries hold " + std::to_string(walker.WalkedSize()) + " of " +
+           std::to_string(total) + " bytes";
+}
+
 }  // namespace qvx::cli

@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <instcompress/ArchiveWalker.h>
 #include <instcompress/Stream.h>
 
 namespace qvx::cli {
@@ -33,5 +34,9 @@ std::unique_ptr<TStream> OpenInputFile(const std::string& path);
 // file stream's errors when it cannot be opened, and FileError or setup::SetupError naming the
 // fault of a setup file whose payload is damaged or of a --block that is not there.
 std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options);
+
+// After a walk that ended: why the archive is not whole ("archive is truncated: its entries hold
+// 10 of 20 bytes"), or empty when the entries walked reach the header's total size.
+std::string TruncationProblem(const ArchiveWalker& walker);
 
 }  // namespace qvx::cli

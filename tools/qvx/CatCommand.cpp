@@ -36,13 +36,20 @@ int RunCat(const CatOptions& options) {
         std::cout.flush();
         const auto out = StandardOutput();
         const auto archive = OpenArchiveInput(options.Input);
-        WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
+        ArchiveWalker walker(component, *archive);
+        ArchiveEntry entry;
+        while (walker.Next(entry)) {
             const std::string name = options.Names.DecodeForDisplay(entry.Name);
-            if (!selection.Select(name)) return nullptr;
+            if (!selection.Select(name)) {
+                walker.Skip(entry);
+                continue;
+            }
             progress.Start(name);
-            return out.get();
-        });
-        progress.Finish();
+            walker.Expand(entry, *out);
+            progress.Finish();
+        }
+        if (const std::string truncation = TruncationProblem(walker); !truncation.empty())
+            throw FileError(options.Input.Path, truncation);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }

@@ -135,6 +135,10 @@ int RunExtract(const ExtractOptions& options) {
                 walker.SeekPastEntry(entry);
             }
         }
+        if (const std::string truncation = TruncationProblem(walker); !truncation.empty()) {
+            ReportError(options.Input.Path, truncation);
+            exitCode = kExitDataError;
+        }
         for (const std::string& pattern : selection.Unmatched()) {
             ReportError(options.Input.Path, pattern + ": no such entry");
             exitCode = kExitDataError;

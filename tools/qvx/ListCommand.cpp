@@ -30,6 +30,7 @@ int RunList(const ListOptions& options) {
     listing.Names = options.Names;
     listing.Utc = options.Utc;
     EntrySelection selection(options.Selection);
+    std::string truncation;  // the listing is printed all the same: it shows what is left
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
@@ -44,6 +45,7 @@ int RunList(const ListOptions& options) {
             if (selection.Select(options.Names.DecodeForDisplay(entry.Name))) listing.Entries.push_back(entry);
             walker.Skip(entry);
         }
+        truncation = TruncationProblem(walker);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }
@@ -54,6 +56,10 @@ int RunList(const ListOptions& options) {
     }
     std::cout.flush();
     int exitCode = kExitOk;
+    if (!truncation.empty()) {
+        ReportError(options.Input.Path, truncation);
+        exitCode = kExitDataError;
+    }
     for (const std::string& pattern : selection.Unmatched()) {
         ReportError(options.Input.Path, pattern + ": no such entry");
         exitCode = kExitDataError;

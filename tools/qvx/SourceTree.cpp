@@ -49,6 +49,18 @@ struct FileId {
 
 FileId IdOf(const FileStatus& st) { return FileId{st.Device, st.Identity}; }
 
+std::vector<std::string> ComponentsOf(const fs::path& relative) {
+    std::vector<std::string> components;
+    for (const fs::path& part : relative) components.push_back(Utf8Path(part));
+    return components;
+}
+
+std::string EntryNameOf(const fs::path& relative) { return JoinEntryName(ComponentsOf(relative)); }
+
+FileError CannotArchive(const std::string& path, const std::string& name, const std::string& reason) {
+    return FileError(path, "cannot be archived as \"" + name + "\" (" + reason + ")");
+}
+
 // The counts of what the archive does not keep.
 struct Losses {
     std::size_t Executables = 0;
@@ -100,6 +112,8 @@ public:
     // relative: the path below base, lexically normal, without "." or ".." components.
     void Add(const fs::path& relative) {
         const std::string path = Utf8Path((base_ / relative).lexically_normal());
+        if (const std::string reason = WindowsNameProblem(ComponentsOf(relative)); !reason.empty())
+            throw CannotArchive(path, EntryNameOf(relative), reason);
         const FileStatus st = StatusOf(path, platform::Links::DoNotFollow);
         if (st.Type == FileType::Other) throw FileError(path, "Not a regular file or directory");
         Visit(relative, path, st);
@@ -155,6 +169,10 @@ private:
         for (const std::string& name : names) {
             const fs::path childRelative = relative.empty() ? PathFromUtf8(name) : relative / PathFromUtf8(name);
             const std::string child = Utf8Path((base_ / childRelative).lexically_normal());
+            // The name first: Windows opens "CON" or "aux.txt" as a device and drops a trailing
+            // dot or space, so looking at such a file would find something else.
+            if (const std::string reason = WindowsComponentProblem(name); !reason.empty())
+                throw CannotArchive(child, EntryNameOf(childRelative), reason);
             Visit(childRelative, child, StatusOf(child, platform::Links::DoNotFollow));
         }
         walking_.pop_back();
@@ -163,8 +181,7 @@ private:
 
     void AddFile(const fs::path& relative, const std::string& path, const FileStatus& st) {
         if (excluded_ && IdOf(st) == *excluded_) return;
-        std::vector<std::string> components;
-        for (const fs::path& part : relative) components.push_back(Utf8Path(part));
+        std::vector<std::string> components = ComponentsOf(relative);
         const std::string name = JoinEntryName(components);
         // The name must read back as the same components: a "\\" inside a file name would become a
         // directory on extraction.
@@ -172,11 +189,11 @@ private:
         const auto split = SplitEntryName(name, &reason);
         if (split && *split != components) reason = "'\\' in a file name";
         if (split && *split == components) reason = WindowsNameProblem(components);
-        if (!reason.empty()) throw FileError(path, "cannot be archived as \"" + name + "\" (" + reason + ")");
+        if (!reason.empty()) throw CannotArchive(path, name, reason);
         if (!exact_.insert(name).second) return;  // named twice on the command line
         std::string earlier;
         if (!collisions_.Take(name, &earlier))
-            throw FileError(path, "cannot be archived as \"" + name + "\" (" + CollisionMessage(earlier) + ")");
+            throw CannotArchive(path, name, CollisionMessage(earlier));
         const auto stored = options_.Names.Encode(name);
         if (!stored) throw FileError(path, CannotStoreMessage(options_.Names));
         if (st.Executable) ++losses_.Executables;

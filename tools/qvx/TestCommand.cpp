@@ -82,11 +82,9 @@ int RunTest(const TestOptions& options) {
     std::size_t tested = 0;
     std::size_t failed = 0;
     bool damaged = false;
-    std::int64_t sum = 0;  // expanded sizes of every entry walked, selected or not
     try {
         ArchiveEntry entry;
         while (walker->Next(entry)) {
-            sum += entry.Header.ExpandedSize;
             const std::string name = options.Names.DecodeForDisplay(entry.Name);
             if (!selection.Select(name)) {
                 walker->Skip(entry);
@@ -114,11 +112,11 @@ int RunTest(const TestOptions& options) {
         ReportCurrentException(path);
         damaged = true;
     }
-    const bool truncated = !damaged && sum < walker->Header().TotalSize;
+    const std::string truncation = damaged ? std::string() : TruncationProblem(*walker);
+    const bool truncated = !truncation.empty();
     if (truncated) {
         std::cout.flush();
-        ReportError(path, "archive is truncated: its entries hold " + std::to_string(sum) + " of " +
-                              std::to_string(walker->Header().TotalSize) + " bytes");
+        ReportError(path, truncation);
     }
     std::cout << TestSummary(tested, failed, truncated, damaged) << '\n' << std::flush;
     int exitCode = failed == 0 && !truncated && !damaged ? kExitOk : kExitDataError;

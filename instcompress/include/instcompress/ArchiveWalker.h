@@ -35,6 +35,9 @@ public:
     const ArchiveHeader& Header() const noexcept { return header_; }
     // The header's three-character identifier (NUL characters for a default header).
     const std::string& MethodId() const noexcept { return methodId_; }
+    // The expanded sizes of the entries read so far. When Next() has returned false with this still
+    // below Header().TotalSize, the archive ended before its last entry: it is truncated.
+    std::int64_t WalkedSize() const noexcept { return sum_; }
 
     // Reads the next entry; false when the walk ends (an entry header or name that cannot be read
     // in full, or TotalSize reached). An entry with a negative size, or whose expanded size carries
