@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <thread>
 
 #include "AtomicFile.h"
 #include "CliTestSupport.h"
@@ -72,6 +73,40 @@ TEST_F(AtomicFileTest, MissingDirectoryIsReportedAboutTheTarget) {
         EXPECT_EQ(e.File(), Path("no/such/dir/file").string());
         EXPECT_STREQ(e.what(), "No such file or directory");
     }
+}
+
+TEST_F(AtomicFileTest, ExecutableTakesTheReadBits) {
+    {
+        AtomicFile f(Path("run"));
+        f.SetExecutable(true);
+        f.Commit(false);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("run").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, (DefaultFileMode() | ((DefaultFileMode() & 0444) >> 2)));
+    EXPECT_NE(st.st_mode & 0100, 0u);
+}
+
+// A FIFO (like a device) is written in place on Commit: it stays what it is and its reader gets
+// the data.
+TEST_F(AtomicFileTest, ASpecialFileIsWrittenInPlace) {
+    ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+    std::string drained;
+    std::thread reader([&] {
+        std::ifstream in(Path("pipe"), std::ios::binary);
+        drained.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    });
+    {
+        AtomicFile f(Path("pipe"));
+        EXPECT_TRUE(f.WritesInPlace());
+        f.Stream().WriteBuffer("through", 7);
+        EXPECT_THROW(f.Commit(false), FileError);  // an existing target, as for a regular file
+        f.Commit(true);
+    }
+    reader.join();
+    EXPECT_EQ(drained, "through");
+    EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
+    EXPECT_EQ(Tree(), std::vector<std::string>{"pipe"});
 }
 
 }  // namespace

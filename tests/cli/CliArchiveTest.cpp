@@ -262,5 +262,17 @@ TEST_F(CliTest, QuietMayFollowTheSubcommand) {
     EXPECT_EQ(r.Out, "OK      f\nAll 1 entry OK\n");
 }
 
+TEST_F(CliTest, CreateWritesToAPipeInPlace) {
+    Write("tree/a.txt", PseudoRandomText(3000, 9));
+    ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+    const std::string command = "cd '" + dir_.string() + "' && (cat pipe > drained &) && '" QVX_BINARY
+                                "' create pipe tree && sleep 0.2";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
+    const RunResult r = Qvx({"cat", "drained", "tree\\a.txt"});
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(r.Out, Read("tree/a.txt"));
+}
+
 }  // namespace
 }  // namespace qvx::cli::test

@@ -1,43 +1,18 @@
 #include "ArchiveInput.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <instcompress/ArchiveFormat.h>
-#include <instcompress/FileStream.h>
 
 #include "ErrorReport.h"
-#include "FdStream.h"
+#include "FileStreams.h"
 #include "SetupFile.h"
 
 namespace qvx::cli {
 
 namespace {
-
-constexpr int kStandardInput = 0;
-
-bool StandardInputIsTerminal() noexcept {
-#ifdef _WIN32
-    return ::_isatty(kStandardInput) != 0;
-#else
-    return ::isatty(kStandardInput) == 1;
-#endif
-}
-
-bool StandardInputIsRegularFile() noexcept {
-    struct stat st {};
-    return ::fstat(kStandardInput, &st) == 0 && S_ISREG(st.st_mode);
-}
 
 bool StartsWithArchiveMagic(TStream& file) {
     std::array<std::uint8_t, kArchiveMagic.size()> head{};
@@ -58,14 +33,12 @@ void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options) {
 }
 
 std::unique_ptr<TStream> OpenInputFile(const std::string& path) {
-    if (path != "-") return std::make_unique<TFileStream>(path, FileMode::ReadShared);
-    if (StandardInputIsTerminal()) throw FileError("-", "refusing to read an archive from a terminal");
-#ifdef _WIN32
-    ::_setmode(kStandardInput, _O_BINARY);
-#endif
-    auto in = std::make_unique<FdStream>(kStandardInput, false);
+    if (path != "-") return OpenReadFile(path);
+    if (platform::IsTerminal(platform::StandardStream::Input))
+        throw FileError("-", "refusing to read an archive from a terminal");
+    auto in = FileStream::Standard(platform::StandardStream::Input);
     // A file redirected to standard input from its first byte is read in place.
-    if (StandardInputIsRegularFile() && in->Seek(0, SeekOrigin::Current) == 0) return in;
+    if (in->IsRegularFile() && in->Seek(0, SeekOrigin::Current) == 0) return in;
     auto spool = AnonymousTemporaryFile("qvx-stdin");
     std::vector<std::uint8_t> piece(TStream::kCopyPieceSize);
     for (;;) {

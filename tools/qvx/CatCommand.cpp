@@ -9,7 +9,7 @@
 #include "Cli.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
-#include "FdStream.h"
+#include "FileStreams.h"
 #include "Progress.h"
 
 namespace qvx::cli {
@@ -32,12 +32,12 @@ int RunCat(const CatOptions& options) {
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         std::cout.flush();
-        FdStream out = StandardOutput();
+        const auto out = StandardOutput();
         const auto archive = OpenArchiveInput(options.Input);
         WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
             if (!selection.Select(entry.Name)) return nullptr;
             progress.Start(entry.Name);
-            return &out;
+            return out.get();
         });
         progress.Finish();
     } catch (...) {

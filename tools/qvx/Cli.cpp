@@ -209,6 +209,9 @@ void AddSelectionOptions(CLI::App& command, SelectionOptions& options, const std
 }
 
 void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
+    // The same options everywhere: on Windows too "/x" is a path (a drive's root or an absolute
+    // path under Wine), never an option. Set before the commands are added, which inherit it.
+    app.allow_windows_style_options(false);
     // The commands share the application's formatter.
     auto formatter = app.get_formatter();
     formatter->label("Positionals", "Arguments");

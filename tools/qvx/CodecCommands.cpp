@@ -2,11 +2,6 @@
 // method, through the codec engine. "-" stands for standard input or output. Neither command
 // writes over its own input, nor binary data to a terminal unless -f is given; expand writes
 // exactly -s bytes and fails when the stream holds fewer or more (RawExpansion.h).
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -15,7 +10,6 @@
 #include <optional>
 
 #include <instcompress/ArchiveFormat.h>
-#include <instcompress/FileStream.h>
 #include <instcompress/CodecSettings.h>
 #include <instcompress/RunCodec.h>
 #include <instcompress/ThreadedCompress.h>
@@ -23,7 +17,7 @@
 #include "AtomicFile.h"
 #include "Cli.h"
 #include "ErrorReport.h"
-#include "FdStream.h"
+#include "FileStreams.h"
 #include "ListFormat.h"
 #include "Progress.h"
 #include "RawExpansion.h"
@@ -49,15 +43,14 @@ struct CodecOptions {
 const std::map<std::string, CompressMethod> kMethods = {{"rle", cmRLE}, {"lzh", cmLZH}, {"lh5", cmLH5}};
 
 // Copies standard input into an anonymous temporary file, so that its size is known.
-std::unique_ptr<FdStream> SpoolStandardInput() {
+std::unique_ptr<FileStream> SpoolStandardInput() {
     auto spool = AnonymousTemporaryFile("qvx-stdin");
+    const auto in = FileStream::Standard(platform::StandardStream::Input);
     std::vector<std::uint8_t> buffer(65536);
     for (;;) {
-        const auto n = ::read(0, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ThrowSystemError("-", errno);
-        if (n == 0) break;
-        spool->WriteBuffer(buffer.data(), static_cast<std::int32_t>(n));
+        const std::int32_t n = in->Read(buffer.data(), static_cast<std::int32_t>(buffer.size()));
+        if (n <= 0) break;
+        spool->WriteBuffer(buffer.data(), n);
     }
     spool->SetPosition(0);
     return spool;
@@ -74,23 +67,13 @@ Input OpenInput(const std::string& name) {
     if (name == "-") {
         input.Stream = SpoolStandardInput();
     } else {
-        input.Stream = std::make_unique<TFileStream>(name, FileMode::ReadShared);
+        input.Stream = OpenReadFile(name);
     }
     const std::int64_t size = input.Stream->Size();
     if (size < 0) throw FileError(name, "Cannot determine the size of the input");
     if (size > std::numeric_limits<std::int32_t>::max()) throw FileError(name, "Input larger than 2 GB");
     input.Size = static_cast<std::int32_t>(size);
     return input;
-}
-
-// A device or a pipe named as the output (/dev/null, a FIFO) is written to as it is: putting a new
-// file in its place would replace the device. nullptr for anything else.
-std::unique_ptr<FdStream> OpenSpecialOutput(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return nullptr;
-    const int fd = ::open(path.c_str(), O_WRONLY);
-    if (fd < 0) ThrowSystemError(path, errno);
-    return std::make_unique<FdStream>(fd, true);
 }
 
 // The refusals that come before anything is read: binary data to a terminal, and an output that
@@ -129,12 +112,10 @@ int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App&
         progress.Start(options.Input == "-" ? "stdin" : options.Input);
 
         std::unique_ptr<AtomicFile> file;
-        std::unique_ptr<FdStream> direct;  // standard output, a device or a pipe
+        std::unique_ptr<FileStream> direct;  // standard output
         TStream* dest = nullptr;
         if (options.Output == "-") {
-            direct = std::make_unique<FdStream>(1, false);
-            dest = direct.get();
-        } else if ((direct = OpenSpecialOutput(options.Output))) {
+            direct = StandardOutput();
             dest = direct.get();
         } else {
             file = std::make_unique<AtomicFile>(options.Output);
@@ -150,8 +131,10 @@ int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App&
             checksum = r.Checksum;
             if (r.Fit != StreamFit::Exact) {
                 std::string message = FitProblem(r.Fit, options.Size);
-                if (file && options.Partial) message += "; kept " + std::to_string(r.Written) + " bytes (--partial)";
-                if (file && !options.Partial) message += "; nothing written";
+                // Standard output, a device or a pipe has taken the bytes already.
+                const bool keepsOrDrops = file && !file->WritesInPlace();
+                if (keepsOrDrops && options.Partial) message += "; kept " + std::to_string(r.Written) + " bytes (--partial)";
+                if (keepsOrDrops && !options.Partial) message += "; nothing written";
                 ReportError(options.Input, message);
                 exitCode = kExitDataError;
                 if (!options.Partial) file.reset();

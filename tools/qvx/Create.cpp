@@ -1,7 +1,5 @@
 #include "Create.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -13,34 +11,39 @@
 #include <instcompress/ArchiveWriter.h>
 #include <instcompress/DosDateTime.h>
 #include <instcompress/Exceptions.h>
-#include <instcompress/FileStream.h>
 
 #include "AtomicFile.h"
 #include "Cli.h"
 #include "EntryPipeline.h"
 #include "ErrorReport.h"
+#include "FileStreams.h"
 #include "Progress.h"
 #include "SafePath.h"
+#include "platform/FileSystem.h"
 
 namespace qvx::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
+using platform::FileStatus;
+using platform::FileType;
+using platform::PathFromUtf8;
+using platform::Utf8Path;
 
 constexpr std::uint16_t kArchiveAttribute = 0x20;
 constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 
 struct FileId {
-    dev_t Device = 0;
-    ino_t Inode = 0;
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
     bool Valid = false;
 };
 
 FileId IdOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    return FileId{st.st_dev, st.st_ino, true};
+    FileStatus st;
+    if (platform::GetStatus(path, st) != 0) return {};
+    return FileId{st.Device, st.Identity, true};
 }
 
 class Collector {
@@ -50,14 +53,14 @@ public:
     // relative: the path below base, lexically normal, without "." or ".." components.
     void Add(const fs::path& relative) {
         const fs::path path = (base_ / relative).lexically_normal();
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) ThrowSystemError(path.string(), errno);
-        if (S_ISDIR(st.st_mode)) {
+        FileStatus st;
+        if (const int error = platform::GetStatus(Utf8Path(path), st); error != 0) ThrowSystemError(Utf8Path(path), error);
+        if (st.Type == FileType::Directory) {
             AddDirectory(relative);
-        } else if (S_ISREG(st.st_mode)) {
+        } else if (st.Type == FileType::Regular) {
             AddFile(relative, path, st);
         } else {
-            throw FileError(path.string(), "Not a regular file or directory");
+            throw FileError(Utf8Path(path), "Not a regular file or directory");
         }
     }
 
@@ -66,35 +69,40 @@ public:
 private:
     void AddDirectory(const fs::path& relative) {
         const fs::path path = (base_ / relative).lexically_normal();
+        std::vector<std::string> names;
+        if (const int error = platform::ListDirectory(Utf8Path(path), names); error != 0)
+            ThrowSystemError(Utf8Path(path), error);
         std::vector<fs::path> children;
-        for (const fs::directory_entry& child : fs::directory_iterator(path)) children.push_back(child.path().filename());
+        for (const std::string& name : names) children.push_back(PathFromUtf8(name));
         std::sort(children.begin(), children.end());
         for (const fs::path& name : children) {
             const fs::path childRelative = relative.empty() ? name : relative / name;
             const fs::path childPath = (base_ / childRelative).lexically_normal();
-            struct stat lst {};
-            if (::lstat(childPath.c_str(), &lst) != 0) ThrowSystemError(childPath.string(), errno);
-            struct stat st {};
-            if (::stat(childPath.c_str(), &st) != 0) ThrowSystemError(childPath.string(), errno);
-            if (S_ISDIR(st.st_mode)) {
+            const std::string child = Utf8Path(childPath);
+            FileStatus lst;
+            if (const int error = platform::GetStatus(child, lst, platform::Links::DoNotFollow); error != 0)
+                ThrowSystemError(child, error);
+            FileStatus st;
+            if (const int error = platform::GetStatus(child, st); error != 0) ThrowSystemError(child, error);
+            if (st.Type == FileType::Directory) {
                 // A linked directory is not followed: it could lead back up the tree.
-                if (S_ISLNK(lst.st_mode)) {
-                    ReportError(childPath.string(), "skipped (symbolic link to a directory)");
+                if (lst.Type == FileType::SymbolicLink) {
+                    ReportError(child, "skipped (symbolic link to a directory)");
                     continue;
                 }
                 AddDirectory(childRelative);
-            } else if (S_ISREG(st.st_mode)) {
+            } else if (st.Type == FileType::Regular) {
                 AddFile(childRelative, childPath, st);
             } else {
-                ReportError(childPath.string(), "skipped (not a regular file)");
+                ReportError(child, "skipped (not a regular file)");
             }
         }
     }
 
-    void AddFile(const fs::path& relative, const fs::path& path, const struct stat& st) {
-        if (excluded_.Valid && st.st_dev == excluded_.Device && st.st_ino == excluded_.Inode) return;
+    void AddFile(const fs::path& relative, const fs::path& path, const FileStatus& st) {
+        if (excluded_.Valid && st.Device == excluded_.Device && st.Identity == excluded_.Inode) return;
         std::vector<std::string> components;
-        for (const fs::path& part : relative) components.push_back(part.string());
+        for (const fs::path& part : relative) components.push_back(Utf8Path(part));
         const std::string name = JoinEntryName(components);
         // The name must read back as the same components: a "\\" inside a file name would become a
         // directory on extraction.
@@ -102,14 +110,14 @@ private:
         const auto split = SplitEntryName(name, &reason);
         if (split && *split != components) reason = "'\\' in a file name";
         if (!split || *split != components)
-            throw FileError(path.string(), "cannot be archived as \"" + name + "\" (" + reason + ")");
+            throw FileError(Utf8Path(path), "cannot be archived as \"" + name + "\" (" + reason + ")");
         if (!names_.insert(name).second) return;  // named twice on the command line
         SourceFile file;
         file.Name = name;
-        file.Path = path.string();
-        file.Size = static_cast<std::int64_t>(st.st_size);
-        file.ModificationTime = st.st_mtime;
-        file.ReadOnly = (st.st_mode & S_IWUSR) == 0;
+        file.Path = Utf8Path(path);
+        file.Size = st.Size;
+        file.ModificationTime = st.ModificationTime;
+        file.ReadOnly = st.ReadOnly;
         files_.push_back(std::move(file));
     }
 
@@ -123,12 +131,12 @@ private:
 
 std::vector<SourceFile> CollectSourceFiles(const std::string& base, const std::vector<std::string>& paths,
                                            const std::string& excluded) {
-    const fs::path basePath = base.empty() ? fs::path(".") : fs::path(base);
+    const fs::path basePath = base.empty() ? fs::path(".") : PathFromUtf8(base);
     Collector collector(basePath, IdOf(excluded));
     for (const std::string& given : paths) {
-        const fs::path normal = fs::path(given).lexically_normal();
+        const fs::path normal = PathFromUtf8(given).lexically_normal();
         if (normal.is_absolute() || (!normal.empty() && *normal.begin() == ".."))
-            throw FileError(given, "lies outside the base directory " + basePath.string());
+            throw FileError(given, "lies outside the base directory " + Utf8Path(basePath));
         fs::path relative;
         for (const fs::path& part : normal)
             if (part != "." && !part.empty()) relative /= part;
@@ -155,7 +163,7 @@ int RunCreate(const CreateOptions& options) {
                             "an archive of only empty files cannot be read back (add a non-empty file)");
 
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
-        AtomicFile out(options.Archive);
+        AtomicFile out(PathFromUtf8(options.Archive));
         ArchiveWriter writer(out.Stream(), options.Method, progress.Handler(), kNoYield);
         // Several entries are compressed at once by workers; the writer takes them in order.
         const unsigned workers = EntryPipeline::WorkersFor(options.Jobs, files.size(), options.Method);
@@ -176,10 +184,10 @@ int RunCreate(const CreateOptions& options) {
                     progress.Start(file.Name);
                     sourceEnd = pipeline->AddNextTo(writer, info, [&](std::int32_t p) { progress.Update(p); });
                 } else {
-                    TFileStream source(file.Path, FileMode::ReadShared);
+                    const auto source = OpenReadFile(file.Path);
                     progress.Start(file.Name);
-                    writer.AddEntry(info, source, file.Size);
-                    sourceEnd = source.Position();
+                    writer.AddEntry(info, *source, file.Size);
+                    sourceEnd = source->Position();
                 }
                 progress.Finish();
                 if (sourceEnd != file.Size) throw FileError(file.Path, "file changed while being archived");

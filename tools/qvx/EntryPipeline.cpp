@@ -6,10 +6,9 @@
 #include <utility>
 
 #include <instcompress/Exceptions.h>
-#include <instcompress/FileStream.h>
 #include <instcompress/MemoryStream.h>
 
-#include "FdStream.h"
+#include "FileStreams.h"
 
 namespace qvx::cli {
 
@@ -128,15 +127,15 @@ void EntryPipeline::Work(CompressMethod method) {
 
 EntryPipeline::Result EntryPipeline::Prepare(EntryCompressor& compressor, const Job& job) {
     Result result;
-    TFileStream source(job.Path, FileMode::ReadShared);
+    const auto source = OpenReadFile(job.Path);
     // The writer refuses an entry this large once it has it; nothing to prepare.
     if (job.Size > kMaxEntrySize) return result;
     if (job.Size <= kInMemoryLimit)
         result.Data = std::make_unique<TMemoryStream>();
     else
         result.Data = AnonymousTemporaryFile("qvx-entry");
-    result.Entry = compressor.Prepare(job.Name, source, static_cast<std::int32_t>(job.Size), *result.Data);
-    result.SourceEnd = source.Position();
+    result.Entry = compressor.Prepare(job.Name, *source, static_cast<std::int32_t>(job.Size), *result.Data);
+    result.SourceEnd = source->Position();
     result.Data->SetPosition(0);
     return result;
 }

@@ -1,14 +1,5 @@
 #include "ErrorReport.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +10,9 @@
 #include <instcompress/Exceptions.h>
 
 #include "Cli.h"
+#include "FileStreams.h"
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
 
 namespace qvx::cli {
 
@@ -33,36 +27,32 @@ std::string PathOf(const std::string& message, std::string_view prefix, std::str
 
 }  // namespace
 
-std::string SystemMessage(int error) { return std::generic_category().message(error); }
+std::string SystemMessage(int error) { return platform::ErrorText(error); }
 
 void ThrowSystemError(const std::string& file, int error) { throw FileError(file, SystemMessage(error)); }
 
 std::string WhyCannotOpen(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return SystemMessage(errno);
-    if (S_ISDIR(st.st_mode)) return SystemMessage(EISDIR);
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) return SystemMessage(errno);
-    std::string why;
-#ifndef _WIN32
-    // The file streams stand in for Windows' share modes with flock().
-    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) why = "File is in use by another program";
-#endif
-    ::close(fd);
-    return why;
+    try {
+        OpenReadFile(path);
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 std::string WhyCannotCreate(const std::string& path) {
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return SystemMessage(EISDIR);
-    std::string parent = std::filesystem::path(path).parent_path().string();
+    platform::FileStatus st;
+    const bool exists = platform::GetStatus(path, st) == 0;
+    if (exists && st.Type == platform::FileType::Directory) return SystemMessage(EISDIR);
+    std::string parent = platform::Utf8Path(platform::PathFromUtf8(path).parent_path());
     if (parent.empty()) parent = ".";
-    struct stat dir {};
-    if (::stat(parent.c_str(), &dir) != 0) return SystemMessage(errno);
-    if (!S_ISDIR(dir.st_mode)) return SystemMessage(ENOTDIR);
-    if (::access(parent.c_str(), W_OK) != 0) return SystemMessage(errno);
-    if (exists && ::access(path.c_str(), W_OK) != 0) return SystemMessage(errno);
+    platform::FileStatus dir;
+    if (const int error = platform::GetStatus(parent, dir); error != 0) return SystemMessage(error);
+    if (dir.Type != platform::FileType::Directory) return SystemMessage(ENOTDIR);
+    if (const int error = platform::CheckWritable(parent); error != 0) return SystemMessage(error);
+    if (exists) {
+        if (const int error = platform::CheckWritable(path); error != 0) return SystemMessage(error);
+    }
     return {};
 }
 
@@ -77,7 +67,8 @@ void ReportError(std::string_view file, std::string_view message) {
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
     line += '\n';
-    std::cerr << line << std::flush;
+    std::cout.flush();  // what the command printed before comes first
+    platform::WriteError(line);
 }
 
 int ReportCurrentException(std::string_view file) {
@@ -97,7 +88,7 @@ int ReportCurrentException(std::string_view file) {
     } catch (const qvx::Exception& e) {
         ReportError(file, e.Message());
     } catch (const std::filesystem::filesystem_error& e) {
-        ReportError(e.path1().empty() ? std::string(file) : e.path1().string(), e.code().message());
+        ReportError(e.path1().empty() ? std::string(file) : platform::Utf8Path(e.path1()), e.code().message());
     } catch (const std::system_error& e) {
         ReportError(file, e.code().message());
     } catch (const std::bad_alloc&) {

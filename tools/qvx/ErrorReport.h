@@ -21,7 +21,7 @@ private:
     std::string file_;
 };
 
-// The operating system's text for an errno value.
+// The operating system's text for an error number of the platform layer (an errno value).
 std::string SystemMessage(int error);
 // Raises FileError(file, SystemMessage(error)).
 [[noreturn]] void ThrowSystemError(const std::string& file, int error);

@@ -1,7 +1,5 @@
 #include "Extract.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
@@ -10,7 +8,6 @@
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/DosDateTime.h>
 #include <instcompress/Exceptions.h>
-#include <instcompress/FileStream.h>
 #include <instcompress/QuorvexCompress.h>
 
 #include "ArchiveInput.h"
@@ -20,12 +17,16 @@
 #include "ErrorReport.h"
 #include "Progress.h"
 #include "SafePath.h"
+#include "platform/FileSystem.h"
 
 namespace qvx::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
+using platform::FileType;
+using platform::PathFromUtf8;
+using platform::Utf8Path;
 
 constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 
@@ -34,18 +35,19 @@ constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 fs::path PrepareTarget(const fs::path& base, const std::vector<std::string>& components) {
     fs::path path = base;
     for (std::size_t i = 0; i + 1 < components.size(); ++i) {
-        path /= components[i];
-        if (::mkdir(path.c_str(), 0777) == 0) continue;
-        const int error = errno;
-        struct stat st {};
-        if (error == EEXIST && ::lstat(path.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) continue;
-            throw FileError(path.string(), S_ISLNK(st.st_mode) ? "Refusing to follow a symbolic link"
-                                                               : SystemMessage(ENOTDIR));
+        path /= PathFromUtf8(components[i]);
+        const std::string name = Utf8Path(path);
+        const int error = platform::MakeDirectory(name);
+        if (error == 0) continue;
+        platform::FileStatus st;
+        if (error == EEXIST && platform::GetStatus(name, st, platform::Links::DoNotFollow) == 0) {
+            if (st.Type == FileType::Directory) continue;
+            throw FileError(name, st.Type == FileType::SymbolicLink ? "Refusing to follow a symbolic link"
+                                                                    : SystemMessage(ENOTDIR));
         }
-        ThrowSystemError(path.string(), error);
+        ThrowSystemError(name, error);
     }
-    return path / components.back();
+    return path / PathFromUtf8(components.back());
 }
 
 }  // namespace
@@ -53,7 +55,7 @@ fs::path PrepareTarget(const fs::path& base, const std::vector<std::string>& com
 int RunExtract(const ExtractOptions& options) {
     int exitCode = kExitOk;
     try {
-        const fs::path base = options.Directory.empty() ? fs::path(".") : fs::path(options.Directory);
+        const fs::path base = options.Directory.empty() ? fs::path(".") : PathFromUtf8(options.Directory);
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
@@ -80,9 +82,9 @@ int RunExtract(const ExtractOptions& options) {
             fs::path target;
             try {
                 target = PrepareTarget(base, *components);
-                struct stat st {};
-                if (!options.Force && ::lstat(target.c_str(), &st) == 0)
-                    throw FileError(target.string(), "File exists (use -f to overwrite)");
+                platform::FileStatus st;
+                if (!options.Force && platform::GetStatus(Utf8Path(target), st, platform::Links::DoNotFollow) == 0)
+                    throw FileError(Utf8Path(target), "File exists (use -f to overwrite)");
                 AtomicFile out(target);
                 progress.Start(entry.Name);
                 try {
@@ -94,13 +96,14 @@ int RunExtract(const ExtractOptions& options) {
                 }
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
+                out.SetAttributes(entry.Header.Attributes);  // hidden, system, archive: kept on Windows
                 const std::time_t mtime = FromDosStamp(DosStamp{entry.Header.FileTime, entry.Header.FileDate});
                 if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
                 out.Commit(options.Force);
-                if (options.Verbose) std::cout << target.string() << '\n';
+                if (options.Verbose) std::cout << Utf8Path(target) << '\n';
             } catch (...) {
                 progress.Finish();
-                exitCode = ReportCurrentException(target.empty() ? options.Input.Path : target.string());
+                exitCode = ReportCurrentException(target.empty() ? options.Input.Path : Utf8Path(target));
                 walker.SeekPastEntry(entry);
             }
         }

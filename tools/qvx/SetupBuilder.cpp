@@ -1,29 +1,25 @@
 #include "SetupBuilder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/ArchiveWriter.h>
 #include <instcompress/DosDateTime.h>
 #include <instcompress/Exceptions.h>
-#include <instcompress/FileStream.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "AtomicFile.h"
 #include "EntryPipeline.h"
-#include "FdStream.h"
+#include "ErrorReport.h"
+#include "FileStreams.h"
 #include "PeFile.h"
 #include "StreamWindow.h"
 #include "SizeMarker.h"
 #include "ToolSettings.h"
+#include "platform/FileSystem.h"
 
 namespace qvx::setup {
 
@@ -35,10 +31,19 @@ namespace {
 constexpr std::int64_t kMaxOffset = 0x7FFFFFFF;
 
 std::vector<char> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw SetupError(path, std::string("cannot open: ") + std::strerror(errno));
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw SetupError(path, "read error");
+    std::unique_ptr<cli::FileStream> in;
+    try {
+        in = cli::OpenReadFile(path);
+    } catch (const cli::FileError& e) {
+        throw SetupError(path, std::string("cannot open: ") + e.what());
+    }
+    std::vector<char> bytes;
+    std::vector<char> piece(TStream::kCopyPieceSize);
+    for (;;) {
+        const std::int32_t n = in->Read(piece.data(), static_cast<std::int32_t>(piece.size()));
+        if (n <= 0) break;
+        bytes.insert(bytes.end(), piece.begin(), piece.begin() + n);
+    }
     return bytes;
 }
 
@@ -49,17 +54,17 @@ void PutLittleEndian32(std::array<std::uint8_t, 4>& b, std::uint32_t v) {
 EntryInfo InfoForFile(const std::string& path, std::string name) {
     EntryInfo info;
     info.Name = std::move(name);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        info.Stamp = ToDosStamp(st.st_mtime);
-        info.Attributes = (st.st_mode & S_IWUSR) ? 0x20 : 0x21;
+    platform::FileStatus st;
+    if (platform::GetStatus(path, st) == 0) {
+        info.Stamp = ToDosStamp(st.ModificationTime);
+        info.Attributes = st.ReadOnly ? 0x21 : 0x20;
     }
     return info;
 }
 
 void AddFile(ArchiveWriter& writer, const std::string& path, const std::string& name) {
-    TFileStream source(path, FileMode::ReadShared);
-    writer.AddEntry(InfoForFile(path, name), source, source.Size());
+    const auto source = cli::OpenReadFile(path);
+    writer.AddEntry(InfoForFile(path, name), *source, source->Size());
 }
 
 // The same entries as AddFile for each file in turn, compressed by several workers at once.
@@ -68,9 +73,9 @@ void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<std::pair<std::stri
                     unsigned jobs, std::string& current) {
     std::vector<EntryPipeline::Job> work;
     for (const auto& [path, name] : files) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) throw SetupError(path, std::strerror(errno));
-        work.push_back({name, path, static_cast<std::int64_t>(st.st_size)});
+        platform::FileStatus st;
+        if (const int error = platform::GetStatus(path, st); error != 0) throw SetupError(path, platform::ErrorText(error));
+        work.push_back({name, path, st.Size});
     }
     EntryPipeline pipeline(work, writer.Method(), jobs);
     for (const EntryPipeline::Job& job : work) {
@@ -83,17 +88,18 @@ void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<std::pair<std::stri
 // (an archive cannot end with an empty entry), each group in byte order of the names.
 std::vector<std::pair<std::string, std::string>> CollectFiles(const std::string& dir) {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) throw SetupError(dir, "not a directory");
+    const fs::path root = platform::PathFromUtf8(dir);
+    if (!fs::is_directory(root, ec)) throw SetupError(dir, "not a directory");
     std::vector<std::tuple<bool, std::string, std::string>> files;
-    fs::recursive_directory_iterator it(dir, ec), end;
+    fs::recursive_directory_iterator it(root, ec), end;
     if (ec) throw SetupError(dir, ec.message());
     for (; it != end; it.increment(ec)) {
         if (ec) throw SetupError(dir, ec.message());
         if (!it->is_regular_file(ec)) continue;
-        std::string name = fs::relative(it->path(), dir, ec).generic_string();
+        std::string name = platform::Utf8Path(fs::relative(it->path(), root, ec));
         std::replace(name.begin(), name.end(), '/', '\\');
         const bool nonEmpty = it->file_size(ec) > 0;
-        files.emplace_back(nonEmpty, std::move(name), it->path().string());
+        files.emplace_back(nonEmpty, std::move(name), platform::Utf8Path(it->path()));
     }
     std::sort(files.begin(), files.end());
     if (!files.empty() && !std::get<0>(files.back()))
@@ -124,7 +130,8 @@ void CheckArchiveFile(const std::string& path) {
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
-        WalkArchive(component, path, [](const ArchiveEntry&) -> TStream* { return nullptr; });
+        const auto archive = cli::OpenReadFile(path);
+        WalkArchive(component, *archive, [](const ArchiveEntry&) -> TStream* { return nullptr; });
     } catch (const Exception& e) {
         throw SetupError(path, e.Message());
     }
@@ -158,8 +165,8 @@ BlockSummary ReadBlock(TStream& file, const std::string& path, const PayloadBloc
 std::string EngineMismatch(const std::vector<char>& image, const std::string& enginePath) {
     const pe::PeReadResult launcher = pe::ReadPeHeaders(
         std::span(reinterpret_cast<const std::uint8_t*>(image.data()), std::min(image.size(), pe::kHeadSize)));
-    TFileStream engineFile(enginePath, FileMode::ReadShared);
-    const pe::PeReadResult engine = pe::ReadPeHeaders(engineFile);
+    const auto engineFile = cli::OpenReadFile(enginePath);
+    const pe::PeReadResult engine = pe::ReadPeHeaders(*engineFile);
     if (launcher.Kind != pe::PeKind::Pe) {
         if (engine.Kind == pe::PeKind::Pe) return "the engine is a Windows program, the launcher is not";
         return {};
@@ -188,8 +195,8 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
         current = options.DataArchive.empty() ? options.DataDirectory : options.DataArchive;
         WriteFramedBlock(out, current, [&] {
             if (!options.DataArchive.empty()) {
-                TFileStream archive(options.DataArchive, FileMode::ReadShared);
-                out.CopyFrom(archive, archive.Size());
+                const auto archive = cli::OpenReadFile(options.DataArchive);
+                out.CopyFrom(*archive, archive->Size());
                 return;
             }
             ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
@@ -250,10 +257,11 @@ void BuildSetup(const BuildOptions& options) {
     std::memcpy(image.data() + field, patched.data(), 4);
 
     {
-        struct stat st {};
-        if (::stat(options.Engine.c_str(), &st) != 0) throw SetupError(options.Engine, std::strerror(errno));
-        if (!S_ISREG(st.st_mode)) throw SetupError(options.Engine, "not a regular file");
-        if (st.st_size == 0) throw SetupError(options.Engine, "the engine file is empty");
+        platform::FileStatus st;
+        if (const int error = platform::GetStatus(options.Engine, st); error != 0)
+            throw SetupError(options.Engine, platform::ErrorText(error));
+        if (st.Type != platform::FileType::Regular) throw SetupError(options.Engine, "not a regular file");
+        if (st.Size == 0) throw SetupError(options.Engine, "the engine file is empty");
     }
     if (const std::string mismatch = EngineMismatch(image, options.Engine); !mismatch.empty()) {
         if (!options.Force) throw SetupError(options.Engine, mismatch + " (--force builds anyway)");
@@ -267,31 +275,19 @@ void BuildSetup(const BuildOptions& options) {
         const auto temp = cli::AnonymousTemporaryFile("qvx-setup");
         WriteSetup(*temp, options, image, dataFiles);
         temp->SetPosition(0);
-        cli::FdStream out = cli::StandardOutput();
+        const auto out = cli::StandardOutput();
         try {
-            out.CopyFrom(*temp, temp->Size());
+            out->CopyFrom(*temp, temp->Size());
         } catch (const Exception&) {
             throw SetupError("-", "cannot write to standard output");
         }
         return;
     }
 
-    std::string temp = options.Output + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw SetupError(options.Output, std::string("cannot create a temporary file: ") + std::strerror(errno));
-    ::close(fd);
-    try {
-        {
-            TFileStream out(temp, FileMode::Create);
-            WriteSetup(out, options, image, dataFiles);
-        }
-        if (::chmod(temp.c_str(), 0755) != 0) throw SetupError(options.Output, std::strerror(errno));
-        if (::rename(temp.c_str(), options.Output.c_str()) != 0)
-            throw SetupError(options.Output, std::string("cannot write: ") + std::strerror(errno));
-    } catch (...) {
-        ::unlink(temp.c_str());
-        throw;
-    }
+    cli::AtomicFile out(platform::PathFromUtf8(options.Output));
+    WriteSetup(out.Stream(), options, image, dataFiles);
+    out.SetExecutable(true);
+    out.Commit(true);
 }
 
 SetupSummary InspectSetup(TStream& file, const std::string& path) {

@@ -20,7 +20,7 @@ namespace qvx::cli {
 namespace {
 
 int Fail(const std::string& file, const std::string& message) {
-    std::cerr << "qvx: " << file << ": " << message << "\n";
+    ReportError(file, message);
     return kExitDataError;
 }
 

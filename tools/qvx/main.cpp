@@ -1,3 +1,15 @@
-#include "Cli.h"
+#include <string>
+#include <vector>
 
-int main(int argc, char** argv) { return qvx::cli::Run(argc, argv); }
+#include "Cli.h"
+#include "platform/Console.h"
+
+int main(int argc, char** argv) {
+    // On Windows the arguments come from the system as UTF-16, not in the ANSI code page.
+    const qvx::platform::Utf8ConsoleOutput console;
+    std::vector<std::string> arguments = qvx::platform::CommandLineArguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    return qvx::cli::Run(static_cast<int>(arguments.size()), pointers.data());
+}
