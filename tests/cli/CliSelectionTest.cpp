@@ -1,6 +1,6 @@
 // Entry selection on the command line of list, test, cat and extract: wildcards, directory
 // prefixes, either separator, -x; a pattern that matches nothing is reported (exit 1) and the
-// others still go.
+// others still go. extract refuses the later of two names equal ignoring case.
 #include <nlohmann/json.hpp>
 
 #include "CliTestSupport.h"
@@ -90,10 +90,16 @@ TEST_F(CliSelection, ListTestCatAndExtractSelectTheSameEntries) {
         args[0] = "extract";
         args.insert(args.begin() + 1, {"-f", "-C", "out"});
         r = Qvx(args);
-        EXPECT_EQ(r.Code, c.Code) << "extract " << what;
-        EXPECT_EQ(r.Err, c.Err) << "extract " << what;
+        // "Docs\A.TXT" comes after "docs\a.txt", which Windows takes as the same file: refused.
+        const bool collides = std::find(c.Names.begin(), c.Names.end(), "Docs\\A.TXT") != c.Names.end();
+        EXPECT_EQ(r.Code, collides ? 1 : c.Code) << "extract " << what;
+        EXPECT_EQ(r.Err, collides ? "qvx: a.spis: Docs\\A.TXT: refused unsafe entry name (same name as \"docs\\a.txt\" "
+                                    "ignoring case (Windows holds only one of them))\n" + c.Err
+                                  : c.Err)
+            << "extract " << what;
         std::set<std::string> files;
         for (const auto& n : c.Names) {
+            if (n == "Docs\\A.TXT") continue;
             std::string p = "out/" + n;
             std::replace(p.begin(), p.end(), '\\', '/');
             files.insert(p);

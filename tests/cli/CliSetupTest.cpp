@@ -246,6 +246,32 @@ void SetupFileTest::ExpectEveryDamageFails(bool windows, bool isSigned) {
     }
 }
 
+// setup build collects its data as create does: the same time clamp, code page and refusals.
+TEST_F(SetupFileTest, ClampedBuildsAreTheSameInEveryTimeZoneAndNamesAreChecked) {
+    Write("launcher", Launcher(true));
+    Write("engine", Engine(true));
+    Write("data/caf\xC3\xA9.txt", "coffee");
+    const std::vector<std::string> build = {"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-o", "setup"};
+    ASSERT_EQ(QvxWithEnvironment({"TZ=UTC", "SOURCE_DATE_EPOCH=1700000000"}, build).Code, 0);
+    const std::string utc = Read("setup");
+    ASSERT_EQ(QvxWithEnvironment({"TZ=Asia/Tokyo", "SOURCE_DATE_EPOCH=1700000000"}, build).Code, 0);
+    EXPECT_EQ(Read("setup"), utc);
+    const RunResult listed = Qvx({"list", "--block", "2", "setup", "caf\xC3\xA9.txt"});
+    EXPECT_EQ(listed.Code, 0) << listed.Err;
+    EXPECT_NE(listed.Out.find("2023-11-14  22:13:20"), std::string::npos) << listed.Out;
+
+    std::filesystem::remove(Path("setup"));
+    Write("data/sub/nul", "device");
+    RunResult r = Qvx(build);
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: data/sub/nul: cannot be archived as \"sub\\nul\" (reserved device name 'nul')\n");
+    EXPECT_FALSE(Exists("setup"));
+    std::filesystem::remove_all(Path("data/sub"));
+    r = Qvx({"setup", "build", "--codepage", "866", "-l", "launcher", "-e", "engine", "-d", "data", "-o", "setup"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: data/caf\xC3\xA9.txt: name cannot be stored in code page 866\n");
+}
+
 TEST_F(SetupFileTest, EveryDamagedPlainSetupFileFails) { ExpectEveryDamageFails(false, false); }
 TEST_F(SetupFileTest, EveryDamagedWindowsSetupFileFails) { ExpectEveryDamageFails(true, false); }
 TEST_F(SetupFileTest, EveryDamagedSignedSetupFileFails) { ExpectEveryDamageFails(true, true); }

@@ -82,11 +82,24 @@ void CliTest::TearDown() {
 }
 
 RunResult CliTest::Qvx(const std::vector<std::string>& args, const std::string& stdinFile) const {
+    return Run({}, args, stdinFile);
+}
+
+RunResult CliTest::QvxWithEnvironment(const std::vector<std::string>& environment,
+                                      const std::vector<std::string>& args) const {
+    return Run(environment, args, "");
+}
+
+RunResult CliTest::Run(const std::vector<std::string>& environment, const std::vector<std::string>& args,
+                       const std::string& stdinFile) const {
     // Built by appending only: GCC 12 warns falsely about "literal" + std::string at -O3.
     const fs::path out = dir_.parent_path() / (dir_.filename().string() + ".stdout");
     const fs::path err = dir_.parent_path() / (dir_.filename().string() + ".stderr");
     std::string command = "cd ";
-    command.append(Quote(dir_.string())).append(" && ").append(Quote(QVX_BINARY));
+    // SOURCE_DATE_EPOCH of the build machine would clamp the times the tests check.
+    command.append(Quote(dir_.string())).append(" && env -u SOURCE_DATE_EPOCH");
+    for (const auto& v : environment) command.append(1, ' ').append(Quote(v));
+    command.append(1, ' ').append(Quote(QVX_BINARY));
     for (const auto& a : args) command.append(1, ' ').append(Quote(a));
     command.append(" >").append(Quote(out.string())).append(" 2>").append(Quote(err.string()));
     command.append(" <").append(stdinFile.empty() ? std::string("/dev/null") : Quote(stdinFile));

@@ -43,6 +43,8 @@ protected:
 
     // Runs qvx with the arguments in the test's directory; stdinFile (relative) feeds its input.
     RunResult Qvx(const std::vector<std::string>& args, const std::string& stdinFile = "") const;
+    // The same with variables set in qvx's environment ("TZ=Asia/Tokyo").
+    RunResult QvxWithEnvironment(const std::vector<std::string>& environment, const std::vector<std::string>& args) const;
 
     std::filesystem::path Path(const std::string& relative) const { return dir_ / relative; }
     void Write(const std::string& relative, const std::string& data) const;
@@ -53,6 +55,10 @@ protected:
     std::vector<std::string> Tree(const std::string& relative = "") const;
 
     std::filesystem::path dir_;
+
+private:
+    RunResult Run(const std::vector<std::string>& environment, const std::vector<std::string>& args,
+                  const std::string& stdinFile) const;
 };
 
 // True when a run failed only because a codec is not in this build yet.

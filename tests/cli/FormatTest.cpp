@@ -74,6 +74,27 @@ TEST(ListFormat, JsonCarriesTheSameFields) {
     EXPECT_EQ(j["totals"]["entries"], 2);
 }
 
+// Names are decoded from the listing's code page, bytes it does not define shown in hex; the
+// stored bytes are given as they are. Stamps in UTC are shown in local time.
+TEST(ListFormat, NamesFromTheCodePageAndStampsFromUtc) {
+    Listing l = SampleListing();
+    l.Entries[0].Name = "caf\xE9\x81";
+    l.Entries[0].Header.FileDate = (44 << 9) | (5 << 5) | 17;
+    l.Entries[0].Header.FileTime = (12 << 11) | (34 << 5) | 28;
+    auto j = ListingJson(l);
+    EXPECT_EQ(j["entries"][0]["name"], "caf\xC3\xA9\\x81");
+    EXPECT_EQ(j["entries"][0]["nameBytes"], "636166e981");
+    EXPECT_EQ(j["entries"][1]["nameBytes"], "74776f");
+    EXPECT_EQ(j["entries"][0]["time"], "12:34:56");
+    l.Names = *CodePage::Parse("1251");
+    l.Utc = true;
+    j = ListingJson(l);
+    EXPECT_EQ(j["entries"][0]["name"], "caf\xD0\xB9\xD0\x83");
+    const DosStamp local = ToDosStamp(FromDosStampUtc(DosStamp{l.Entries[0].Header.FileTime, l.Entries[0].Header.FileDate}));
+    EXPECT_EQ(j["entries"][0]["time"], FormatDosTime(local.Time));
+    EXPECT_EQ(j["entries"][0]["date"], FormatDosDate(local.Date));
+}
+
 TEST(Progress, LineShowsLabelBarAndClampedPercent) {
     EXPECT_EQ(RenderProgressLine("file", 50, 10), "file" + std::string(28, ' ') + " [#####     ]  50%");
     EXPECT_EQ(RenderProgressLine("x", 250, 4), "x" + std::string(31, ' ') + " [####] 100%");

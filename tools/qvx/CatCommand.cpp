@@ -7,6 +7,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "FileStreams.h"
@@ -20,6 +21,7 @@ struct CatOptions {
     ArchiveInputOptions Input;
     SelectionOptions Selection;
     bool Quiet = false;
+    CodePage Names = CodePage::Default();
 };
 
 // Expands every selected entry to stdout; an entry given by its name is expanded as often as the
@@ -35,8 +37,9 @@ int RunCat(const CatOptions& options) {
         const auto out = StandardOutput();
         const auto archive = OpenArchiveInput(options.Input);
         WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
-            if (!selection.Select(entry.Name)) return nullptr;
-            progress.Start(entry.Name);
+            const std::string name = options.Names.DecodeForDisplay(entry.Name);
+            if (!selection.Select(name)) return nullptr;
+            progress.Start(name);
             return out.get();
         });
         progress.Finish();
@@ -58,6 +61,7 @@ void RegisterCatCommand(CLI::App& app, CommandRegistry& registry) {
     auto o = std::make_shared<CatOptions>();
     CLI::App* cmd = app.add_subcommand("cat", "Expand entries to standard output, in archive order");
     AddArchiveInputOptions(*cmd, o->Input);
+    AddCodePageOption(*cmd, o->Names);
     AddSelectionOptions(*cmd, o->Selection, "Entries to write (at least one)");
     cmd->get_option("PATTERN")->required();
     registry.Add(cmd, [o, &global] {

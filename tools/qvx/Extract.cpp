@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/DosDateTime.h>
@@ -13,10 +14,13 @@
 #include "ArchiveInput.h"
 #include "AtomicFile.h"
 #include "Cli.h"
+#include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "Progress.h"
 #include "SafePath.h"
+#include "StampPolicy.h"
+#include "WindowsNames.h"
 #include "platform/FileSystem.h"
 
 namespace qvx::cli {
@@ -50,6 +54,28 @@ fs::path PrepareTarget(const fs::path& base, const std::vector<std::string>& com
     return path / PathFromUtf8(components.back());
 }
 
+// The components of the file an entry name gives, or std::nullopt with the reason it is refused:
+// bytes the code page does not define, a name that would leave the directory (SafePath.h), one
+// Windows cannot hold or one equal to an earlier entry's ignoring case (WindowsNames.h).
+std::optional<std::vector<std::string>> FileComponents(const std::string& stored, CodePage names,
+                                                        NameCollisions& taken, std::string* reason) {
+    const auto name = names.Decode(stored);
+    if (!name) {
+        *reason = "bytes that code page " + names.Name() + " does not define";
+        return std::nullopt;
+    }
+    auto components = SplitEntryName(*name, reason);
+    if (!components) return std::nullopt;
+    *reason = WindowsNameProblem(*components);
+    if (!reason->empty()) return std::nullopt;
+    std::string earlier;
+    if (!taken.Take(*name, &earlier)) {
+        *reason = CollisionMessage(earlier);
+        return std::nullopt;
+    }
+    return components;
+}
+
 }  // namespace
 
 int RunExtract(const ExtractOptions& options) {
@@ -65,16 +91,18 @@ int RunExtract(const ExtractOptions& options) {
         fs::create_directories(base);
 
         EntrySelection selection(options.Selection);
+        NameCollisions taken;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            if (!selection.Select(entry.Name)) {
+            const std::string name = options.Names.DecodeForDisplay(entry.Name);
+            if (!selection.Select(name)) {
                 walker.Skip(entry);
                 continue;
             }
             std::string reason;
-            const auto components = SplitEntryName(entry.Name, &reason);
+            const auto components = FileComponents(entry.Name, options.Names, taken, &reason);
             if (!components) {
-                ReportError(options.Input.Path, entry.Name + ": refused unsafe entry name (" + reason + ")");
+                ReportError(options.Input.Path, name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
                 walker.Skip(entry);
                 continue;
@@ -86,18 +114,18 @@ int RunExtract(const ExtractOptions& options) {
                 if (!options.Force && platform::GetStatus(Utf8Path(target), st, platform::Links::DoNotFollow) == 0)
                     throw FileError(Utf8Path(target), "File exists (use -f to overwrite)");
                 AtomicFile out(target);
-                progress.Start(entry.Name);
+                progress.Start(name);
                 try {
                     walker.Expand(entry, out.Stream());
                 } catch (const FileError&) {
                     throw;
                 } catch (const qvx::Exception& e) {
-                    throw FileError(options.Input.Path + ": " + entry.Name, e.Message());
+                    throw FileError(options.Input.Path + ": " + name, e.Message());
                 }
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
                 out.SetAttributes(entry.Header.Attributes);  // hidden, system, archive: kept on Windows
-                const std::time_t mtime = FromDosStamp(DosStamp{entry.Header.FileTime, entry.Header.FileDate});
+                const std::time_t mtime = StampTime(DosStamp{entry.Header.FileTime, entry.Header.FileDate}, options.Utc);
                 if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
                 out.Commit(options.Force);
                 if (options.Verbose) std::cout << Utf8Path(target) << '\n';
@@ -124,6 +152,8 @@ void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
     cmd->add_option("-C,--directory", o->Directory, "Directory to extract into (default: .)");
     cmd->add_flag("-f,--force", o->Force, "Replace existing files");
     cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
+    AddCodePageOption(*cmd, o->Names);
+    cmd->add_flag("--utc", o->Utc, "The stored times are UTC (default: local time)");
     AddArchiveInputOptions(*cmd, o->Input);
     AddSelectionOptions(*cmd, o->Selection, "Entries to extract (default: all)");
     registry.Add(cmd, [o, &global] {

@@ -1,12 +1,15 @@
 // qvx extract: writes archive entries to files below a directory. Every file goes through an
 // AtomicFile and is put in place only after its entry expanded with a correct checksum; names
-// that would leave the directory are refused; existing files stay unless overwriting is asked for.
+// that would leave the directory, that Windows cannot hold, or that equal an earlier entry's
+// ignoring case are refused (the other entries are still extracted); existing files stay unless
+// overwriting is asked for.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "ArchiveInput.h"
+#include "CodePage.h"
 #include "EntrySelection.h"
 
 namespace qvx::cli {
@@ -18,6 +21,8 @@ struct ExtractOptions {
     bool Force = false;              // replace existing files
     bool Verbose = false;            // name each file written
     bool Quiet = false;
+    CodePage Names = CodePage::Default();  // code page of the stored names
+    bool Utc = false;                      // the stored times are UTC
 };
 
 // Returns the exit code; a failed entry is reported and the others are still extracted.

@@ -7,6 +7,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "ListFormat.h"
@@ -19,11 +20,15 @@ struct ListOptions {
     ArchiveInputOptions Input;
     SelectionOptions Selection;
     bool Json = false;
+    CodePage Names = CodePage::Default();
+    bool Utc = false;
 };
 
 int RunList(const ListOptions& options) {
     Listing listing;
     listing.Archive = options.Input.Path;
+    listing.Names = options.Names;
+    listing.Utc = options.Utc;
     EntrySelection selection(options.Selection);
     try {
         TQuorvexCompress component;
@@ -36,7 +41,7 @@ int RunList(const ListOptions& options) {
         listing.TotalSize = walker.Header().TotalSize;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            if (selection.Select(entry.Name)) listing.Entries.push_back(entry);
+            if (selection.Select(options.Names.DecodeForDisplay(entry.Name))) listing.Entries.push_back(entry);
             walker.Skip(entry);
         }
     } catch (...) {
@@ -62,6 +67,8 @@ void RegisterListCommand(CLI::App& app, CommandRegistry& registry) {
     auto o = std::make_shared<ListOptions>();
     CLI::App* cmd = app.add_subcommand("list", "List the entries of an archive");
     cmd->add_flag("--json", o->Json, "Print the listing as JSON");
+    AddCodePageOption(*cmd, o->Names);
+    cmd->add_flag("--utc", o->Utc, "The stored times are UTC: show them in local time");
     AddArchiveInputOptions(*cmd, o->Input);
     AddSelectionOptions(*cmd, o->Selection, "Entries to list (default: all)");
     registry.Add(cmd, [o] { return RunList(*o); });

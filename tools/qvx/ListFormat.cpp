@@ -46,6 +46,22 @@ std::string FormatRatio(std::int64_t stored, std::int64_t expanded) {
     return std::to_string(permille / 10) + "." + std::to_string(permille % 10) + "%";
 }
 
+DosStamp ShownStamp(const EntryHeader& header, bool utc) {
+    const DosStamp stored{header.FileTime, header.FileDate};
+    return utc ? ToDosStamp(FromDosStampUtc(stored)) : stored;
+}
+
+std::string HexBytes(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 0x0F];
+    }
+    return hex;
+}
+
 std::string FormatChecksum(std::uint32_t checksum) {
     char text[16];
     std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(checksum));
@@ -75,11 +91,12 @@ void PrintListingTable(std::ostream& out, const Listing& listing) {
     out << "Method     Stored   Expanded   Ratio  Date        Time      Attr   Checksum  Name\n";
     for (const ArchiveEntry& e : listing.Entries) {
         const EntryHeader& h = e.Header;
+        const DosStamp stamp = ShownStamp(h, listing.Utc);
         out << Padded(MethodText(h.MethodIndex), 6, false) << ' ' << Padded(std::to_string(h.StoredSize), 10, true)
             << ' ' << Padded(std::to_string(h.ExpandedSize), 10, true) << ' '
-            << Padded(FormatRatio(h.StoredSize, h.ExpandedSize), 7, true) << "  " << FormatDosDate(h.FileDate) << "  "
-            << FormatDosTime(h.FileTime) << "  " << FormatAttributes(h.Attributes) << "  "
-            << FormatChecksum(h.Checksum) << "  " << e.Name << '\n';
+            << Padded(FormatRatio(h.StoredSize, h.ExpandedSize), 7, true) << "  " << FormatDosDate(stamp.Date) << "  "
+            << FormatDosTime(stamp.Time) << "  " << FormatAttributes(h.Attributes) << "  "
+            << FormatChecksum(h.Checksum) << "  " << listing.Names.DecodeForDisplay(e.Name) << '\n';
     }
     const std::size_t n = listing.Entries.size();
     const auto [stored, expanded] = TotalsOf(listing);
@@ -94,14 +111,16 @@ nlohmann::ordered_json ListingJson(const Listing& listing) {
     json entries = json::array();
     for (const ArchiveEntry& e : listing.Entries) {
         const EntryHeader& h = e.Header;
-        entries.push_back(json{{"name", e.Name},
+        const DosStamp stamp = ShownStamp(h, listing.Utc);
+        entries.push_back(json{{"name", listing.Names.DecodeForDisplay(e.Name)},
+                               {"nameBytes", HexBytes(e.Name)},
                                {"method", MethodText(h.MethodIndex)},
                                {"methodIndex", h.MethodIndex},
                                {"storedSize", h.StoredSize},
                                {"expandedSize", h.ExpandedSize},
                                {"ratio", FormatRatio(h.StoredSize, h.ExpandedSize)},
-                               {"date", FormatDosDate(h.FileDate)},
-                               {"time", FormatDosTime(h.FileTime)},
+                               {"date", FormatDosDate(stamp.Date)},
+                               {"time", FormatDosTime(stamp.Time)},
                                {"attributes", h.Attributes},
                                {"attributeFlags", FormatAttributes(h.Attributes)},
                                {"checksum", FormatChecksum(h.Checksum)}});

@@ -1,5 +1,6 @@
 // The listing of an archive's entries: a table with a totals line for people, and the same as
-// JSON for programs.
+// JSON for programs. Names are shown in UTF-8, decoded from the listing's code page; the JSON
+// also gives the stored bytes of each name ("nameBytes"), so that a script can address any entry.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,9 @@
 #include <nlohmann/json.hpp>
 
 #include <instcompress/ArchiveWalker.h>
+#include <instcompress/DosDateTime.h>
+
+#include "CodePage.h"
 
 namespace qvx::cli {
 
@@ -18,7 +22,15 @@ struct Listing {
     std::string MethodId;   // the header's method identifier
     std::int32_t TotalSize = 0;
     std::vector<ArchiveEntry> Entries;
+    CodePage Names = CodePage::Default();  // the code page the names are shown from
+    bool Utc = false;                      // the stamps hold UTC: show them in local time
 };
+
+// The stamp of an entry as a listing shows it: as stored, or for stamps in UTC the same instant in
+// local time.
+DosStamp ShownStamp(const EntryHeader& header, bool utc);
+// The bytes as lower-case hexadecimal digits, two per byte.
+std::string HexBytes(std::string_view bytes);
 
 // "YYYY-MM-DD" and "HH:MM:SS" of a DOS date and time, field by field as stored.
 std::string FormatDosDate(std::uint16_t date);

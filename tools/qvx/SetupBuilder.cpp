@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -51,62 +52,52 @@ void PutLittleEndian32(std::array<std::uint8_t, 4>& b, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-EntryInfo InfoForFile(const std::string& path, std::string name) {
+EntryInfo InfoFor(const cli::SourceFile& file) {
     EntryInfo info;
-    info.Name = std::move(name);
-    platform::FileStatus st;
-    if (platform::GetStatus(path, st) == 0) {
-        info.Stamp = ToDosStamp(st.ModificationTime);
-        info.Attributes = st.ReadOnly ? 0x21 : 0x20;
-    }
+    info.Name = file.Name;
+    info.Stamp = file.Stamp;
+    info.Attributes = file.Attributes;
     return info;
 }
 
-void AddFile(ArchiveWriter& writer, const std::string& path, const std::string& name) {
-    const auto source = cli::OpenReadFile(path);
-    writer.AddEntry(InfoForFile(path, name), *source, source->Size());
+void AddFile(ArchiveWriter& writer, const cli::SourceFile& file) {
+    const auto source = cli::OpenReadFile(file.Path);
+    writer.AddEntry(InfoFor(file), *source, file.Size);
+    if (source->Position() != file.Size) throw SetupError(file.Path, "file changed while being archived");
 }
 
 // The same entries as AddFile for each file in turn, compressed by several workers at once.
 // current names the file being added, for error messages.
-void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<std::pair<std::string, std::string>>& files,
-                    unsigned jobs, std::string& current) {
+void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<cli::SourceFile>& files, unsigned jobs,
+                    std::string& current) {
     std::vector<EntryPipeline::Job> work;
-    for (const auto& [path, name] : files) {
-        platform::FileStatus st;
-        if (const int error = platform::GetStatus(path, st); error != 0) throw SetupError(path, platform::ErrorText(error));
-        work.push_back({name, path, st.Size});
-    }
+    for (const cli::SourceFile& file : files) work.push_back({file.Name, file.Path, file.Size});
     EntryPipeline pipeline(work, writer.Method(), jobs);
-    for (const EntryPipeline::Job& job : work) {
-        current = job.Path;
-        if (pipeline.AddNextTo(writer, InfoForFile(job.Path, job.Name)) != job.Size) throw SetupError(job.Path, "file changed while being archived");
+    for (const cli::SourceFile& file : files) {
+        current = file.Path;
+        if (pipeline.AddNextTo(writer, InfoFor(file)) != file.Size)
+            throw SetupError(file.Path, "file changed while being archived");
     }
 }
 
-// Every regular file below dir, as (path, entry name with "\" separators). Empty files come first
-// (an archive cannot end with an empty entry), each group in byte order of the names.
-std::vector<std::pair<std::string, std::string>> CollectFiles(const std::string& dir) {
-    std::error_code ec;
-    const fs::path root = platform::PathFromUtf8(dir);
-    if (!fs::is_directory(root, ec)) throw SetupError(dir, "not a directory");
-    std::vector<std::tuple<bool, std::string, std::string>> files;
-    fs::recursive_directory_iterator it(root, ec), end;
-    if (ec) throw SetupError(dir, ec.message());
-    for (; it != end; it.increment(ec)) {
-        if (ec) throw SetupError(dir, ec.message());
-        if (!it->is_regular_file(ec)) continue;
-        std::string name = platform::Utf8Path(fs::relative(it->path(), root, ec));
-        std::replace(name.begin(), name.end(), '/', '\\');
-        const bool nonEmpty = it->file_size(ec) > 0;
-        files.emplace_back(nonEmpty, std::move(name), platform::Utf8Path(it->path()));
-    }
-    std::sort(files.begin(), files.end());
-    if (!files.empty() && !std::get<0>(files.back()))
+// Every file below the data directory, collected as create collects them (SourceTree.h).
+std::vector<cli::SourceFile> CollectFiles(const BuildOptions& options, const cli::StampPolicy& stamps) {
+    const std::string& dir = options.DataDirectory;
+    platform::FileStatus st;
+    if (platform::GetStatus(dir, st) != 0 || st.Type != platform::FileType::Directory)
+        throw SetupError(dir, "not a directory");
+    cli::TreeOptions tree;
+    tree.Base = dir;
+    tree.Paths = {"."};
+    tree.Links = options.Links;
+    tree.Names = options.Names;
+    tree.Stamps = stamps;
+    cli::SourceTree source = cli::CollectSourceTree(tree);
+    if (!source.Files.empty() && source.Files.back().Size == 0)
         throw SetupError(dir, "holds only empty files; an archive cannot end with an empty entry");
-    std::vector<std::pair<std::string, std::string>> result;
-    for (auto& [nonEmpty, name, path] : files) result.emplace_back(std::move(path), std::move(name));
-    return result;
+    if (options.Warn)
+        for (const std::string& w : source.Warnings) options.Warn("", "warning: " + w);
+    return std::move(source.Files);
 }
 
 // Writes a 32-bit length placeholder, then what write() puts behind it, then patches the length.
@@ -183,13 +174,13 @@ std::string EngineMismatch(const std::vector<char>& image, const std::string& en
 // Writes the patched launcher image and both blocks to out, then, for a Windows launcher, the PE
 // checksum of the whole file into its header.
 void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<char>& image,
-                const std::vector<std::pair<std::string, std::string>>& dataFiles) {
+                const cli::SourceFile& engine, const std::vector<cli::SourceFile>& dataFiles) {
     out.WriteBuffer(image.data(), static_cast<std::int32_t>(image.size()));
     std::string current = options.Engine;
     try {
         WriteFramedBlock(out, options.Engine, [&] {
             ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
-            AddFile(writer, options.Engine, kEngineEntryName);
+            AddFile(writer, engine);
             writer.Finish();
         });
         current = options.DataArchive.empty() ? options.DataDirectory : options.DataArchive;
@@ -204,9 +195,9 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
             if (jobs > 1) {
                 AddFilesAtOnce(writer, dataFiles, jobs, current);
             } else {
-                for (const auto& [path, name] : dataFiles) {
-                    current = path;
-                    AddFile(writer, path, name);
+                for (const cli::SourceFile& file : dataFiles) {
+                    current = file.Path;
+                    AddFile(writer, file);
                 }
             }
             writer.Finish();
@@ -267,13 +258,16 @@ void BuildSetup(const BuildOptions& options) {
         if (!options.Force) throw SetupError(options.Engine, mismatch + " (--force builds anyway)");
         if (options.Warn) options.Warn(options.Engine, "warning: " + mismatch + "; building anyway");
     }
-    std::vector<std::pair<std::string, std::string>> dataFiles;
-    if (!options.DataDirectory.empty()) dataFiles = CollectFiles(options.DataDirectory);
+    const cli::StampPolicy stamps = cli::MakeStampPolicy(options.Utc, options.MTime, std::getenv("SOURCE_DATE_EPOCH"));
+    cli::SourceFile engine = cli::StampedFile(options.Engine, stamps);
+    engine.Name = kEngineEntryName;
+    std::vector<cli::SourceFile> dataFiles;
+    if (!options.DataDirectory.empty()) dataFiles = CollectFiles(options, stamps);
     if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive);
 
     if (options.Output == "-") {
         const auto temp = cli::AnonymousTemporaryFile("qvx-setup");
-        WriteSetup(*temp, options, image, dataFiles);
+        WriteSetup(*temp, options, image, engine, dataFiles);
         temp->SetPosition(0);
         const auto out = cli::StandardOutput();
         try {
@@ -285,7 +279,7 @@ void BuildSetup(const BuildOptions& options) {
     }
 
     cli::AtomicFile out(platform::PathFromUtf8(options.Output));
-    WriteSetup(out.Stream(), options, image, dataFiles);
+    WriteSetup(out.Stream(), options, image, engine, dataFiles);
     out.SetExecutable(true);
     out.Commit(true);
 }

@@ -16,7 +16,9 @@
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/Stream.h>
 
+#include "CodePage.h"
 #include "SetupFile.h"
+#include "SourceTree.h"
 
 namespace qvx::setup {
 
@@ -29,7 +31,11 @@ struct BuildOptions {
     CompressMethod Method = cmLH5;  // compression of both archives the builder writes
     unsigned Jobs = 0;            // data entries compressed at once; 0 = one per processor, at most 8
     bool Force = false;           // build with an engine that does not suit the launcher
-    // Receives the warnings of a forced build (file, message).
+    cli::CodePage Names = cli::CodePage::Default();  // code page of the data's entry names
+    cli::LinkPolicy Links = cli::LinkPolicy::Inside;  // symbolic links in the data directory
+    bool Utc = false;             // store the times as UTC
+    std::string MTime;            // --mtime; empty: SOURCE_DATE_EPOCH, if set
+    // Receives the warnings of a forced build and of the data's collection (file or "", message).
     std::function<void(const std::string&, const std::string&)> Warn;
 };
 

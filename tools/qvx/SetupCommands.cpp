@@ -10,6 +10,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "Create.h"
 #include "ErrorReport.h"
 #include "SetupBuilder.h"
 #include "SetupTest.h"
@@ -56,11 +57,12 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
         ->check(CLI::Range(1u, 256u));
     build->add_option("-m,--method", *method, "Compression of the archives written (lh5 or non)")
         ->check(CLI::IsMember({"lh5", "non"}));
+    cli::AddCollectOptions(*build, cli::CollectOptions{&options->Names, &options->Links, &options->Utc, &options->MTime});
     build->add_flag("-f,--force", options->Force,
                     "Build with an engine that does not suit the launcher; write to a terminal with -o -");
     registry.Add(build, [options, method]() {
         options->Method = *method == "non" ? cmNON : cmLH5;
-        options->Warn = [](const std::string& file, const std::string& message) { Fail(file, message); };
+        options->Warn = [](const std::string& file, const std::string& message) { ReportError(file, message); };
         if (options->Output == "-" && !options->Force && StandardOutputIsTerminal())
             return Fail("-", "refusing to write a setup file to a terminal (use -f to write it anyway)");
         try {

@@ -14,6 +14,7 @@
 
 #include "ArchiveInput.h"
 #include "Cli.h"
+#include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "Progress.h"
@@ -26,6 +27,7 @@ struct TestOptions {
     ArchiveInputOptions Input;
     SelectionOptions Selection;
     bool Quiet = false;
+    CodePage Names = CodePage::Default();
 };
 
 // Whether the stream holds a whole archive header at its position, starting with the magic. The
@@ -85,22 +87,23 @@ int RunTest(const TestOptions& options) {
         ArchiveEntry entry;
         while (walker->Next(entry)) {
             sum += entry.Header.ExpandedSize;
-            if (!selection.Select(entry.Name)) {
+            const std::string name = options.Names.DecodeForDisplay(entry.Name);
+            if (!selection.Select(name)) {
                 walker->Skip(entry);
                 continue;
             }
             ++tested;
             TNullStream nowhere;
-            progress.Start(entry.Name);
+            progress.Start(name);
             try {
                 walker->Expand(entry, nowhere);
                 progress.Finish();
-                std::cout << "OK      " << entry.Name << '\n';
+                std::cout << "OK      " << name << '\n';
             } catch (...) {
                 progress.Finish();
                 ++failed;
-                std::cout << "FAILED  " << entry.Name << '\n' << std::flush;
-                ReportCurrentException(path + ": " + entry.Name);
+                std::cout << "FAILED  " << name << '\n' << std::flush;
+                ReportCurrentException(path + ": " + name);
                 walker->SeekPastEntry(entry);
             }
         }
@@ -133,6 +136,7 @@ void RegisterTestCommand(CLI::App& app, CommandRegistry& registry) {
     auto o = std::make_shared<TestOptions>();
     CLI::App* cmd = app.add_subcommand("test", "Verify an archive: expand its entries to nowhere and check each checksum");
     AddArchiveInputOptions(*cmd, o->Input);
+    AddCodePageOption(*cmd, o->Names);
     AddSelectionOptions(*cmd, o->Selection, "Entries to test (default: all)");
     registry.Add(cmd, [o, &global] {
         o->Quiet = global.quiet;
