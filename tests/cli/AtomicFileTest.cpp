@@ -75,6 +75,22 @@ TEST_F(AtomicFileTest, MissingDirectoryIsReportedAboutTheTarget) {
     }
 }
 
+TEST_F(AtomicFileTest, ADirectoryInTheWayFailsTheCommitAndLeavesNoTemporary) {
+    Write("dir/inside", "x");
+    {
+        AtomicFile f(Path("dir"));
+        f.Stream().WriteBuffer("abc", 3);
+        try {
+            f.Commit(true);
+            FAIL() << "renamed over a directory";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.File(), Path("dir").string());
+            EXPECT_STREQ(e.what(), "Is a directory");
+        }
+    }
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"dir", "dir/inside"}));
+}
+
 TEST_F(AtomicFileTest, ExecutableTakesTheReadBits) {
     {
         AtomicFile f(Path("run"));

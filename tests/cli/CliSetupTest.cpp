@@ -2,6 +2,7 @@
 // files, over launcher stand-ins: a Windows-shaped one (PE headers, the size marker) and a plain
 // one, each built into a setup file by the qvx binary and then damaged, signed or read back.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <functional>
@@ -270,6 +271,18 @@ TEST_F(SetupFileTest, ClampedBuildsAreTheSameInEveryTimeZoneAndNamesAreChecked) 
     r = Qvx({"setup", "build", "--codepage", "866", "-l", "launcher", "-e", "engine", "-d", "data", "-o", "setup"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "qvx: data/caf\xC3\xA9.txt: name cannot be stored in code page 866\n");
+}
+
+TEST_F(SetupFileTest, TheBuiltFileIsExecutableAndReplacesTheOldOne) {
+    Write("setup", "old");
+    BuildSetupFile(false);
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("setup").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0111, 0111u & (st.st_mode >> 2)) << std::oct << st.st_mode;  // x wherever r
+    EXPECT_NE(st.st_mode & 0100, 0u);
+    EXPECT_NE(Read("setup"), "old");
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"data", "data/docs", "data/docs/manual.txt", "data/readme.txt", "engine",
+                                                "launcher", "setup"}));
 }
 
 TEST_F(SetupFileTest, EveryDamagedPlainSetupFileFails) { ExpectEveryDamageFails(false, false); }

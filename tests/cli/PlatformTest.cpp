@@ -101,6 +101,16 @@ TEST_F(PlatformTest, ListingGivesTheNamesOnly) {
     EXPECT_EQ(names, (std::vector<std::string>{".hidden", "a b", "sub", "\xc3\xa4pfel.txt"}));
 }
 
+TEST_F(PlatformTest, WritingAnExistingFileKeepsWhatLiesBehind) {
+    Write("file", "0123456789");
+    {
+        std::unique_ptr<FileStream> out;
+        ASSERT_EQ(FileStream::Open(Path("file").string(), p::OpenMode::WriteExisting, out), 0);
+        out->WriteBuffer("ab", 2);
+    }
+    EXPECT_EQ(Read("file"), "ab23456789");
+}
+
 TEST_F(PlatformTest, AFileHeldExclusivelyIsInUseAtOnce) {
     Write("busy", "x");
     TFileStream holder(Path("busy").string(), FileMode::ReadExclusive);

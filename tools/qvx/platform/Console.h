@@ -25,7 +25,7 @@ public:
     Utf8ConsoleOutput& operator=(const Utf8ConsoleOutput&) = delete;
 
 private:
-    unsigned previous_ = 0;
+    [[maybe_unused]] unsigned previous_ = 0;  // the console output code page to restore (Windows)
 };
 
 }  // namespace qvx::platform
