@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Windows end-to-end tests: builds Setup.exe and the engines with the mingw preset, builds setup
-# files with the native qvx, and runs them under Wine in a private prefix (build/wine/prefix).
+# files with the native qvx, and runs them under Wine in a private prefix (build/wine/prefix);
+# then builds qvx.exe and runs the session of scripts/wine/qvx-session.sh with it.
 #
 #   scripts/wine-tests.sh            run all checks; exit 0 when every check passed
 #
@@ -161,6 +162,14 @@ check "sub dir/random.bin installed" cmp -s "$work/installed/sub dir/random.bin"
 
 . "$root/scripts/wine/setup-image.sh"
 . "$root/scripts/wine/signing.sh"
+
+step "qvx.exe: a session under Wine (scripts/wine/qvx-session.sh)"
+if cmake --build --preset mingw -j2 --target qvx; then
+    check "every check of the session passed" env QVX_NATIVE="$qvx" QVX_MINGW_DIR="$root/build/mingw" \
+        "$root/scripts/wine/qvx-session.sh"
+else
+    check "qvx.exe builds with the mingw preset" false
+fi
 
 printf '\n%d checks, %d failed\n' "$checks" "$failures"
 [ "$failures" = 0 ]

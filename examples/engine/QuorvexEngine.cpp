@@ -3,10 +3,13 @@
 // It lists the staged archive, then reads the second payload block of the setup file and expands
 // every entry of its archive into the install directory: $QVX_INSTALL_DIR, or "installed" in the
 // current directory. Entry names are relative paths with "\" separators; names that are absolute
-// or climb out of the install directory are refused. Exit code 0 on success, 1 on failure.
+// or climb out of the install directory are refused. Names go to the system as the archive holds
+// them, bytes of the ANSI code page on Windows. When $QVX_INSTALL_LIST names a file, the engine
+// reads the install directory back afterwards and writes there the name of every file in it as
+// the system reports it (ANSI bytes on Windows), relative with "\" separators, one per line in
+// byte order. Exit code 0 on success, 1 on failure.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,9 +20,8 @@
 #include <instcompress/MemoryStream.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "EngineFiles.h"
 #include "EngineSetupFile.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -39,19 +41,19 @@ Arguments ParseArguments(int argc, char** argv) {
     return args;
 }
 
-// The install path of an entry name, or an empty path for a name that must not be written.
-fs::path InstallPath(const fs::path& root, const std::string& name) {
-    fs::path relative;
+// The install path of an entry name, or an empty string for a name that must not be written.
+std::string InstallPath(const std::string& root, const std::string& name) {
+    std::string relative;
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t end = name.find('\\', start);
         if (end == std::string::npos) end = name.size();
         const std::string part = name.substr(start, end - start);
         if (part.empty() || part == "." || part == ".." || part.find_first_of("/:") != std::string::npos) return {};
-        relative /= part;
+        relative += qvx::example::kPathSeparator + part;
         start = end + 1;
     }
-    return relative.empty() ? fs::path{} : root / relative;
+    return root + relative;
 }
 
 void ListStagedArchive(const std::string& path) {
@@ -63,31 +65,39 @@ void ListStagedArchive(const std::string& path) {
     });
 }
 
-int Install(const std::string& setupPath, const fs::path& root) {
+int Install(const std::string& setupPath, const std::string& root) {
     qvx::TMemoryStream archive(qvx::example::ReadDataArchive(setupPath));
-    std::printf("installing into %s:\n", root.string().c_str());
-    fs::create_directories(root);
+    std::printf("installing into %s:\n", root.c_str());
+    qvx::example::CreateDirectories(root);
     qvx::TQuorvexCompress component;
     std::unique_ptr<qvx::TFileStream> out;
     int files = 0;
     int refused = 0;
     WalkArchive(component, archive, [&](const qvx::ArchiveEntry& e) -> qvx::TStream* {
         out.reset();
-        const fs::path target = InstallPath(root, e.Name);
+        const std::string target = InstallPath(root, e.Name);
         if (target.empty()) {
             std::fprintf(stderr, "QuorvexEngine: refusing entry name %s\n", e.Name.c_str());
             ++refused;
             return nullptr;
         }
-        fs::create_directories(target.parent_path());
-        out = std::make_unique<qvx::TFileStream>(target.string(), qvx::FileMode::Create);
-        std::printf("  %s (%d bytes)\n", target.string().c_str(), e.Header.ExpandedSize);
+        qvx::example::CreateDirectories(target.substr(0, target.rfind(qvx::example::kPathSeparator)));
+        out = std::make_unique<qvx::TFileStream>(target, qvx::FileMode::Create);
+        std::printf("  %s (%d bytes)\n", target.c_str(), e.Header.ExpandedSize);
         ++files;
         return out.get();
     });
     out.reset();
     std::printf("installed %d file%s\n", files, files == 1 ? "" : "s");
     return refused == 0 ? 0 : 1;
+}
+
+// Writes the names of the files below root, one per line, to listPath.
+void WriteInstalledList(const std::string& root, const std::string& listPath) {
+    std::string text;
+    for (const std::string& name : qvx::example::ListFiles(root)) text += name + "\n";
+    qvx::TFileStream list(listPath, qvx::FileMode::Create);
+    list.WriteBuffer(text.data(), static_cast<std::int32_t>(text.size()));
 }
 
 }  // namespace
@@ -102,8 +112,11 @@ int main(int argc, char** argv) {
     try {
         ListStagedArchive(args.Data);
         const char* env = std::getenv("QVX_INSTALL_DIR");
-        const fs::path root = (env != nullptr && *env != '\0') ? fs::path(env) : fs::path("installed");
-        return Install(args.Source, root);
+        const std::string root = (env != nullptr && *env != '\0') ? env : "installed";
+        const int status = Install(args.Source, root);
+        if (const char* list = std::getenv("QVX_INSTALL_LIST"); list != nullptr && *list != '\0')
+            WriteInstalledList(root, list);
+        return status;
     } catch (const qvx::Exception& e) {
         std::fprintf(stderr, "QuorvexEngine: %s: %s\n", e.ClassName(), e.Message().c_str());
     } catch (const std::exception& e) {

@@ -197,6 +197,18 @@ TEST_F(SetupEndToEnd, ExampleEngineInstallsTheDataBlock) {
     EXPECT_NE(Stdout().find("installed 2 files"), std::string::npos);
 }
 
+TEST_F(SetupEndToEnd, ExampleEngineListsTheFilesItInstalled) {
+    WriteFile(dir_ / "data/sub dir/A.txt", Bytes{'a'});
+    ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH), 0) << Stderr();
+    const std::string env = "WINDIR=" + Quote(dir_ / "win") + " QVX_INSTALL_DIR=" + Quote(dir_ / "installed");
+    ASSERT_EQ(Run(env + " QVX_INSTALL_LIST=" + Quote(dir_ / "installed.lst"), Quote(setup_)), 0) << Stderr();
+    // Read back from the install directory: relative, "\" separators, byte order.
+    EXPECT_EQ(ReadText(dir_ / "installed.lst"), "readme.txt\nsub dir\\A.txt\nsub dir\\big.bin\n");
+    fs::remove(dir_ / "installed.lst");
+    ASSERT_EQ(Run(env, Quote(setup_)), 0) << Stderr();
+    EXPECT_FALSE(fs::exists(dir_ / "installed.lst"));
+}
+
 TEST_F(SetupEndToEnd, SetupFileIsTheSameWhateverTheNumberOfJobs) {
     for (int i = 0; i < 5; ++i) {
         Bytes text;
