@@ -46,19 +46,6 @@ check() {  # check <description> <command...>
     fi
 }
 skip() { printf '  skip  %s\n' "$*"; }
-known=0
-# known_failing <why> <description> <command...>: a check that fails for a fault recorded
-# elsewhere; shown, not counted. When it passes, it says so, so that the mark is taken away.
-known_failing() {
-    local why=$1 what=$2
-    shift 2
-    if "$@"; then
-        printf '  ok    %s (marked known-failing: remove the mark)\n' "$what"
-    else
-        printf '  known %s (%s)\n' "$what" "$why"
-        known=$((known + 1))
-    fi
-}
 under_wine=false
 [ "${QVX#wine }" != "$QVX" ] && under_wine=true
 
@@ -215,18 +202,12 @@ refusal() {  # refusal <name> <reason>: create of a tree holding <name> fails, n
     # The message names the file: the name alone or as the last component of its path.
     one_error "$dir/create" "(^qvx: |[/\\])${quoted}: .*(${reason})" && is_empty_dir "$dir/out"
 }
-# qvx.exe looks at each file of a directory before it checks the file's name, and Windows takes
-# such a name for a device or strips its last dot or space (and "a:b" for a drive-relative path):
-# the file is then skipped or missing instead of refused.
-refusal_check() {
-    if $under_wine; then known_failing "create looks at the file before its name" "$@"; else check "$@"; fi
-}
-refusal_check "a reserved device name: CON" refusal CON 'reserved device name'
-refusal_check "a reserved device name with an extension: aux.txt" refusal aux.txt 'reserved device name'
-refusal_check "a reserved device name in another case: Com1.log" refusal Com1.log 'reserved device name'
-refusal_check "a name ending in a dot: trailing." refusal trailing. 'ends in a dot'
-refusal_check "a name ending in a space: 'space '" refusal 'space ' 'ends in a space'
-refusal_check "a name with a character Windows refuses: a:b" refusal 'a:b' "':'"
+check "a reserved device name: CON" refusal CON 'reserved device name'
+check "a reserved device name with an extension: aux.txt" refusal aux.txt 'reserved device name'
+check "a reserved device name in another case: Com1.log" refusal Com1.log 'reserved device name'
+check "a name ending in a dot: trailing." refusal trailing. 'ends in a dot'
+check "a name ending in a space: 'space '" refusal 'space ' 'ends in a space'
+check "a name with a character Windows refuses: a:b" refusal 'a:b' "':'"
 check "a name the code page cannot hold: Привет.txt" refusal 'Привет.txt' 'name cannot be stored in code page 1252$'
 mkdir -p refuse-case/tree refuse-case/out
 printf 'upper\n' >refuse-case/tree/Case.txt
@@ -323,6 +304,5 @@ check "an earlier time is kept, as UTC" [ "$(stamp repro.json 'nested\numbers.tx
 unset SOURCE_DATE_EPOCH
 
 printf '\nqvx session (%s): %d checks, %d failed' "$QVX" "$checks" "$failures"
-((known == 0)) || printf ', %d known to fail' "$known"
 printf '\n'
 [ "$failures" = 0 ]
