@@ -37,8 +37,8 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
         stream_ = AnonymousTemporaryFile("qvx-out");
         return;
     }
-    std::string dir = platform::Utf8Path(target_.parent_path());
-    if (dir.empty()) dir = ".";
+    const std::filesystem::path parent = target_.parent_path();
+    const std::string dir = parent.empty() ? std::string(".") : platform::Utf8Path(parent);
     std::string temporary;
     const int error = FileStream::CreateTemporary(dir, TemporaryPrefix(platform::Utf8Path(target_.filename())),
                                                   temporary, stream_);
