@@ -12,20 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 native=${QVX_NATIVE_PRESET:-release}
 
-step() { printf '\n== %s\n' "$*"; }
-failures=0
-checks=0
-check() {  # check <description> <command...>
-    local what=$1
-    shift
-    checks=$((checks + 1))
-    if "$@"; then
-        printf '  ok    %s\n' "$what"
-    else
-        printf '  FAIL  %s\n' "$what"
-        failures=$((failures + 1))
-    fi
-}
+. "$root/scripts/wine/checks.sh"
 
 step "Building the Windows programs (mingw preset)"
 [ -f build/mingw/CMakeCache.txt ] || cmake --preset mingw -G Ninja >/dev/null || exit 1

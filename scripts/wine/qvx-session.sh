@@ -31,20 +31,7 @@ for program in "$native" "$setup_exe" "$engine_exe" "${QVX##* }"; do
     [ -f "$program" ] || { echo "qvx-session: $program is not built" >&2; exit 1; }
 done
 
-step() { printf '\n== %s\n' "$*"; }
-failures=0
-checks=0
-check() {  # check <description> <command...>
-    local what=$1
-    shift
-    checks=$((checks + 1))
-    if "$@"; then
-        printf '  ok    %s\n' "$what"
-    else
-        printf '  FAIL  %s\n' "$what"
-        failures=$((failures + 1))
-    fi
-}
+. "$root/scripts/wine/checks.sh"
 skip() { printf '  skip  %s\n' "$*"; }
 under_wine=false
 [ "${QVX#wine }" != "$QVX" ] && under_wine=true
