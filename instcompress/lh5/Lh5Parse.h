@@ -38,19 +38,25 @@ public:
     // end of the input has been reached (everything is decided), true when it stopped before.
     template <class Matches>
     bool Parse(Matches& matches, std::int64_t until = std::numeric_limits<std::int64_t>::max()) {
-        while (next_ < until && matches.Knows(next_ + 1)) {
-            const FoundMatch here = matches.At(next_);
-            if (here.pastEnd) return false;
-            const FoundMatch after = matches.At(next_ + 1);
+        std::int64_t next = next_;  // kept in a register across the calls below
+        bool more = true;
+        while (next < until && matches.Knows(next + 1)) {
+            const FoundMatch here = matches.At(next);
+            if (here.pastEnd) {
+                more = false;
+                break;
+            }
+            const FoundMatch after = matches.At(next + 1);
             if (after.length > here.length || here.length < kMinMatch) {
                 sink_.RecordItem(here.byte, 0);
-                next_ += 1;
+                next += 1;
             } else {
                 sink_.RecordItem(static_cast<unsigned>(here.length + 253), here.code);
-                next_ += here.length;
+                next += here.length;
             }
         }
-        return true;
+        next_ = next;
+        return more;
     }
 
     // The next position to decide.

@@ -17,24 +17,35 @@ public:
     // finder stands at some position with `inWindow` stream bytes taken in so far; its later fills
     // come from source.
     LiveMatches(StreamFinder& finder, FillSource& source, std::int64_t inWindow)
-        : finder_(finder), source_(source), inWindow_(inWindow) {}
+        : finder_(finder),
+          source_(source),
+          at_(finder.Position()),
+          left_(static_cast<int>(inWindow - finder.Position())) {}
 
     static constexpr bool Knows(std::int64_t) noexcept { return true; }
 
     FoundMatch At(std::int64_t p) {
-        while (finder_.Position() < p) inWindow_ += finder_.Advance(source_);
+        if (p > at_) {
+            auto n = static_cast<int>(p - at_);
+            at_ = p;
+            int left = left_;
+            do {
+                left += finder_.Advance(source_) - 1;
+            } while (--n != 0);
+            left_ = left;
+        }
         MatchTree& tree = finder_.Tree();
-        const std::int64_t left = inWindow_ - p;
         // Cut only where the encoder does: at the positions whose match the parse reads (the tree
         // starts its next search from the cut length).
-        if (tree.FoundLength > left) tree.FoundLength = static_cast<int>(left);
-        return {tree.FoundLength, finder_.PositionCode(), finder_.CurrentByte(), left <= 0};
+        if (tree.FoundLength > left_) tree.FoundLength = left_;
+        return {tree.FoundLength, finder_.PositionCode(), finder_.CurrentByte(), left_ <= 0};
     }
 
 private:
     StreamFinder& finder_;
     FillSource& source_;
-    std::int64_t inWindow_;
+    std::int64_t at_;  // the position the finder stands at
+    int left_;         // input bytes from there to the end of what the window has taken in
 };
 
 // Parses the whole input with a finder of its own. Returns false (and records nothing) when the
