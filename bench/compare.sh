@@ -100,9 +100,9 @@ measure() {
       in=$(in_of "$key" "$name" "$file")
       r=${repeats[$name.$key]}
       read -r w u s m < <(timed "$key" "$in" "$bytes" "$r")
-      awk -v w="$w" -v u="$u" -v s="$s" -v r="$r" 'BEGIN { printf "%.5f %.5f %.5f %.5f\n", w / r, u / r, s / r, (u + s) / r }' \
+      awk -v w="$w" -v u="$u" -v s="$s" -v r="$r" 'BEGIN { printf "%.4f %.4f %.4f %.4f\n", w / r, u / r, s / r, (u + s) / r }' \
         >> "$tmp/$name.$key.runs"
-      [ "$m" -gt "${peak[$name.$key]}" ] && peak[$name.$key]=$m
+      if [ "$m" -gt "${peak[$name.$key]}" ]; then peak[$name.$key]=$m; fi
     done
   done
 }
@@ -149,9 +149,10 @@ load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 # count vary).
 declare -A instr
 head_of() { head -c "$sample" "$corpus/$1.bin" > "$tmp/sample.$1"; }
-count() {  # count KEY IN BYTES: instructions of one execution
-  IN=$2 BYTES=$3 valgrind --tool=callgrind --callgrind-out-file="$tmp/cg.out" \
-    bash -c 'exec '"${cmd[$1]}"' > /dev/null' 2> /dev/null
+count() {  # count KEY IN BYTES: instructions of one execution (the command itself, no shell around it)
+  local IN=$2 BYTES=$3
+  eval "set -- ${cmd[$1]}"
+  valgrind --tool=callgrind --callgrind-out-file="$tmp/cg.out" "$@" > /dev/null 2> /dev/null
   awk '/^(summary|totals):/ { print $2; exit }' "$tmp/cg.out"
 }
 for name in "${names[@]}"; do
