@@ -1,12 +1,12 @@
 #include "Lh5FastDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "../CodecEngine.h"
 #include "Lh5DecodeTable.h"
 
 namespace qvx::lh5 {
-
 
 namespace {
 
@@ -16,9 +16,42 @@ std::uint64_t LoadBigEndian64(const std::uint8_t* p) noexcept {
     return __builtin_bswap64(v);
 }
 
-// A symbol whose code is longer than the table is wide: walks its tree with the bits after the
-// first tablebits of `bits` (the code starts at bit 63). Returns the symbol, or nchar and up when
-// the code is broken (the careful decoder then raises the error).
+// An entry's code length (bits 8..13).
+constexpr unsigned CodeBits(std::uint32_t e) noexcept { return (e >> 8) & 0xFF; }
+
+std::uint32_t LiteralEntry(unsigned c, unsigned codeLength) noexcept {
+    return c < kFirstLengthSymbol ? Lh5FastDecoder::kLiteral | codeLength << 8 | c
+                                  : (c - kLengthSymbolBias) << 16 | codeLength << 8;
+}
+
+std::uint32_t PositionEntry(unsigned j, unsigned codeLength) noexcept {
+    const unsigned extra = j == 0 ? 0 : j - 1;
+    const unsigned base = j == 0 ? 0 : 1u << extra;
+    return base << 16 | codeLength << 8 | extra;
+}
+
+// Fills a decode table of the fast loop from the careful decoder's table: a symbol with a code of
+// length L <= tablebits fills 2^(tablebits - L) slots in a row, which are filled at once.
+template <std::size_t N, class Entry>
+void FillTable(std::uint32_t* fast, const std::uint16_t* table, const std::uint8_t* lengths, unsigned nchar,
+               unsigned tablebits, Entry entry) noexcept {
+    for (std::size_t i = 0; i < N;) {
+        const unsigned j = table[i];
+        std::size_t n = 1;
+        std::uint32_t e = Lh5FastDecoder::kLongCode | j;
+        if (j < nchar) {
+            const unsigned length = lengths[j];
+            e = entry(j, length);
+            if (length <= tablebits) n = std::min<std::size_t>(std::size_t{1} << (tablebits - length), N - i);
+        }
+        std::fill_n(fast + i, n, e);
+        i += n;
+    }
+}
+
+// A symbol whose code is longer than the table walks its tree with the bits after the first
+// tablebits of `bits` (the code starts at bit 63). Returns the symbol, or nchar and up when the code
+// is broken (the careful decoder then raises the error).
 unsigned WalkTree(unsigned j, std::uint64_t bits, unsigned nchar, unsigned tablebits, const Lh5Workspace& ws) noexcept {
     if (j == kNoCodeEntry) return kNoCodeEntry;
     std::uint64_t bit = std::uint64_t{1} << (63 - tablebits);
@@ -34,14 +67,10 @@ unsigned WalkTree(unsigned j, std::uint64_t bits, unsigned nchar, unsigned table
 }  // namespace
 
 void Lh5FastDecoder::Prepare() noexcept {
-    for (std::size_t i = 0; i < literal_.size(); ++i) {
-        const unsigned j = ws_.LiteralTable[i];
-        literal_[i] = j < kLiteralAlphabet ? j | static_cast<std::uint32_t>(ws_.LiteralLengths[j]) << 16 : j;
-    }
-    for (std::size_t i = 0; i < position_.size(); ++i) {
-        const unsigned j = ws_.SmallTable[i];
-        position_[i] = j < kPositionAlphabet ? j | static_cast<std::uint32_t>(ws_.SmallLengths[j]) << 16 : j;
-    }
+    FillTable<kLiteralSlots>(tables_.data(), ws_.LiteralTable.data(), ws_.LiteralLengths.data(), kLiteralAlphabet,
+                             kLiteralTableBits, LiteralEntry);
+    FillTable<kPositionSlots>(tables_.data() + kLiteralSlots, ws_.SmallTable.data(), ws_.SmallLengths.data(),
+                              kPositionAlphabet, kSmallTableBits, PositionEntry);
 }
 
 std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& engine) const noexcept {
@@ -50,81 +79,120 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     unsigned left = bits.Count();
     std::uint64_t bitbuf = bits.Accumulator() << (64 - left);
     const std::uint8_t* in = engine.InputCursor();
-    const std::uint8_t* const inStop = engine.InputEnd() - 8;
     std::uint8_t* out = run.out;
-    std::int64_t produced = run.produced;
-    std::uint16_t remaining = run.blockRemaining;
-    std::uint32_t symbols = 0;
+    const std::int64_t room = run.destSize - run.produced;  // bytes until Destsize
+    unsigned remaining = run.blockRemaining;
+    // One pass of the loop decodes up to four symbols: up to three literals before a match or a
+    // fourth literal. It starts only where all of them may: each starts before Destsize (the last
+    // one at most 3 bytes after out), the block holds four more, the line has room for the three
+    // literals and a whole match with its word copy's overshoot (outLimit), and the input buffer
+    // holds the 16 bytes that two refills may load.
+    if (room <= 3 || in + 16 > engine.InputEnd() || run.out > run.outLimit) return 0;
+    const std::uint8_t* const inStop = engine.InputEnd() - 16;
+    std::uint8_t* const outStop = out + std::min<std::int64_t>(room - 3, run.outLimit - out - 2);
+    const std::uint32_t* const lit = tables_.data();
+    const std::uint32_t* const pos = tables_.data() + kLiteralSlots;
 
-    while (produced < run.destSize && remaining != 0 && in <= inStop && out <= run.outLimit) {
-        // At least 56 bits after the refill; a symbol takes at most 16 + 16 + 12.
+    // At least 56 bits after a refill: enough for four literals from the table (12 bits each), or
+    // a match (a 16-bit length code, a 16-bit position code and 12 extra bits) after a second one.
+    auto refill = [&] {
         bitbuf |= LoadBigEndian64(in) >> left;
         in += (63 - left) >> 3;
         left |= 56;
+    };
+    auto literal = [&](std::uint32_t e) {
+        const unsigned n = CodeBits(e);
+        bitbuf <<= n;
+        left -= n;
+        *out++ = static_cast<std::uint8_t>(e);
+    };
+    auto lookup = [&] { return lit[bitbuf >> (64 - kLiteralTableBits)]; };
 
-        const std::uint32_t entry = literal_[bitbuf >> (64 - kLiteralTableBits)];
-        unsigned c = entry & 0xFFFF;
-        if (c >= kLiteralAlphabet) [[unlikely]] {
-            c = WalkTree(c, bitbuf, kLiteralAlphabet, kLiteralTableBits, ws_);
+    for (;;) {
+        if (out >= outStop) break;
+        if (in > inStop) break;
+        if (remaining < 4) break;
+        refill();
+        std::uint32_t e = lookup();
+        if (e & kLiteral) {
+            literal(e);
+            e = lookup();
+            if (e & kLiteral) {
+                literal(e);
+                e = lookup();
+                if (e & kLiteral) {
+                    literal(e);
+                    e = lookup();
+                    if (e & kLiteral) {
+                        literal(e);
+                        remaining -= 4;
+                        continue;
+                    }
+                    remaining -= 3;
+                } else {
+                    remaining -= 2;
+                }
+            } else {
+                remaining -= 1;
+            }
+            refill();
+        }
+        // A match, or a code longer than the table.
+        if (e & kLongCode) [[unlikely]] {
+            const unsigned c = WalkTree(e & 0xFFFF, bitbuf, kLiteralAlphabet, kLiteralTableBits, ws_);
             if (c >= kLiteralAlphabet) break;
-        }
-        const unsigned codeLength = c == (entry & 0xFFFF) ? entry >> 16 : ws_.LiteralLengths[c];
-
-        if (c < kFirstLengthSymbol) {
-            bitbuf <<= codeLength;
-            left -= codeLength;
-            *out++ = static_cast<std::uint8_t>(c);
-            ++produced;
-            --remaining;
-            ++symbols;
-            continue;
-        }
-
-        // A match: its position code follows the length symbol at once.
-        std::uint64_t rest = bitbuf << codeLength;
-        const std::uint32_t posEntry = position_[rest >> (64 - kSmallTableBits)];
-        unsigned j = posEntry & 0xFFFF;
-        if (j >= kPositionAlphabet) [[unlikely]] {
-            j = WalkTree(j, rest, kPositionAlphabet, kSmallTableBits, ws_);
-            if (j >= kPositionAlphabet) break;
-        }
-        const unsigned posLength = j == (posEntry & 0xFFFF) ? posEntry >> 16 : ws_.SmallLengths[j];
-        rest <<= posLength;
-        unsigned distance = 0;  // the value d: the match copies from d + 1 bytes back
-        unsigned extra = 0;
-        if (j != 0) {
-            extra = j - 1;
-            distance = 1u << extra;
-            if (extra != 0) {
-                distance += static_cast<unsigned>(rest >> (64 - extra));
-                rest <<= extra;
+            e = LiteralEntry(c, ws_.LiteralLengths[c]);
+            if (e & kLiteral) {
+                literal(e);
+                --remaining;
+                continue;
             }
         }
-        bitbuf = rest;
-        left -= codeLength + posLength + extra;
+        // Its position code follows the length symbol at once.
+        const unsigned lengthBits = CodeBits(e);
+        std::uint64_t rest = bitbuf << lengthBits;
+        std::uint32_t p = pos[rest >> (64 - kSmallTableBits)];
+        if (p & kLongCode) [[unlikely]] {
+            const unsigned j = WalkTree(p & 0xFFFF, rest, kPositionAlphabet, kSmallTableBits, ws_);
+            if (j >= kPositionAlphabet) break;
+            p = PositionEntry(j, ws_.SmallLengths[j]);
+        }
+        const unsigned positionBits = CodeBits(p);
+        const unsigned extra = p & 0x3F;
+        // The value d: the match copies from d + 1 bytes back. (With no extra bits the double shift
+        // gives 0.)
+        const unsigned distance =
+            (p >> 16) + static_cast<unsigned>(((rest << positionBits) >> 1) >> (63 - extra));
+        const unsigned used = lengthBits + positionBits + extra;  // at most 44
+        bitbuf <<= used;
+        left -= used;
 
-        const unsigned length = c - kLengthSymbolBias;
+        const unsigned length = (e >> 16) & 0x1FF;
         const std::size_t back = std::size_t{distance} + 1;
         const std::uint8_t* src = out - back;
         std::uint8_t* dst = out;
         if (back >= 8) {
-            // Word copies: each reads bytes already written; up to 7 bytes beyond the match are
-            // scratch that later output overwrites.
-            std::uint8_t* const end = out + length;
-            do {
-                std::memcpy(dst, src, 8);
-                dst += 8;
-                src += 8;
-            } while (dst < end);
+            // Word copies: each reads bytes already written; up to 13 bytes beyond the match are
+            // scratch that later output overwrites. Most matches take the first two words only.
+            std::memcpy(dst, src, 8);
+            std::memcpy(dst + 8, src + 8, 8);
+            if (length > 16) {
+                std::uint8_t* const end = out + length;
+                dst += 16;
+                src += 16;
+                do {
+                    std::memcpy(dst, src, 8);
+                    dst += 8;
+                    src += 8;
+                } while (dst < end);
+            }
         } else if (back == 1) {
             std::memset(dst, *src, length);
         } else {
             for (unsigned k = 0; k < length; ++k) dst[k] = src[k];
         }
         out += length;
-        produced += length;
         --remaining;
-        ++symbols;
     }
 
     // Hand the bits back the way the careful reader holds them: 16 to 23 unconsumed bits, the
@@ -141,9 +209,10 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     }
     bits.Restore(acc, left);
     engine.SetInputCursor(in);
+    const std::uint32_t symbols = run.blockRemaining - remaining;
+    run.produced += out - run.out;
     run.out = out;
-    run.produced = produced;
-    run.blockRemaining = remaining;
+    run.blockRemaining = static_cast<std::uint16_t>(remaining);
     return symbols;
 }
 
