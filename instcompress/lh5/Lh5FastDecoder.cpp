@@ -108,10 +108,18 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     };
     auto lookup = [&] { return lit[bitbuf >> (64 - kLiteralTableBits)]; };
 
+    // A pass takes at most 14 input bytes (two refills), makes at most 3 + 256 output bytes and
+    // decodes at most 4 symbols; so a number of passes may run with no test but a count, worked
+    // out again when it runs out.
+    constexpr std::int64_t kPassInput = 14;
+    constexpr std::int64_t kPassOutput = 3 + kMaxMatch;
+    std::int64_t passes = 0;
     for (;;) {
-        if (out >= outStop) break;
-        if (in > inStop) break;
-        if (remaining < 4) break;
+        if (passes-- == 0) {
+            if (in > inStop || out >= outStop || remaining < 4) break;
+            passes = std::min({(inStop - in) / kPassInput + 1, (outStop - out + kPassOutput - 1) / kPassOutput,
+                               static_cast<std::int64_t>(remaining / 4)}) - 1;
+        }
         refill();
         std::uint32_t e = lookup();
         if (e & kLiteral) {
