@@ -24,10 +24,13 @@ std::uint32_t LiteralEntry(unsigned c, unsigned codeLength) noexcept {
                                   : (c - kLengthSymbolBias) << 16 | codeLength << 8;
 }
 
+// A position entry: the bits the position takes (its code and the extra bits, at most 28) in bits
+// 0..4, the mask of the extra bits in bits 5..16, and the distance of the symbol's first position
+// (d + 1, 1..4097) in bits 17..29.
 std::uint32_t PositionEntry(unsigned j, unsigned codeLength) noexcept {
     const unsigned extra = j == 0 ? 0 : j - 1;
-    const unsigned base = j == 0 ? 0 : 1u << extra;
-    return base << 16 | codeLength << 8 | extra;
+    const unsigned back = j == 0 ? 1 : (1u << extra) + 1;
+    return back << 17 | ((1u << extra) - 1) << 5 | (codeLength + extra);
 }
 
 // Fills a decode table of the fast loop from the careful decoder's table: a symbol with a code of
@@ -165,18 +168,17 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
             if (j >= kPositionAlphabet) break;
             p = PositionEntry(j, ws_.SmallLengths[j]);
         }
-        const unsigned positionBits = CodeBits(p);
-        const unsigned extra = p & 0x3F;
-        // The value d: the match copies from d + 1 bytes back. (With no extra bits the double shift
-        // gives 0.)
-        const unsigned distance =
-            (p >> 16) + static_cast<unsigned>(((rest << positionBits) >> 1) >> (63 - extra));
-        const unsigned used = lengthBits + positionBits + extra;  // at most 44
+        // The top `taken` bits of rest are the position's code and extra bits; the extra bits
+        // add to the distance of the symbol's first position. (With no bits at all the double
+        // shift gives 0.)
+        const unsigned taken = p & 0x1F;
+        const auto extraBits = static_cast<unsigned>(((rest >> 1) >> (63 - taken)) & ((p >> 5) & 0xFFF));
+        const std::size_t back = (p >> 17) + extraBits;  // the match copies from back bytes back
+        const unsigned used = lengthBits + taken;          // at most 44
         bitbuf <<= used;
         left -= used;
 
         const unsigned length = (e >> 16) & 0x1FF;
-        const std::size_t back = std::size_t{distance} + 1;
         const std::uint8_t* src = out - back;
         std::uint8_t* dst = out;
         if (back >= 8) {

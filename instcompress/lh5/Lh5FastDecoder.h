@@ -45,10 +45,10 @@ public:
 
     // Table entries. Literal/length table: a literal has kLiteral set, its byte in bits 0..7 and
     // its code length in bits 8..13; a match symbol its length (3..256) in bits 16..24 and its code
-    // length in bits 8..13. Position table: the distance value of the symbol's first position in
-    // bits 16..31, its code length in bits 8..13 and the number of extra bits in bits 0..5. In
-    // both, a code longer than the table has kLongCode set and its tree node (or kNoCodeEntry) in
-    // bits 0..15.
+    // length in bits 8..13. Position table: the bits the position takes (code and extra bits) in
+    // bits 0..4, the mask of its extra bits in bits 5..16 and the distance of its first position in
+    // bits 17..29. In both, a code longer than the table has kLongCode set and its tree node (or
+    // kNoCodeEntry) in bits 0..15.
     static constexpr std::uint32_t kLiteral = 0x80000000u;
     static constexpr std::uint32_t kLongCode = 0x40000000u;
     static constexpr std::size_t kLiteralSlots = std::size_t{1} << kLiteralTableBits;
