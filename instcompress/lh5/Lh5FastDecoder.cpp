@@ -100,7 +100,7 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     // a match (a 16-bit length code, a 16-bit position code and 12 extra bits) after a second one.
     auto refill = [&] {
         bitbuf |= LoadBigEndian64(in) >> left;
-        in += (63 - left) >> 3;
+        in += (left ^ 63) >> 3;  // 63 - left: the whole bytes that fit below the valid bits
         left |= 56;
     };
     auto literal = [&](std::uint32_t e) {
@@ -169,16 +169,16 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
             p = PositionEntry(j, ws_.SmallLengths[j]);
         }
         // The top `taken` bits of rest are the position's code and extra bits; the extra bits
-        // add to the distance of the symbol's first position. (With no bits at all the double
-        // shift gives 0.)
+        // add to the distance of the symbol's first position. (With no bits at all, the shift is
+        // by 0 and the mask 0.)
         const unsigned taken = p & 0x1F;
-        const auto extraBits = static_cast<unsigned>(((rest >> 1) >> (63 - taken)) & ((p >> 5) & 0xFFF));
+        const auto extraBits = static_cast<unsigned>((rest >> ((64 - taken) & 63)) & ((p >> 5) & 0xFFF));
         const std::size_t back = (p >> 17) + extraBits;  // the match copies from back bytes back
         const unsigned used = lengthBits + taken;          // at most 44
         bitbuf <<= used;
         left -= used;
 
-        const unsigned length = (e >> 16) & 0x1FF;
+        const unsigned length = e >> 16;  // a match entry has no flag set
         const std::uint8_t* src = out - back;
         std::uint8_t* dst = out;
         if (back >= 8) {
