@@ -146,7 +146,9 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
             } else {
                 remaining -= 1;
             }
-            refill();
+            // After one literal at least 44 bits are left, enough for anything; after more, maybe
+            // not.
+            if (left < 44) refill();
         }
         // A match, or a code longer than the table.
         if (e & kLongCode) [[unlikely]] {
