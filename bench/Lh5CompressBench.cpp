@@ -98,7 +98,7 @@ void BM_Lh5CompressThreads(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
-BENCHMARK(BM_Lh5CompressThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Lh5CompressThreads)->Arg(1)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 struct DiscardItems {
     void RecordItem(unsigned symbol, unsigned position) { benchmark::DoNotOptimize(symbol + position); }
