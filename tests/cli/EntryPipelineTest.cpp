@@ -140,9 +140,9 @@ TEST_F(CliTest, CreateGivesTheSameArchiveWithAnyNumberOfJobs) {
 }
 
 TEST_F(CliTest, ALargeLh5FileIsSearchedOnTheIdleWorkersWithTheSameBytes) {
-    // 2.5 MiB: above the size from which an LH5 entry takes the idle workers' threads; alone (the
+    // Just above the 2 MiB from which an LH5 entry takes the idle workers' threads; alone (the
     // writer compresses it itself) and among small files (a worker does).
-    const std::string big = Text(1 << 20) + Noise(300000, 9) + Text(1300000);
+    const std::string big = Text(1 << 20) + Noise(100000, 9) + Text(1100000);
     Write("alone/big", big);
     Write("tree/big", big);
     Write("tree/a", Text(3000));
