@@ -115,6 +115,23 @@ void PutManifest(branding::ResourceSet& set, const Bytes& manifest) {
     set.Put({ResourceKey::Number(branding::kTypeManifest), name, language, 0, manifest});
 }
 
+// Text from a file for the terminal: control characters as \xNN.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 branding::ByteSpan AsBytes(const std::vector<char>& v) {
     return {reinterpret_cast<const std::uint8_t*>(v.data()), v.size()};
 }
@@ -225,6 +242,44 @@ LauncherResources ReadLauncherResources(TStream& file) {
         if (result.Icon.empty()) result.Icon = entries;
     }
     return result;
+}
+
+LauncherResources ReadResourcesOf(TStream& file, const std::string& name) {
+    try {
+        return ReadLauncherResources(file);
+    } catch (const BrandingError& e) {
+        throw SetupError(name, std::string("the launcher's resources are damaged: ") + e.what());
+    }
+}
+
+std::string SummarizeResources(const LauncherResources& r) {
+    std::string text = r.Version ? "version " + branding::VersionText(r.Version->FileVersion) : "no version information";
+    text += r.HasManifest ? ", manifest " + Printable(r.ExecutionLevel.value_or("without an execution level")) : ", no manifest";
+    text += r.Icon.empty() ? ", no icon"
+                           : ", icon of " + std::to_string(r.Icon.size()) + (r.Icon.size() == 1 ? " image" : " images");
+    return text;
+}
+
+std::string DescribeResources(const LauncherResources& r) {
+    if (!r.Windows) return {};
+    if (!r.Present) return "resources: none\n";
+    std::string text;
+    if (r.Version) {
+        text += "file version: " + branding::VersionText(r.Version->FileVersion) + "\n";
+        text += "product version: " + branding::VersionText(r.Version->ProductVersion) + "\n";
+        for (const auto& table : r.Version->Tables) {
+            text += "version strings (" + Printable(table.Language) + "):\n";
+            for (const auto& [key, value] : table.Strings) text += "  " + Printable(key) + ": " + Printable(value) + "\n";
+        }
+    } else {
+        text += "version information: none\n";
+    }
+    text += "execution level: " + Printable(r.HasManifest ? r.ExecutionLevel.value_or("none requested") : "none (no manifest)") + "\n";
+    if (r.Icon.empty()) return text + "icon: none\n";
+    text += "icon: " + std::to_string(r.Icon.size()) + (r.Icon.size() == 1 ? " image (" : " images (");
+    for (std::size_t i = 0; i < r.Icon.size(); ++i)
+        text += (i == 0 ? "" : ", ") + std::to_string(r.Icon[i].Width) + "x" + std::to_string(r.Icon[i].Height);
+    return text + ")\n";
 }
 
 }  // namespace qvx::setup

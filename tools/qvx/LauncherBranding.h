@@ -50,4 +50,14 @@ struct LauncherResources {
 // Raises BrandingError naming the fault.
 LauncherResources ReadLauncherResources(TStream& file);
 
+// The same, raising SetupError(name, ...) for damaged resources.
+LauncherResources ReadResourcesOf(TStream& file, const std::string& name);
+
+// One line of what the resources hold: "version 2.3.4.5, manifest asInvoker, icon of 3 images".
+std::string SummarizeResources(const LauncherResources& resources);
+
+// The lines setup info shows for the resources of a Windows launcher (none for another file):
+// the version numbers and strings of every language, the execution level and the icon's images.
+std::string DescribeResources(const LauncherResources& resources);
+
 }  // namespace qvx::setup

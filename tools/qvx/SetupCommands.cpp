@@ -96,6 +96,7 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
             if (summary.Signed)
                 std::cout << "signed: certificate table of " << summary.CertificateTableSize << " bytes at offset "
                           << summary.CertificateTableOffset << "\n";
+            std::cout << setup::DescribeResources(setup::ReadResourcesOf(*input, *file));
         } catch (const setup::SetupError& e) {
             return Fail(e.File, e.what());
         } catch (...) {
