@@ -19,6 +19,10 @@ check "qvx setup build with every branding option succeeds" \
     "$qvx" setup build -l "$setup_exe" -e "$engine_exe" -d "$work/data" "${brand_options[@]}" -o "$branded"
 check "the same inputs give the same bytes" sh -c "'$qvx' setup build -l '$setup_exe' -e '$engine_exe' -d '$work/data' \
     $(printf "'%s' " "${brand_options[@]}") -o '$brand/again.exe' && cmp -s '$branded' '$brand/again.exe'"
+check "branding that changes nothing gives the file resource compilers wrote, byte for byte" sh -c \
+    "'$qvx' setup build -l '$setup_exe' -e '$engine_exe' -d '$work/data' -o '$brand/plain.exe' && \
+     '$qvx' setup build -l '$setup_exe' -e '$engine_exe' -d '$work/data' --version-string InternalName=Setup -o '$brand/same.exe' && \
+     cmp -s '$brand/plain.exe' '$brand/same.exe'"
 check "the given Setup.exe is unchanged (the size marker still unpatched)" \
     sh -c "LC_ALL=C grep -a -q 'QVX_SIZEXXXX' '$setup_exe'"
 check "qvx setup test passes and names the resources" sh -c "'$qvx' setup test '$branded' >'$brand/test.log' 2>&1 && \
