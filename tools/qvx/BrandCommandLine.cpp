@@ -13,7 +13,7 @@ std::string CheckVersion(const std::string& text) {
 
 CLI::Validator VersionString(const std::string& key) {
     return CLI::Validator(
-        [key](std::string& value) { return branding::VersionStringFault(key, value); }, "TEXT");
+        [key](std::string& value) { return branding::VersionStringFault(key, value); }, "");
 }
 
 std::string CheckKeyValue(const std::string& text) {
