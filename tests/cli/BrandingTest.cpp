@@ -179,6 +179,11 @@ TEST(ResourceSection, LayoutsItDoesNotHandleAreRefusedWithTheReason) {
     EXPECT_NE(FaultOf([&] { ReplaceResources(relocatedResources, SmallSet()); }).find("base relocation points into the resources"),
               std::string::npos);
     EXPECT_EQ(ReplaceResources(MakeImage(SmallSet(), {.Relocations = false}), SmallSet()).size(), 0x800u);
+    // Headers that end before the data directories carry no resources.
+    Bytes short_ = PeHeaderBytes();
+    PutLe(short_, kPeOffset + 20, 68, 2);
+    EXPECT_TRUE(ReadResources(short_).Empty());
+    EXPECT_NE(FaultOf([&] { ReplaceResources(short_, SmallSet()); }).find("no resource section"), std::string::npos);
 }
 
 // An icon file of bitmaps and PNGs; each image (width, bits, png) laid out behind the directory.

@@ -33,16 +33,16 @@ PeImage ReadPeImage(ByteSpan head) {
     image.SymbolCount = r.U32(image.CoffHeader + 12);
     const std::uint32_t optionalSize = r.U16(image.CoffHeader + 16);
     const std::uint64_t directoryCountField = image.OptionalHeader + (headers.Headers.Pe32Plus ? 108 : 92);
-    // ReadPeHeaders checked that the optional header lies within head and holds the checksum.
-    if (directoryCountField + 4 > image.OptionalHeader + optionalSize)
-        throw BrandingError("the optional header ends before its data directories");
+    // ReadPeHeaders checked that the optional header lies within head and holds the checksum; one
+    // that ends before the data directories has none.
     image.SectionAlignment = r.U32(image.OptionalHeader + 32);
     image.FileAlignment = r.U32(image.OptionalHeader + 36);
     image.SizeOfImage = r.U32(image.OptionalHeader + 56);
     image.Checksum = headers.Headers.Checksum;
     image.DirectoryTable = directoryCountField + 4;
-    const std::uint64_t room = (image.OptionalHeader + optionalSize - image.DirectoryTable) / 8;
-    const std::uint64_t directoryCount = std::min<std::uint64_t>(r.U32(directoryCountField), room);
+    const std::uint64_t optionalEnd = image.OptionalHeader + optionalSize;
+    const std::uint64_t room = optionalEnd >= image.DirectoryTable ? (optionalEnd - image.DirectoryTable) / 8 : 0;
+    const std::uint64_t directoryCount = room == 0 ? 0 : std::min<std::uint64_t>(r.U32(directoryCountField), room);
     for (std::uint64_t i = 0; i < directoryCount; ++i)
         image.Directories.push_back({r.U32(image.DirectoryTable + 8 * i), r.U32(image.DirectoryTable + 8 * i + 4)});
 
