@@ -7,6 +7,7 @@
 // The Windows tests build it with mingw-w64 and run it under Wine on a branded setup file.
 // Exit code 0 when the version information could be read, 1 otherwise.
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
 #include <cstdio>
@@ -35,13 +36,16 @@ int wmain(int argc, wchar_t** argv) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (!::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr) return 1;
-    std::printf("fixed: %lu.%lu.%lu.%lu %lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS), HIWORD(fixed->dwProductVersionMS),
-                LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
+    std::printf("fixed: %lu.%lu.%lu.%lu %lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS),
+                LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
+                HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS),
+                LOWORD(fixed->dwProductVersionLS));
     WORD* pairs = nullptr;
-    if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pairs), &length)) return 1;
-    const wchar_t* keys[] = {L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName", L"LegalCopyright",
-                             L"OriginalFilename", L"ProductName", L"ProductVersion", L"Comments"};
+    if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pairs), &length))
+        return 1;
+    const wchar_t* keys[] = {L"CompanyName",  L"FileDescription", L"FileVersion",
+                             L"InternalName", L"LegalCopyright",  L"OriginalFilename",
+                             L"ProductName",  L"ProductVersion",  L"Comments"};
     for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2) {
         wchar_t block[16];
         std::swprintf(block, 16, L"%04X%04X", pairs[i], pairs[i + 1]);
@@ -50,7 +54,8 @@ int wmain(int argc, wchar_t** argv) {
             const std::wstring path = std::wstring(L"\\StringFileInfo\\") + block + L"\\" + key;
             wchar_t* value = nullptr;
             UINT units = 0;
-            if (::VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &units) && value != nullptr)
+            if (::VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &units) &&
+                value != nullptr)
                 std::printf("%s/%s: %s\n", Utf8(block, 8).c_str(), Utf8(key, static_cast<UINT>(wcslen(key))).c_str(),
                             Utf8(value, units).c_str());
         }

@@ -20,7 +20,8 @@ using namespace qvx::branding;
 using Edit = std::function<void(Bytes&)>;
 
 Resource Res(std::uint32_t type, ResourceKey name, std::uint32_t language, const std::string& data) {
-    return {ResourceKey::Number(type), std::move(name), ResourceKey::Number(language), 0, Bytes(data.begin(), data.end())};
+    return {ResourceKey::Number(type), std::move(name), ResourceKey::Number(language), 0,
+            Bytes(data.begin(), data.end())};
 }
 ResourceKey Named(const std::u16string& name) { return ResourceKey{0, name}; }
 
@@ -38,12 +39,14 @@ std::uint32_t U32(const Bytes& b, std::size_t at) { return ByteReader(b).U32(at)
 TEST(ResourceDirectory, OneResourceIsLaidOutAsResourceCompilersDo) {
     ResourceSet set;
     set.Put(Res(16, ResourceKey::Number(1), 0x409, "abcd"));
+    // clang-format off
     const Bytes expected = {
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 16, 0, 0, 0, 24, 0, 0, 0x80,  // root: type 16
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 48, 0, 0, 0x80,   // names: 1
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 9, 4, 0, 0, 72, 0, 0, 0,      // languages: 0409
         88, 0x10, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                           // data entry
         'a', 'b', 'c', 'd', 0, 0, 0, 0};
+    // clang-format on
     EXPECT_EQ(BuildResourceDirectory(set, 0x1000), expected);
 }
 
@@ -85,7 +88,8 @@ TEST(ResourceDirectory, DamagedDirectoriesAreRefusedWithTheirFault) {
         {"data running past the section", [](Bytes& b) { Put32(b, 76, 9); }, "lies outside the section"},
         {"a numbered entry counted as named", [](Bytes& b) { Put16(b, 12, 1), Put16(b, 14, 0); }, "should be named"},
         {"data on the type level", [](Bytes& b) { Put32(b, 20, 72); }, "points at data instead of a table"},
-        {"a table on the language level", [](Bytes& b) { Put32(b, 68, 0x80000000u | 24); }, "points at a table instead of data"},
+        {"a table on the language level", [](Bytes& b) { Put32(b, 68, 0x80000000u | 24); },
+         "points at a table instead of data"},
         {"a name past the end", [](Bytes& b) { Put16(b, 12, 1), Put16(b, 14, 0), Put32(b, 16, 0x80000000u | 5000); },
          "past the end"},
     };
@@ -98,7 +102,8 @@ TEST(ResourceDirectory, DamagedDirectoriesAreRefusedWithTheirFault) {
     set.Put(Res(24, ResourceKey::Number(1), 0x409, "x"));
     Bytes twice = BuildResourceDirectory(set, 0x1000);
     Put32(twice, 24, 16);  // the root's second type is 16 as well
-    EXPECT_NE(FaultOf([&] { ParseResourceDirectory(twice, 0x1000); }).find("holds the key 16 twice"), std::string::npos);
+    EXPECT_NE(FaultOf([&] { ParseResourceDirectory(twice, 0x1000); }).find("holds the key 16 twice"),
+              std::string::npos);
 }
 
 ResourceSet SmallSet() {
@@ -134,9 +139,10 @@ TEST(ResourceSection, ALargerSectionMovesTheRelocationsAndUpdatesEveryHeaderFiel
         EXPECT_EQ(after.Checksum, pe::PeChecksum(stream, static_cast<std::uint32_t>(after.ChecksumField())));
         // Everything in front of the resources but the changed fields, and the relocations, as they were.
         Bytes front(out.begin(), out.begin() + 0x600);
-        for (const std::size_t field : {after.SizeOfInitializedDataField(), after.SizeOfImageField(), after.ChecksumField(),
-                                        after.DirectoryTable + 8 * 2 + 4, after.DirectoryTable + 8 * 5, rsrc.HeaderOffset + 8,
-                                        rsrc.HeaderOffset + 16, reloc.HeaderOffset + 12, reloc.HeaderOffset + 20})
+        for (const std::size_t field :
+             {after.SizeOfInitializedDataField(), after.SizeOfImageField(), after.ChecksumField(),
+              after.DirectoryTable + 8 * 2 + 4, after.DirectoryTable + 8 * 5, rsrc.HeaderOffset + 8,
+              rsrc.HeaderOffset + 16, reloc.HeaderOffset + 12, reloc.HeaderOffset + 20})
             for (std::size_t i = 0; i < 4; ++i) front[field + i] = image[field + i];
         EXPECT_TRUE(std::equal(front.begin(), front.end(), image.begin()));
         EXPECT_TRUE(std::equal(out.end() - 0x200, out.end(), image.end() - 0x200));
@@ -154,20 +160,24 @@ TEST(ResourceSection, LayoutsItDoesNotHandleAreRefusedWithTheReason) {
         Edit edit;
         const char* fault;
     } cases[] = {
-        {"signed", [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 4, 0x5000), Put32(b, pe.DirectoryTable + 8 * 4 + 4, 8); },
+        {"signed",
+         [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 4, 0x5000), Put32(b, pe.DirectoryTable + 8 * 4 + 4, 8); },
          "the launcher is signed"},
         {"COFF symbols", [&](Bytes& b) { Put32(b, pe.CoffHeader + 8, 0x100); }, "COFF symbols"},
-        {"an overlay", [](Bytes& b) { b.push_back(0); }, "1 bytes follow the launcher's last section"},
+        {"an overlay", [](Bytes& b) { b.push_back(0); }, "1 byte follows the launcher's last section"},
         {"cut short", [](Bytes& b) { b.pop_back(); }, "cut short"},
-        {"a TLS directory behind the resources", [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 9, 0x2100), Put32(b, pe.DirectoryTable + 8 * 9 + 4, 8); },
+        {"a TLS directory behind the resources",
+         [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 9, 0x2100), Put32(b, pe.DirectoryTable + 8 * 9 + 4, 8); },
          "the TLS directory lies in or behind the resources"},
         {"another section behind the resources", [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 5, 0); },
          "section .reloc follows the resource section"},
-        {"no resources", [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 2, 0), Put32(b, pe.DirectoryTable + 8 * 2 + 4, 0); },
+        {"no resources",
+         [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 2, 0), Put32(b, pe.DirectoryTable + 8 * 2 + 4, 0); },
          "no resource section"},
         {"resources in the middle of a section", [&](Bytes& b) { Put32(b, pe.DirectoryTable + 8 * 2, 0x2010); },
          "does not start its section"},
-        {"file alignment over section alignment", [&](Bytes& b) { Put32(b, pe.OptionalHeader + 36, 0x2000); }, "alignment"},
+        {"file alignment over section alignment", [&](Bytes& b) { Put32(b, pe.OptionalHeader + 36, 0x2000); },
+         "alignment"},
     };
     for (const auto& c : cases) {
         Bytes b = good;
@@ -176,7 +186,9 @@ TEST(ResourceSection, LayoutsItDoesNotHandleAreRefusedWithTheReason) {
         EXPECT_NE(fault.find(c.fault), std::string::npos) << c.what << ": " << fault;
     }
     const Bytes relocatedResources = MakeImage(SmallSet(), {.RelocationTarget = 0x2008});
-    EXPECT_NE(FaultOf([&] { ReplaceResources(relocatedResources, SmallSet()); }).find("base relocation points into the resources"),
+    EXPECT_NE(FaultOf([&] {
+                  ReplaceResources(relocatedResources, SmallSet());
+              }).find("base relocation points into the resources"),
               std::string::npos);
     EXPECT_EQ(ReplaceResources(MakeImage(SmallSet(), {.Relocations = false}), SmallSet()).size(), 0x800u);
     // Headers that end before the data directories carry no resources.
@@ -275,7 +287,8 @@ TEST(IconFile, BitmapsAndPngsAreReadAndGroupedById) {
     // The 256x256 entry: size 0 in the byte, 1 plane, 32 bits, its length, id 9.
     const Bytes third(group.begin() + 6 + 2 * 14, group.begin() + 6 + 3 * 14);
     const auto length = static_cast<std::uint32_t>(images[2].Data.size());
-    EXPECT_EQ(third, (Bytes{0, 0, 0, 0, 1, 0, 32, 0, static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8), 0, 0, 9, 0}));
+    EXPECT_EQ(third, (Bytes{0, 0, 0, 0, 1, 0, 32, 0, static_cast<std::uint8_t>(length),
+                            static_cast<std::uint8_t>(length >> 8), 0, 0, 9, 0}));
     const auto entries = ReadGroupIcon(group);
     EXPECT_EQ(entries[2].Width, 256u);
     EXPECT_EQ(entries[3].Id, 10);
@@ -293,16 +306,18 @@ TEST(IconFile, MalformedIconFilesAreRefusedWithTheirFault) {
         {"no images", [](Bytes& b) { Put16(b, 4, 0); }, "holds no images"},
         {"a cursor", [](Bytes& b) { Put16(b, 2, 2); }, "a cursor file"},
         {"directory past the end", [](Bytes& b) { Put16(b, 4, 1000); }, "directory of 1000 images ends past the file"},
-        {"an image past the end", [](Bytes& b) { b.resize(b.size() - 1); }, "image 2 (" },
+        {"an image past the end", [](Bytes& b) { b.resize(b.size() - 1); }, "image 2 ("},
         {"an image inside the directory", [](Bytes& b) { Put32(b, 6 + 12, 10); }, "image 1 starts inside"},
         {"size larger than the bitmap", [](Bytes& b) { Put32(b, 6 + 8, ByteReader(b).U32(6 + 8) + 4); },
          "image 1: the directory gives"},
-        {"a PNG with a bad CRC", [png](Bytes& b) { b[png + 20] ^= 1; }, "image 2 is not a valid PNG: the CRC of chunk IHDR"},
+        {"a PNG with a bad CRC", [png](Bytes& b) { b[png + 20] ^= 1; },
+         "image 2 is not a valid PNG: the CRC of chunk IHDR"},
         {"a PNG whose IEND is missing", [png](Bytes& b) { Put32(b, 6 + 16 + 8, ByteReader(b).U32(6 + 16 + 8) - 12); },
          "image 2 is not a valid PNG: a chunk"},
         {"a PNG whose signature is damaged", [png](Bytes& b) { b[png + 5] = 0; }, "no PNG signature"},
         {"neither PNG nor bitmap", [](Bytes& b) { b[6 + 32] = 'G'; }, "neither a PNG nor a bitmap"},
-        {"directory and image sizes differ", [](Bytes& b) { b[6] = 32, b[7] = 32; }, "the directory says 32x32, the image is 16x16"},
+        {"directory and image sizes differ", [](Bytes& b) { b[6] = 32, b[7] = 32; },
+         "the directory says 32x32, the image is 16x16"},
         {"bitmap with two planes", [](Bytes& b) { b[6 + 32 + 12] = 2; }, "2 planes"},
         {"a compressed bitmap", [](Bytes& b) { b[6 + 32 + 16] = 1; }, "compressed"},
         {"an empty image", [](Bytes& b) { Put32(b, 6 + 8, 0); }, "image 1 is empty"},
@@ -323,10 +338,17 @@ TEST(VersionResource, VersionNumbersAreUpToFourNumbersBelow65536) {
         std::array<std::uint16_t, 4> parts;
         const char* why;  // "" when valid
     } cases[] = {
-        {"2", {2, 0, 0, 0}, ""},           {"2.3.4.5", {2, 3, 4, 5}, ""},  {"65535.0.1", {65535, 0, 1, 0}, ""},
-        {"1.2.3.4.5", {}, "more than four numbers"}, {"1.65536", {}, "65536 is over 65535"},
-        {"99999999999", {}, "is over 65535"}, {"1..2", {}, "'' is not a number"}, {"", {}, "is not a number"},
-        {"1.", {}, "is not a number"},       {"v1", {}, "'v1' is not a number"}, {"-1", {}, "is not a number"},
+        {"2", {2, 0, 0, 0}, ""},
+        {"2.3.4.5", {2, 3, 4, 5}, ""},
+        {"65535.0.1", {65535, 0, 1, 0}, ""},
+        {"1.2.3.4.5", {}, "more than four numbers"},
+        {"1.65536", {}, "65536 is over 65535"},
+        {"99999999999", {}, "is over 65535"},
+        {"1..2", {}, "'' is not a number"},
+        {"", {}, "is not a number"},
+        {"1.", {}, "is not a number"},
+        {"v1", {}, "'v1' is not a number"},
+        {"-1", {}, "is not a number"},
         {"1.2 ", {}, "is not a number"},
     };
     for (const auto& c : cases) {
@@ -371,14 +393,16 @@ TEST(VersionResource, EditsSetTheNumbersAndStringsOfEveryLanguageAndKeepTheRest)
     VersionEdits edits;
     edits.FileVersion = ParseVersionNumber("2.3.4.5", &why);
     edits.ProductVersion = ParseVersionNumber("7.1", &why);
-    edits.Strings = {{"FileVersion", "2.3.4.5"}, {"CompanyName", "Example"}, {"companyname", "Later wins"}, {"Comments", "Grüße"}};
+    edits.Strings = {
+        {"FileVersion", "2.3.4.5"}, {"CompanyName", "Example"}, {"companyname", "Later wins"}, {"Comments", "Grüße"}};
     const VersionSummary fresh = ReadVersionResource(EditVersionResource({}, edits));
     EXPECT_EQ(VersionText(fresh.FileVersion), "2.3.4.5");
     EXPECT_EQ(VersionText(fresh.ProductVersion), "7.1.0.0");
     ASSERT_EQ(fresh.Tables.size(), 1u);
     EXPECT_EQ(fresh.Tables[0].Language, "040904B0");
     using Strings = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(fresh.Tables[0].Strings, (Strings{{"FileVersion", "2.3.4.5"}, {"CompanyName", "Later wins"}, {"Comments", "Grüße"}}));
+    EXPECT_EQ(fresh.Tables[0].Strings,
+              (Strings{{"FileVersion", "2.3.4.5"}, {"CompanyName", "Later wins"}, {"Comments", "Grüße"}}));
 
     // Two languages with strings of their own, written by hand: both get the edits, the rest stays.
     const Bytes fixed = [] {
@@ -387,19 +411,24 @@ TEST(VersionResource, EditsSetTheNumbersAndStringsOfEveryLanguageAndKeepTheRest)
         Put32(f, 8, 0x00010002);
         return f;
     }();
-    const Bytes two = VersionBlock(u"VS_VERSION_INFO", 0, fixed, 52, {
-        VersionBlock(u"StringFileInfo", 1, {}, 0, {
-            VersionBlock(u"040704B0", 1, {}, 0, {TextBlock(u"ProductName", u"Produkt"), TextBlock(u"InternalName", u"Setup")}),
-            VersionBlock(u"040904B0", 1, {}, 0, {TextBlock(u"ProductName", u"Product")})}),
-        VersionBlock(u"VarFileInfo", 1, {}, 0, {VersionBlock(u"Translation", 0, {7, 4, 0xB0, 4, 9, 4, 0xB0, 4}, 8, {})})});
-    EXPECT_EQ(ReadVersionResource(two).Tables[0].Strings, (Strings{{"ProductName", "Produkt"}, {"InternalName", "Setup"}}));
+    const Bytes two = VersionBlock(
+        u"VS_VERSION_INFO", 0, fixed, 52,
+        {VersionBlock(u"StringFileInfo", 1, {}, 0,
+                      {VersionBlock(u"040704B0", 1, {}, 0,
+                                    {TextBlock(u"ProductName", u"Produkt"), TextBlock(u"InternalName", u"Setup")}),
+                       VersionBlock(u"040904B0", 1, {}, 0, {TextBlock(u"ProductName", u"Product")})}),
+         VersionBlock(u"VarFileInfo", 1, {}, 0,
+                      {VersionBlock(u"Translation", 0, {7, 4, 0xB0, 4, 9, 4, 0xB0, 4}, 8, {})})});
+    EXPECT_EQ(ReadVersionResource(two).Tables[0].Strings,
+              (Strings{{"ProductName", "Produkt"}, {"InternalName", "Setup"}}));
     VersionEdits change;
     change.Strings = {{"PRODUCTNAME", "Mine"}, {"OriginalFilename", "MySetup.exe"}};
     const Bytes edited = EditVersionResource(two, change);
     const VersionSummary changed = ReadVersionResource(edited);
     ASSERT_EQ(changed.Tables.size(), 2u);
     EXPECT_EQ(changed.Tables[0].Language, "040704B0");
-    EXPECT_EQ(changed.Tables[0].Strings, (Strings{{"ProductName", "Mine"}, {"InternalName", "Setup"}, {"OriginalFilename", "MySetup.exe"}}));
+    EXPECT_EQ(changed.Tables[0].Strings,
+              (Strings{{"ProductName", "Mine"}, {"InternalName", "Setup"}, {"OriginalFilename", "MySetup.exe"}}));
     EXPECT_EQ(changed.Tables[1].Strings, (Strings{{"ProductName", "Mine"}, {"OriginalFilename", "MySetup.exe"}}));
     EXPECT_EQ(VersionText(changed.FileVersion), "1.2.0.0");
     // The translation block is kept byte for byte at the end.
@@ -424,7 +453,8 @@ TEST(VersionResource, TooLongStringsAndDamagedResourcesAreRefused) {
         const char* fault;
     } cases[] = {
         {"cut short", [](Bytes& b) { b.resize(4); }, "cut short"},
-        {"length past the end", [](Bytes& b) { Put16(b, 0, static_cast<std::uint32_t>(b.size() + 4)); }, "does not fit"},
+        {"length past the end", [](Bytes& b) { Put16(b, 0, static_cast<std::uint32_t>(b.size() + 4)); },
+         "does not fit"},
         {"another first block", [](Bytes& b) { b[6] = 'X'; }, "not VS_VERSION_INFO"},
         {"no fixed information", [](Bytes& b) { b[40] ^= 0xFF; }, "no fixed file information"},
     };
@@ -439,7 +469,8 @@ TEST(VersionResource, TooLongStringsAndDamagedResourcesAreRefused) {
 TEST(Manifest, WellFormedAndMalformedXml) {
     const char* good[] = {
         "<assembly/>",
-        "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- c --><assembly a='1' b=\"&lt;&#65;&#x42;\"><![CDATA[<x>]]>t&amp;<?pi x?></assembly>\n",
+        "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- c --><assembly a='1' "
+        "b=\"&lt;&#65;&#x42;\"><![CDATA[<x>]]>t&amp;<?pi x?></assembly>\n",
         "<asm:assembly xmlns:asm=\"urn:x\"><asm:x/></asm:assembly>",
     };
     for (const char* text : good) EXPECT_EQ(FaultOf([&] { CheckManifest(text); }), "(no fault)") << text;
@@ -477,18 +508,22 @@ TEST(Manifest, TheExecutionLevelIsSetInPlaceOrAddedWhereItIsMissing) {
         std::string in;
         std::string out;
     } cases[] = {
-        {"<assembly><trustInfo><security><requestedPrivileges><requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"
+        {"<assembly><trustInfo><security><requestedPrivileges><requestedExecutionLevel level=\"asInvoker\" "
+         "uiAccess=\"false\"/>"
          "</requestedPrivileges></security></trustInfo></assembly>",
          "<assembly><trustInfo><security><requestedPrivileges><requestedExecutionLevel level=\"highestAvailable\" "
          "uiAccess=\"false\"/></requestedPrivileges></security></trustInfo></assembly>"},
         {"<assembly><requestedExecutionLevel uiAccess='false'/></assembly>",
          "<assembly><requestedExecutionLevel level=\"highestAvailable\" uiAccess='false'/></assembly>"},
         {"<assembly>\n</assembly>",
-         "<assembly>\n" + trust + "<security><requestedPrivileges><requestedExecutionLevel level=\"highestAvailable\" "
-         "uiAccess=\"false\"/></requestedPrivileges></security></trustInfo></assembly>"},
+         "<assembly>\n" + trust +
+             "<security><requestedPrivileges><requestedExecutionLevel level=\"highestAvailable\" "
+             "uiAccess=\"false\"/></requestedPrivileges></security></trustInfo></assembly>"},
         {"<a:assembly xmlns:a='x' xmlns:v3='y'><v3:trustInfo><v3:security/></v3:trustInfo></a:assembly>",
-         "<a:assembly xmlns:a='x' xmlns:v3='y'><v3:trustInfo><v3:security><v3:requestedPrivileges><v3:requestedExecutionLevel "
-         "level=\"highestAvailable\" uiAccess=\"false\"/></v3:requestedPrivileges></v3:security></v3:trustInfo></a:assembly>"},
+         "<a:assembly xmlns:a='x' "
+         "xmlns:v3='y'><v3:trustInfo><v3:security><v3:requestedPrivileges><v3:requestedExecutionLevel "
+         "level=\"highestAvailable\" "
+         "uiAccess=\"false\"/></v3:requestedPrivileges></v3:security></v3:trustInfo></a:assembly>"},
     };
     for (const auto& c : cases) {
         const std::string out = SetExecutionLevel(c.in, "highestAvailable");

@@ -22,8 +22,10 @@ branding::ResourceSet LauncherResources() {
         set.Put({ResourceKey::Number(type), ResourceKey::Number(1), ResourceKey::Number(0x409), 0, std::move(data)});
     };
     put(branding::kTypeVersion, branding::EditVersionResource({}, edits));
-    const std::string manifest = "<assembly><trustInfo><security><requestedPrivileges>"
-                                 "<requestedExecutionLevel level=\"requireAdministrator\"/></requestedPrivileges></security></trustInfo></assembly>";
+    const std::string manifest =
+        "<assembly><trustInfo><security><requestedPrivileges>"
+        "<requestedExecutionLevel "
+        "level=\"requireAdministrator\"/></requestedPrivileges></security></trustInfo></assembly>";
     put(branding::kTypeManifest, Bytes(manifest.begin(), manifest.end()));
     return set;
 }
@@ -57,17 +59,34 @@ protected:
         Write("icon.ico", Icon());
     }
     RunResult Build(std::vector<std::string> options, const std::string& launcher = "Setup.exe") {
-        std::vector<std::string> args = {"setup", "build", "-l", launcher, "-e", "engine.exe", "-d", "data", "-o", "out.exe"};
+        std::vector<std::string> args = {"setup",      "build", "-l",   launcher, "-e",
+                                         "engine.exe", "-d",    "data", "-o",     "out.exe"};
         args.insert(args.end(), options.begin(), options.end());
         return Qvx(args);
     }
 };
 
 TEST_F(BrandTest, TheSetupFileCarriesTheResourcesAskedFor) {
-    const RunResult r = Build({"--icon", "icon.ico", "--version", "2.3.4.5", "--product-version", "2.3", "--company", "Example",
-                               "--product-name", "Product", "--description", "Installer", "--copyright", "(c) Example",
-                               "--version-string", "Comments=Hello", "--version-string", "ProductVersion=2.3 beta",
-                               "--execution-level", "asInvoker"});
+    const RunResult r = Build({"--icon",
+                               "icon.ico",
+                               "--version",
+                               "2.3.4.5",
+                               "--product-version",
+                               "2.3",
+                               "--company",
+                               "Example",
+                               "--product-name",
+                               "Product",
+                               "--description",
+                               "Installer",
+                               "--copyright",
+                               "(c) Example",
+                               "--version-string",
+                               "Comments=Hello",
+                               "--version-string",
+                               "ProductVersion=2.3 beta",
+                               "--execution-level",
+                               "asInvoker"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     const std::string info = Qvx({"setup", "info", "out.exe"}).Out;
     for (const char* line : {"file version: 2.3.4.5\n", "product version: 2.3.0.0\n", "version strings (040904B0):\n",
@@ -85,13 +104,16 @@ TEST_F(BrandTest, TheSetupFileCarriesTheResourcesAskedFor) {
     EXPECT_EQ(Read("Setup.exe"), launcher) << "the given launcher is never changed";
     // Options that change nothing give the launcher's own bytes in front of the payload.
     EXPECT_EQ(Build({"--version-string", "InternalName=Setup"}).Code, 0);
-    EXPECT_EQ(Read("out.exe").substr(0, 0x400), launcher.substr(0, 0x400).replace(0x58 + 64, 4, Read("out.exe").substr(0x58 + 64, 4)));
-    EXPECT_EQ(Read("out.exe").substr(0x400, launcher.size() - 0x400), launcher.substr(0x400).replace(0x28, 4, Read("out.exe").substr(0x428, 4)));
+    EXPECT_EQ(Read("out.exe").substr(0, 0x400),
+              launcher.substr(0, 0x400).replace(0x58 + 64, 4, Read("out.exe").substr(0x58 + 64, 4)));
+    EXPECT_EQ(Read("out.exe").substr(0x400, launcher.size() - 0x400),
+              launcher.substr(0x400).replace(0x28, 4, Read("out.exe").substr(0x428, 4)));
     EXPECT_EQ(Qvx({"--version"}).Out, std::string("qvx ") + QVX_VERSION_TEXT + "\n");
 }
 
 TEST_F(BrandTest, ARewrittenManifestAndAManifestOfTheAuthorsOwn) {
-    Write("app.manifest", "<?xml version=\"1.0\"?>\n<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\"><!-- mine --></assembly>\n");
+    Write("app.manifest",
+          "<?xml version=\"1.0\"?>\n<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\"><!-- mine --></assembly>\n");
     ASSERT_EQ(Build({"--manifest", "app.manifest"}).Code, 0);
     EXPECT_NE(Qvx({"setup", "info", "out.exe"}).Out.find("execution level: none requested\n"), std::string::npos);
     ASSERT_EQ(Build({"--execution-level", "highestAvailable"}).Code, 0);
@@ -129,13 +151,23 @@ TEST_F(BrandTest, BadValuesAndFilesAreRefusedWithNothingWritten) {
         {{"--company", std::string(40000, 'c')}, 2, "too long for the version information"},
         {{"--icon", "missing.ico"}, 1, "qvx: missing.ico: cannot open"},
         {{"--icon", "cut.ico"}, 1, "qvx: cut.ico: image 1 (1128 bytes at offset 22) runs past the end of the file"},
-        {{"--manifest", "bad.manifest"}, 1, "qvx: bad.manifest: not a manifest: not well-formed XML: </assembly> closes <x>"},
+        {{"--manifest", "bad.manifest"},
+         1,
+         "qvx: bad.manifest: not a manifest: not well-formed XML: </assembly> closes <x>"},
         {{"--manifest", "root.manifest"}, 1, "not <assembly>"},
         {{"--manifest", "marker.manifest"}, 1, "qvx: marker.manifest: holds the launcher's size marker"},
-        {{"--version-string", "Comments=\xE5\x99\x91\xE5\xBD\x98\xE4\xA5\x93\xE4\x95\x9A"}, 1, "the version strings hold the launcher's size marker"},
-        {{"--icon", "icon.ico"}, 1, "qvx: plain-launcher: the launcher is not a Windows program: --icon needs Setup.exe", "plain-launcher"},
+        {{"--version-string", "Comments=\xE5\x99\x91\xE5\xBD\x98\xE4\xA5\x93\xE4\x95\x9A"},
+         1,
+         "the version strings hold the launcher's size marker"},
+        {{"--icon", "icon.ico"},
+         1,
+         "qvx: plain-launcher: the launcher is not a Windows program: --icon needs Setup.exe",
+         "plain-launcher"},
         {{"--description", "x", "--force"}, 1, "--description needs Setup.exe", "plain-launcher"},
-        {{"--version", "1"}, 1, "qvx: no-resources.exe: cannot brand the launcher: the launcher has no resource section", "no-resources.exe"},
+        {{"--version", "1"},
+         1,
+         "qvx: no-resources.exe: cannot brand the launcher: the launcher has no resource section",
+         "no-resources.exe"},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(Path("out.exe"));
@@ -154,7 +186,8 @@ TEST_F(BrandTest, SetupTestReportsDamagedResources) {
     Write("out.exe", file);
     const RunResult r = Qvx({"setup", "test", "out.exe"});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_NE(r.Err.find("qvx: out.exe: the launcher's resources are damaged: resource directory: the type table at offset 0 runs past"),
+    EXPECT_NE(r.Err.find("qvx: out.exe: the launcher's resources are damaged: resource directory: the type table at "
+                         "offset 0 runs past"),
               std::string::npos)
         << r.Err;
 }

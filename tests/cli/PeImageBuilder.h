@@ -40,8 +40,8 @@ inline std::vector<std::uint8_t> MakeImage(const branding::ResourceSet& resource
     PutLe(b, opt + 36, 0x200, 4);
     PutLe(b, opt + 60, 0x400, 4);
     PutLe(b, opt + 108, 16, 4);
-    const auto section = [&](std::uint32_t i, const char* name, std::uint32_t va, std::uint32_t vsize, std::uint32_t raw,
-                             std::uint32_t rawSize, std::uint32_t flags) {
+    const auto section = [&](std::uint32_t i, const char* name, std::uint32_t va, std::uint32_t vsize,
+                             std::uint32_t raw, std::uint32_t rawSize, std::uint32_t flags) {
         const std::size_t at = kSectionTable + 40 * i;
         for (std::size_t c = 0; name[c] != 0; ++c) b[at + c] = static_cast<std::uint8_t>(name[c]);
         PutLe(b, at + 8, vsize, 4);

@@ -12,8 +12,7 @@ std::string CheckVersion(const std::string& text) {
 }
 
 CLI::Validator VersionString(const std::string& key) {
-    return CLI::Validator(
-        [key](std::string& value) { return branding::VersionStringFault(key, value); }, "");
+    return CLI::Validator([key](std::string& value) { return branding::VersionStringFault(key, value); }, "");
 }
 
 std::string CheckKeyValue(const std::string& text) {
@@ -38,7 +37,8 @@ std::optional<std::string> IfGiven(const BrandArguments& a, const std::string& n
 
 void AddBrandOptions(CLI::App& build, BrandArguments& a) {
     const std::string group = "Branding (Setup.exe only)";
-    const auto add = [&](const std::string& name, std::string& value, const std::string& help, const std::string& type) {
+    const auto add = [&](const std::string& name, std::string& value, const std::string& help,
+                         const std::string& type) {
         CLI::Option* option = build.add_option(name, value, help)->type_name(type)->group(group);
         a.Options.push_back(option);
         return option;
@@ -46,26 +46,31 @@ void AddBrandOptions(CLI::App& build, BrandArguments& a) {
     add("--icon", a.Icon, "The setup file's icon: an .ico file (BMP or PNG images up to 256x256)", "FILE");
     add("--version", a.Version, "FILEVERSION, PRODUCTVERSION and their strings: up to four numbers 0-65535", "A.B.C.D")
         ->check(CLI::Validator(CheckVersion, ""));
-    add("--product-version", a.ProductVersion, "PRODUCTVERSION and ProductVersion when they differ from --version", "A.B.C.D")
+    add("--product-version", a.ProductVersion, "PRODUCTVERSION and ProductVersion when they differ from --version",
+        "A.B.C.D")
         ->check(CLI::Validator(CheckVersion, ""));
-    add("--product-name", a.ProductName, "ProductName of the version information", "TEXT")->check(VersionString("ProductName"));
+    add("--product-name", a.ProductName, "ProductName of the version information", "TEXT")
+        ->check(VersionString("ProductName"));
     add("--company", a.Company, "CompanyName of the version information", "TEXT")->check(VersionString("CompanyName"));
     add("--description", a.Description, "FileDescription of the version information", "TEXT")
         ->check(VersionString("FileDescription"));
-    add("--copyright", a.Copyright, "LegalCopyright of the version information", "TEXT")->check(VersionString("LegalCopyright"));
-    CLI::Option* strings = build.add_option("--version-string", a.Strings,
-                                            "Any string of the version information, as OriginalFilename=MySetup.exe "
-                                            "(may be repeated; wins over the options above for its key)")
+    add("--copyright", a.Copyright, "LegalCopyright of the version information", "TEXT")
+        ->check(VersionString("LegalCopyright"));
+    CLI::Option* strings = build
+                               .add_option("--version-string", a.Strings,
+                                           "Any string of the version information, as OriginalFilename=MySetup.exe "
+                                           "(may be repeated; wins over the options above for its key)")
                                ->type_name("KEY=VALUE")
                                ->allow_extra_args(false)
                                ->check(CLI::Validator(CheckKeyValue, ""))
                                ->group(group);
     a.Options.push_back(strings);
-    CLI::Option* level = add("--execution-level", a.ExecutionLevel,
-                             "requestedExecutionLevel of the manifest: asInvoker, highestAvailable or requireAdministrator",
-                             "LEVEL")
-                             ->check(CLI::IsMember({"asInvoker", "highestAvailable", "requireAdministrator"}));
-    CLI::Option* manifest = add("--manifest", a.Manifest, "Replace the whole manifest with this UTF-8 XML file", "FILE");
+    CLI::Option* level =
+        add("--execution-level", a.ExecutionLevel,
+            "requestedExecutionLevel of the manifest: asInvoker, highestAvailable or requireAdministrator", "LEVEL")
+            ->check(CLI::IsMember({"asInvoker", "highestAvailable", "requireAdministrator"}));
+    CLI::Option* manifest =
+        add("--manifest", a.Manifest, "Replace the whole manifest with this UTF-8 XML file", "FILE");
     manifest->excludes(level);
 }
 

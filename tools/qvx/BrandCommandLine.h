@@ -15,7 +15,7 @@ namespace qvx::cli {
 // The options' values as given.
 struct BrandArguments {
     std::string Icon, Version, ProductVersion, ProductName, Company, Description, Copyright, ExecutionLevel, Manifest;
-    std::vector<std::string> Strings;  // KEY=VALUE
+    std::vector<std::string> Strings;         // KEY=VALUE
     std::vector<const CLI::Option*> Options;  // every branding option, in the order of the help
 };
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "FileStreams.h"
 #include "ErrorReport.h"
+#include "FileStreams.h"
 #include "PeFile.h"
 #include "SetupFile.h"
 #include "SizeMarker.h"
@@ -16,8 +16,8 @@ namespace qvx::setup {
 
 namespace {
 
-using branding::Bytes;
 using branding::BrandingError;
+using branding::Bytes;
 using branding::ResourceKey;
 
 // US English, the language resource compilers give resources by default.
@@ -37,7 +37,8 @@ Bytes ReadSmallFile(const std::string& path, std::int64_t limit) {
     Bytes bytes(static_cast<std::size_t>(in->Size()));
     std::size_t have = 0;
     while (have < bytes.size()) {
-        const std::int32_t n = in->Read(bytes.data() + have, static_cast<std::int32_t>(std::min<std::size_t>(bytes.size() - have, 1 << 20)));
+        const std::int32_t n = in->Read(bytes.data() + have,
+                                        static_cast<std::int32_t>(std::min<std::size_t>(bytes.size() - have, 1 << 20)));
         if (n <= 0) break;
         have += static_cast<std::size_t>(n);
     }
@@ -49,7 +50,8 @@ template <typename Container>
 std::size_t CountMarkers(const Container& bytes) {
     const auto pattern = launcher::MarkerPattern();
     std::size_t count = 0;
-    for (auto it = bytes.begin(); (it = std::search(it, bytes.end(), pattern.begin(), pattern.end())) != bytes.end(); ++it)
+    for (auto it = bytes.begin(); (it = std::search(it, bytes.end(), pattern.begin(), pattern.end())) != bytes.end();
+         ++it)
         ++count;
     return count;
 }
@@ -80,8 +82,11 @@ void PutVersion(branding::ResourceSet& set, const branding::VersionEdits& edits)
     std::vector<branding::Resource> versions;
     for (const branding::Resource* r : set.OfType(branding::kTypeVersion)) versions.push_back(*r);
     if (versions.empty())
-        versions.push_back({ResourceKey::Number(branding::kTypeVersion), ResourceKey::Number(1),
-                            ResourceKey::Number(kDefaultLanguage), 0, {}});
+        versions.push_back({ResourceKey::Number(branding::kTypeVersion),
+                            ResourceKey::Number(1),
+                            ResourceKey::Number(kDefaultLanguage),
+                            0,
+                            {}});
     for (branding::Resource& r : versions) {
         r.Data = branding::EditVersionResource(r.Data, edits);
         set.Put(std::move(r));
@@ -95,8 +100,8 @@ void PutExecutionLevel(branding::ResourceSet& set, const std::string& level) {
     std::vector<branding::Resource> manifests;
     for (const branding::Resource* r : set.OfType(branding::kTypeManifest)) manifests.push_back(*r);
     if (manifests.empty()) {
-        set.Put({ResourceKey::Number(branding::kTypeManifest), ResourceKey::Number(1), ResourceKey::Number(kDefaultLanguage),
-                 0, FromText(branding::MinimalManifest(level))});
+        set.Put({ResourceKey::Number(branding::kTypeManifest), ResourceKey::Number(1),
+                 ResourceKey::Number(kDefaultLanguage), 0, FromText(branding::MinimalManifest(level))});
         return;
     }
     for (branding::Resource& r : manifests) {
@@ -156,7 +161,8 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
     if (!options.Any()) return image;
     const pe::PeReadResult headers = pe::ReadPeHeaders(AsBytes(image).first(std::min(image.size(), pe::kHeadSize)));
     if (headers.Kind != pe::PeKind::Pe)
-        throw SetupError(launcherPath, "the launcher is not a Windows program: " + options.Given.front() + " needs Setup.exe");
+        throw SetupError(launcherPath,
+                         "the launcher is not a Windows program: " + options.Given.front() + " needs Setup.exe");
 
     std::vector<branding::IconImage> icon;
     if (!options.Icon.empty()) {
@@ -211,12 +217,14 @@ LauncherResources ReadLauncherResources(TStream& file) {
     if (where.FileSize > kMaxResourceSection) throw BrandingError("the resource section is larger than 64 MB");
     Bytes section(where.FileSize);
     file.SetPosition(where.FileOffset);
-    if (file.Read(section.data(), static_cast<std::int32_t>(section.size())) != static_cast<std::int32_t>(section.size()))
+    if (file.Read(section.data(), static_cast<std::int32_t>(section.size())) !=
+        static_cast<std::int32_t>(section.size()))
         throw BrandingError("the resource section runs past the end of the file");
     const branding::ResourceSet set = branding::ParseResourceDirectory(section, where.Rva);
 
     const auto versions = set.OfType(branding::kTypeVersion);
-    for (auto r = versions.rbegin(); r != versions.rend(); ++r) result.Version = branding::ReadVersionResource((*r)->Data);
+    for (auto r = versions.rbegin(); r != versions.rend(); ++r)
+        result.Version = branding::ReadVersionResource((*r)->Data);
     for (const branding::Resource* r : set.OfType(branding::kTypeManifest)) {
         const std::string text = Text(r->Data);
         try {
@@ -234,10 +242,13 @@ LauncherResources ReadLauncherResources(TStream& file) {
             const auto found = std::find_if(icons.begin(), icons.end(), [&](const branding::Resource* r) {
                 return r->Name == ResourceKey::Number(e.Id);
             });
-            if (found == icons.end()) throw BrandingError("icon group " + group->Name.Text() + " names image " + std::to_string(e.Id) + ", which is missing");
+            if (found == icons.end())
+                throw BrandingError("icon group " + group->Name.Text() + " names image " + std::to_string(e.Id) +
+                                    ", which is missing");
             if ((*found)->Data.size() != e.Size)
                 throw BrandingError("icon group " + group->Name.Text() + " gives image " + std::to_string(e.Id) + " " +
-                                    std::to_string(e.Size) + " bytes; it holds " + std::to_string((*found)->Data.size()));
+                                    std::to_string(e.Size) + " bytes; it holds " +
+                                    std::to_string((*found)->Data.size()));
         }
         if (result.Icon.empty()) result.Icon = entries;
     }
@@ -253,8 +264,10 @@ LauncherResources ReadResourcesOf(TStream& file, const std::string& name) {
 }
 
 std::string SummarizeResources(const LauncherResources& r) {
-    std::string text = r.Version ? "version " + branding::VersionText(r.Version->FileVersion) : "no version information";
-    text += r.HasManifest ? ", manifest " + Printable(r.ExecutionLevel.value_or("without an execution level")) : ", no manifest";
+    std::string text =
+        r.Version ? "version " + branding::VersionText(r.Version->FileVersion) : "no version information";
+    text += r.HasManifest ? ", manifest " + Printable(r.ExecutionLevel.value_or("without an execution level"))
+                          : ", no manifest";
     text += r.Icon.empty() ? ", no icon"
                            : ", icon of " + std::to_string(r.Icon.size()) + (r.Icon.size() == 1 ? " image" : " images");
     return text;
@@ -269,12 +282,14 @@ std::string DescribeResources(const LauncherResources& r) {
         text += "product version: " + branding::VersionText(r.Version->ProductVersion) + "\n";
         for (const auto& table : r.Version->Tables) {
             text += "version strings (" + Printable(table.Language) + "):\n";
-            for (const auto& [key, value] : table.Strings) text += "  " + Printable(key) + ": " + Printable(value) + "\n";
+            for (const auto& [key, value] : table.Strings)
+                text += "  " + Printable(key) + ": " + Printable(value) + "\n";
         }
     } else {
         text += "version information: none\n";
     }
-    text += "execution level: " + Printable(r.HasManifest ? r.ExecutionLevel.value_or("none requested") : "none (no manifest)") + "\n";
+    text += "execution level: " +
+            Printable(r.HasManifest ? r.ExecutionLevel.value_or("none requested") : "none (no manifest)") + "\n";
     if (r.Icon.empty()) return text + "icon: none\n";
     text += "icon: " + std::to_string(r.Icon.size()) + (r.Icon.size() == 1 ? " image (" : " images (");
     for (std::size_t i = 0; i < r.Icon.size(); ++i)

@@ -16,14 +16,14 @@
 namespace qvx::setup {
 
 struct BrandOptions {
-    std::string Icon;                                      // .ico file
+    std::string Icon;                                       // .ico file
     std::optional<branding::VersionNumber> Version;         // FILEVERSION (and PRODUCTVERSION)
     std::optional<branding::VersionNumber> ProductVersion;  // PRODUCTVERSION when it differs
     std::optional<std::string> ProductName, Company, Description, Copyright;
     std::vector<std::pair<std::string, std::string>> Strings;  // --version-string KEY=VALUE, in order
     std::string ExecutionLevel;
-    std::string Manifest;                                  // a file replacing the whole manifest
-    std::vector<std::string> Given;                        // the options given, as typed, in order
+    std::string Manifest;            // a file replacing the whole manifest
+    std::vector<std::string> Given;  // the options given, as typed, in order
 
     bool Any() const noexcept { return !Given.empty(); }
     // The version edits: FileVersion and ProductVersion from the numbers, then the named
@@ -37,8 +37,8 @@ struct BrandOptions {
 std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& options, const std::string& launcherPath);
 
 struct LauncherResources {
-    bool Windows = false;   // the file is a Windows program
-    bool Present = false;   // it has a resource directory
+    bool Windows = false;  // the file is a Windows program
+    bool Present = false;  // it has a resource directory
     std::optional<branding::VersionSummary> Version;
     bool HasManifest = false;
     std::optional<std::string> ExecutionLevel;

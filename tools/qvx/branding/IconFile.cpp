@@ -44,7 +44,8 @@ void CheckPng(ByteSpan png, IconImage& image, const std::string& which) {
         if (length > png.size() - at - 12) throw fault("a chunk runs past the end of the image");
         const ByteSpan typeAndData = png.subspan(at + 4, 4 + std::size_t{length});
         const std::string type(typeAndData.begin(), typeAndData.begin() + 4);
-        if (Crc32(typeAndData) != BigEndian32(png, at + 8 + length)) throw fault("the CRC of chunk " + type + " does not match");
+        if (Crc32(typeAndData) != BigEndian32(png, at + 8 + length))
+            throw fault("the CRC of chunk " + type + " does not match");
         if (first) {
             if (type != "IHDR" || length != 13) throw fault("it does not start with its IHDR chunk");
             image.Width = BigEndian32(png, at + 8);
@@ -78,7 +79,8 @@ void CheckBitmap(ByteSpan bmp, IconImage& image, const std::string& which) {
         throw fault("the bitmap has " + std::to_string(bits) + " bits per pixel");
     if (compression != 0 && !(compression == 3 && (bits == 16 || bits == 32)))
         throw fault("the bitmap is compressed (method " + std::to_string(compression) + ")");
-    if (bits <= 8 && coloursUsed > (1u << bits)) throw fault("the bitmap's palette holds more colours than its pixels can name");
+    if (bits <= 8 && coloursUsed > (1u << bits))
+        throw fault("the bitmap's palette holds more colours than its pixels can name");
     image.Width = static_cast<std::uint32_t>(width);
     image.Height = static_cast<std::uint32_t>(height) / 2;
     image.Planes = 1;
@@ -90,8 +92,8 @@ void CheckBitmap(ByteSpan bmp, IconImage& image, const std::string& which) {
     const std::uint64_t maskRow = (std::uint64_t{image.Width} + 31) / 32 * 4;
     const std::uint64_t expected = headerSize + masks + 4 * palette + (colourRow + maskRow) * image.Height;
     if (expected != bmp.size())
-        throw fault("the directory gives " + std::to_string(bmp.size()) + " bytes, the " + Size(image.Width, image.Height) +
-                    " bitmap holds " + std::to_string(expected));
+        throw fault("the directory gives " + std::to_string(bmp.size()) + " bytes, the " +
+                    Size(image.Width, image.Height) + " bitmap holds " + std::to_string(expected));
 }
 
 }  // namespace
@@ -109,7 +111,8 @@ std::vector<IconImage> ReadIconFile(ByteSpan file) {
     if (count == 0) throw BrandingError("the icon file holds no images");
     const std::uint64_t directoryEnd = kDirectorySize + std::uint64_t{count} * kFileEntrySize;
     if (!r.Has(0, directoryEnd))
-        throw BrandingError("the icon file is cut short: its directory of " + std::to_string(count) + " images ends past the file");
+        throw BrandingError("the icon file is cut short: its directory of " + std::to_string(count) +
+                            " images ends past the file");
     std::vector<IconImage> images;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint64_t entry = kDirectorySize + std::uint64_t{i} * kFileEntrySize;
@@ -168,14 +171,16 @@ Bytes BuildGroupIcon(const std::vector<IconImage>& images, std::uint16_t firstId
 
 std::vector<GroupIconEntry> ReadGroupIcon(ByteSpan group) {
     const ByteReader r(group);
-    if (!r.Has(0, kDirectorySize) || r.U16(0) != 0 || r.U16(2) != 1) throw BrandingError("the icon group's header is damaged");
+    if (!r.Has(0, kDirectorySize) || r.U16(0) != 0 || r.U16(2) != 1)
+        throw BrandingError("the icon group's header is damaged");
     const std::uint32_t count = r.U16(4);
-    if (!r.Has(kDirectorySize, std::uint64_t{count} * kGroupEntrySize)) throw BrandingError("the icon group is cut short");
+    if (!r.Has(kDirectorySize, std::uint64_t{count} * kGroupEntrySize))
+        throw BrandingError("the icon group is cut short");
     std::vector<GroupIconEntry> entries;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint64_t at = kDirectorySize + std::uint64_t{i} * kGroupEntrySize;
-        entries.push_back({r.U8(at) == 0 ? kMaxSide : r.U8(at), r.U8(at + 1) == 0 ? kMaxSide : r.U8(at + 1), r.U16(at + 6),
-                           r.U32(at + 8), r.U16(at + 12)});
+        entries.push_back({r.U8(at) == 0 ? kMaxSide : r.U8(at), r.U8(at + 1) == 0 ? kMaxSide : r.U8(at + 1),
+                           r.U16(at + 6), r.U32(at + 8), r.U16(at + 12)});
     }
     return entries;
 }

@@ -21,7 +21,7 @@
 namespace qvx::branding {
 
 struct IconImage {
-    std::uint32_t Width = 0;   // 1-256
+    std::uint32_t Width = 0;  // 1-256
     std::uint32_t Height = 0;
     std::uint8_t Colours = 0;  // as the directory entry says (0: 256 or more)
     std::uint16_t Planes = 0;

@@ -34,7 +34,8 @@ std::string Nested(std::size_t from, std::string_view prefix, std::string_view l
         if (i + 1 == std::size(kPath)) {
             open += "<" + name + " level=\"" + std::string(level) + "\" uiAccess=\"false\"/>";
         } else {
-            open += "<" + name + (i == 0 && prefix.empty() ? std::string(" xmlns=\"") + kSecurityNamespace + "\"" : "") + ">";
+            open += "<" + name +
+                    (i == 0 && prefix.empty() ? std::string(" xmlns=\"") + kSecurityNamespace + "\"" : "") + ">";
             close = "</" + name + ">" + close;
         }
     }
@@ -96,7 +97,8 @@ std::string SetExecutionLevel(std::string_view manifest, std::string_view level)
 std::string MinimalManifest(std::string_view level) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
            "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
-           "  " + Nested(0, "", level) + "\n</assembly>\n";
+           "  " +
+           Nested(0, "", level) + "\n</assembly>\n";
 }
 
 }  // namespace qvx::branding

@@ -46,9 +46,11 @@ PeImage ReadPeImage(ByteSpan head) {
     for (std::uint64_t i = 0; i < directoryCount; ++i)
         image.Directories.push_back({r.U32(image.DirectoryTable + 8 * i), r.U32(image.DirectoryTable + 8 * i + 4)});
 
-    if (sectionCount > kMaxSections) throw BrandingError(std::to_string(sectionCount) + " sections are more than a program has");
+    if (sectionCount > kMaxSections)
+        throw BrandingError(std::to_string(sectionCount) + " sections are more than a program has");
     const std::uint64_t table = image.OptionalHeader + optionalSize;
-    if (!r.Has(table, std::uint64_t{sectionCount} * kSectionHeaderSize)) throw BrandingError("the section table is cut short");
+    if (!r.Has(table, std::uint64_t{sectionCount} * kSectionHeaderSize))
+        throw BrandingError("the section table is cut short");
     for (std::uint32_t i = 0; i < sectionCount; ++i) {
         const std::uint64_t at = table + std::uint64_t{i} * kSectionHeaderSize;
         Section s;

@@ -55,7 +55,7 @@ struct PeImage {
     std::uint32_t Checksum = 0;
     std::size_t DirectoryTable = 0;  // file offset of data directory 0
     std::vector<DataDirectory> Directories;
-    std::vector<Section> Sections;   // in the order of the section table
+    std::vector<Section> Sections;  // in the order of the section table
 
     std::size_t SizeOfInitializedDataField() const noexcept { return OptionalHeader + 8; }
     std::size_t SizeOfImageField() const noexcept { return OptionalHeader + 56; }

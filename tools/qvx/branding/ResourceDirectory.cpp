@@ -29,19 +29,22 @@ public:
     DirectoryReader(ByteSpan section, std::uint32_t rva) : r_(section), rva_(rva) {}
 
     void ReadTable(std::uint32_t offset, int level, Resource& path) {
-        const std::string where = "the " + std::string(kLevelNames[level]) + " table at offset " + std::to_string(offset);
+        const std::string where =
+            "the " + std::string(kLevelNames[level]) + " table at offset " + std::to_string(offset);
         if (!r_.Has(offset, kTableSize)) throw Fault(where + " lies past the end of the section");
         if (!tables_.insert(offset).second) throw Fault(where + " is reached twice");
         const std::uint32_t named = r_.U16(offset + 12);
         const std::uint32_t count = named + r_.U16(offset + 14);
-        if (!r_.Has(offset + kTableSize, std::uint64_t{count} * kEntrySize)) throw Fault(where + " runs past the end of the section");
+        if (!r_.Has(offset + kTableSize, std::uint64_t{count} * kEntrySize))
+            throw Fault(where + " runs past the end of the section");
         std::set<ResourceKey> seen;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint64_t entry = offset + kTableSize + std::uint64_t{i} * kEntrySize;
             const std::uint32_t key = r_.U32(entry);
             const std::uint32_t target = r_.U32(entry + 4);
             if (((key & kHighBit) != 0) != (i < named))
-                throw Fault(where + ": entry " + std::to_string(i) + (i < named ? " should be named" : " should be numbered"));
+                throw Fault(where + ": entry " + std::to_string(i) +
+                            (i < named ? " should be named" : " should be numbered"));
             ResourceKey k = (key & kHighBit) != 0 ? ReadName(key & ~kHighBit) : ResourceKey::Number(key);
             if (!seen.insert(k).second) throw Fault(where + " holds the key " + k.Text() + " twice");
             (level == 0 ? path.Type : level == 1 ? path.Name : path.Language) = std::move(k);
@@ -62,7 +65,8 @@ private:
     static BrandingError Fault(const std::string& what) { return BrandingError("resource directory: " + what); }
 
     ResourceKey ReadName(std::uint32_t offset) {
-        if (!r_.Has(offset, 2)) throw Fault("a name at offset " + std::to_string(offset) + " lies past the end of the section");
+        if (!r_.Has(offset, 2))
+            throw Fault("a name at offset " + std::to_string(offset) + " lies past the end of the section");
         const std::uint32_t length = r_.U16(offset);
         if (!r_.Has(offset + 2, std::uint64_t{length} * 2))
             throw Fault("the name at offset " + std::to_string(offset) + " runs past the end of the section");
@@ -78,7 +82,8 @@ private:
         const std::uint32_t rva = r_.U32(offset);
         const std::uint32_t size = r_.U32(offset + 4);
         if (rva < rva_ || !r_.Has(rva - rva_, size))
-            throw Fault("the data of resource " + path.Type.Text() + "/" + path.Name.Text() + " lies outside the section");
+            throw Fault("the data of resource " + path.Type.Text() + "/" + path.Name.Text() +
+                        " lies outside the section");
         total_ += size;
         if (total_ > kMaxTotalData) throw Fault("the resources hold more than 64 MB");
         Resource resource = path;
@@ -99,9 +104,8 @@ private:
 // Appends a directory table of the keys; targets are filled in later.
 std::size_t AppendTable(Bytes& out, const std::vector<ResourceKey>& keys) {
     const std::size_t at = out.size();
-    const auto named = static_cast<std::uint32_t>(std::count_if(keys.begin(), keys.end(), [](const ResourceKey& k) {
-        return k.Name.has_value();
-    }));
+    const auto named = static_cast<std::uint32_t>(
+        std::count_if(keys.begin(), keys.end(), [](const ResourceKey& k) { return k.Name.has_value(); }));
     out.resize(at + kTableSize + keys.size() * kEntrySize, 0);
     Put16(out, at + 12, named);
     Put16(out, at + 14, static_cast<std::uint32_t>(keys.size()) - named);
@@ -111,7 +115,8 @@ std::size_t AppendTable(Bytes& out, const std::vector<ResourceKey>& keys) {
 }  // namespace
 
 std::strong_ordering ResourceKey::operator<=>(const ResourceKey& other) const {
-    if (Name.has_value() != other.Name.has_value()) return Name.has_value() ? std::strong_ordering::less : std::strong_ordering::greater;
+    if (Name.has_value() != other.Name.has_value())
+        return Name.has_value() ? std::strong_ordering::less : std::strong_ordering::greater;
     if (!Name) return Id <=> other.Id;
     const std::u16string& a = *Name;
     const std::u16string& b = *other.Name;

@@ -18,10 +18,10 @@ constexpr std::size_t kDebugEntrySize = 28;
 constexpr std::size_t kMaxResourceSection = 256u << 20;
 
 const char* DirectoryName(std::size_t index) {
-    static const char* const names[] = {"export",  "import",          "resource",   "exception",  "certificate",
-                                        "base relocation", "debug", "architecture", "global pointer", "TLS",
-                                        "load configuration", "bound import", "import address", "delay import",
-                                        "CLR runtime", "reserved"};
+    static const char* const names[] = {
+        "export",         "import",       "resource",       "exception", "certificate",        "base relocation",
+        "debug",          "architecture", "global pointer", "TLS",       "load configuration", "bound import",
+        "import address", "delay import", "CLR runtime",    "reserved"};
     return index < std::size(names) ? names[index] : "unnamed";
 }
 
@@ -45,7 +45,8 @@ int CheckLayout(ByteSpan bytes, const PeImage& image, const ResourceLocation& wh
     const Section& rsrc = image.Sections[static_cast<std::size_t>(where.Section)];
     if (image.Directory(kDirectorySecurity).Size != 0)
         throw BrandingError("the launcher is signed; brand the unsigned launcher and sign the setup file afterwards");
-    if (image.SymbolTable != 0 || image.SymbolCount != 0) throw BrandingError("the launcher carries COFF symbols; strip it first");
+    if (image.SymbolTable != 0 || image.SymbolCount != 0)
+        throw BrandingError("the launcher carries COFF symbols; strip it first");
     if (!PowerOfTwo(image.FileAlignment) || !PowerOfTwo(image.SectionAlignment) ||
         image.FileAlignment > image.SectionAlignment || image.SectionAlignment < kMinSectionAlignment)
         throw BrandingError("the launcher's section alignment " + std::to_string(image.SectionAlignment) +
@@ -77,8 +78,11 @@ int CheckLayout(ByteSpan bytes, const PeImage& image, const ResourceLocation& wh
         fileEnd = RawEnd(s);
     }
     if (fileEnd != bytes.size())
-        throw BrandingError(fileEnd > bytes.size() ? "the launcher is cut short: its last section runs past the end of the file"
-                                                   : std::to_string(bytes.size() - fileEnd) + " bytes follow the launcher's last section");
+        throw BrandingError(fileEnd > bytes.size()
+                                ? "the launcher is cut short: its last section runs past the end of the file"
+                                : std::to_string(bytes.size() - fileEnd) +
+                                      (bytes.size() - fileEnd == 1 ? " byte follows" : " bytes follow") +
+                                      " the launcher's last section");
 
     // Nothing in front of the resources may point at them or behind them.
     for (std::size_t d = 0; d < image.Directories.size(); ++d) {
@@ -94,7 +98,8 @@ int CheckLayout(ByteSpan bytes, const PeImage& image, const ResourceLocation& wh
         if (!at) throw BrandingError("the debug directory lies outside the file");
         const ByteReader r(bytes);
         for (std::uint64_t e = 0; e + kDebugEntrySize <= debug.Size; e += kDebugEntrySize)
-            if (r.U32(*at + e + 24) >= rsrc.PointerToRawData) throw BrandingError("debug data lies behind the resources");
+            if (r.U32(*at + e + 24) >= rsrc.PointerToRawData)
+                throw BrandingError("debug data lies behind the resources");
     }
     if (relocations.Size != 0) {
         if (relocationSection < 0) throw BrandingError("the base relocations lie in front of the resources");
@@ -102,7 +107,8 @@ int CheckLayout(ByteSpan bytes, const PeImage& image, const ResourceLocation& wh
         if (!at) throw BrandingError("the base relocations lie outside the file");
         const ByteReader r(bytes);
         for (std::uint64_t block = 0; block < relocations.Size;) {
-            if (block + 8 > relocations.Size) throw BrandingError("the base relocations are damaged: a block is cut short");
+            if (block + 8 > relocations.Size)
+                throw BrandingError("the base relocations are damaged: a block is cut short");
             const std::uint32_t page = r.U32(*at + block);
             const std::uint32_t size = r.U32(*at + block + 4);
             if (size < 8 || size % 2 != 0 || block + size > relocations.Size)
@@ -156,8 +162,9 @@ Bytes ReplaceResources(ByteSpan bytes, const ResourceSet& resources) {
     const Bytes directory = BuildResourceDirectory(resources, rsrc.VirtualAddress);
     const auto newRaw = static_cast<std::uint32_t>(AlignUp(directory.size(), image.FileAlignment));
     const auto rawShift = static_cast<std::int64_t>(newRaw) - rsrc.SizeOfRawData;
-    const auto memoryShift = static_cast<std::int64_t>(AlignUp(rsrc.VirtualAddress + directory.size(), image.SectionAlignment)) -
-                             static_cast<std::int64_t>(AlignUp(MemoryEnd(rsrc), image.SectionAlignment));
+    const auto memoryShift =
+        static_cast<std::int64_t>(AlignUp(rsrc.VirtualAddress + directory.size(), image.SectionAlignment)) -
+        static_cast<std::int64_t>(AlignUp(MemoryEnd(rsrc), image.SectionAlignment));
     if (directory.size() > kMaxResourceSection) throw BrandingError("the resources are larger than 256 MB");
 
     Bytes out(bytes.begin(), bytes.begin() + rsrc.PointerToRawData);
@@ -181,7 +188,8 @@ Bytes ReplaceResources(ByteSpan bytes, const ResourceSet& resources) {
         }
         memoryEnd = std::max(memoryEnd, MemoryEnd(s));
     }
-    if (AlignUp(memoryEnd, image.SectionAlignment) > 0xFFFFFFFFu) throw BrandingError("the image would be larger than 4 GB");
+    if (AlignUp(memoryEnd, image.SectionAlignment) > 0xFFFFFFFFu)
+        throw BrandingError("the image would be larger than 4 GB");
     Put32(out, image.SizeOfImageField(), static_cast<std::uint32_t>(AlignUp(memoryEnd, image.SectionAlignment)));
     if ((rsrc.Characteristics & kInitializedData) != 0) {
         const std::uint32_t initialized = ByteReader(bytes).U32(image.SizeOfInitializedDataField());

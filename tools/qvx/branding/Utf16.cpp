@@ -27,7 +27,8 @@ std::string ToUtf8(std::u16string_view utf16) {
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         const char16_t unit = utf16[i];
         char32_t c = unit;
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
             ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {

@@ -33,7 +33,8 @@ Block ReadBlock(const ByteReader& r, std::size_t at, std::size_t end, int depth)
     if (depth > kMaxDepth) throw Damaged("blocks nested too deep");
     if (at + kBlockHeader > end) throw Damaged("a block is cut short");
     const std::size_t length = r.U16(at);
-    if (length < kBlockHeader || at + length > end) throw Damaged("a block's length " + std::to_string(length) + " does not fit");
+    if (length < kBlockHeader || at + length > end)
+        throw Damaged("a block's length " + std::to_string(length) + " does not fit");
     const std::size_t blockEnd = at + length;
     Block block;
     block.ValueLength = r.U16(at + 2);
@@ -149,10 +150,10 @@ Block NewRoot() {
     root.ValueLength = kFixedSize;
     root.Value.assign(kFixedSize, 0);
     Put32(root.Value, 0, kFixedSignature);
-    Put32(root.Value, 4, 0x00010000);  // structure version 1.0
-    Put32(root.Value, 24, 0x3F);       // flags mask: every VS_FF_ flag
-    Put32(root.Value, 32, 0x00040004); // VOS_NT_WINDOWS32
-    Put32(root.Value, 36, 1);          // VFT_APP
+    Put32(root.Value, 4, 0x00010000);   // structure version 1.0
+    Put32(root.Value, 24, 0x3F);        // flags mask: every VS_FF_ flag
+    Put32(root.Value, 32, 0x00040004);  // VOS_NT_WINDOWS32
+    Put32(root.Value, 36, 1);           // VFT_APP
     Block strings = ParentBlock(u"StringFileInfo");
     strings.Children.push_back(ParentBlock(kDefaultLanguage));
     root.Children.push_back(std::move(strings));
@@ -264,7 +265,8 @@ VersionSummary ReadVersionResource(ByteSpan resource) {
         for (const Block& table : child.Children) {
             VersionSummary::Table t;
             t.Language = ToUtf8(table.Key);
-            for (const Block& string : table.Children) t.Strings.emplace_back(ToUtf8(string.Key), ToUtf8(TextOf(string)));
+            for (const Block& string : table.Children)
+                t.Strings.emplace_back(ToUtf8(string.Key), ToUtf8(TextOf(string)));
             summary.Tables.push_back(std::move(t));
         }
     }

@@ -33,7 +33,8 @@ public:
         if (At("\xEF\xBB\xBF")) p_ = 3;
         if (At("<?xml") && p_ + 5 < t_.size() && (IsSpace(t_[p_ + 5]) || t_[p_ + 5] == '?')) Instruction(true);
         Misc();
-        if (p_ >= t_.size() || t_[p_] != '<') Fail(p_ >= t_.size() ? "no root element" : "text outside the root element");
+        if (p_ >= t_.size() || t_[p_] != '<')
+            Fail(p_ >= t_.size() ? "no root element" : "text outside the root element");
         StartTag();
         while (!open_.empty()) Content();
         Misc();
@@ -43,7 +44,8 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& what) const {
-        const auto line = 1 + std::count(t_.begin(), t_.begin() + static_cast<std::ptrdiff_t>(std::min(p_, t_.size())), '\n');
+        const auto line =
+            1 + std::count(t_.begin(), t_.begin() + static_cast<std::ptrdiff_t>(std::min(p_, t_.size())), '\n');
         throw BrandingError("not well-formed XML: " + what + " (line " + std::to_string(line) + ")");
     }
     bool At(std::string_view s) const { return t_.substr(std::min(p_, t_.size())).starts_with(s); }
@@ -88,7 +90,8 @@ private:
             const bool hex = ref.starts_with("#x");
             const std::string_view digits = ref.substr(hex ? 2 : 1);
             std::uint32_t value = 0;
-            const auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+            const auto [last, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
             if (digits.empty() || error != std::errc() || last != digits.data() + digits.size() || !IsXmlChar(value))
                 Fail("a bad character reference");
         } else if (ref != "lt" && ref != "gt" && ref != "amp" && ref != "apos" && ref != "quot") {
@@ -100,7 +103,8 @@ private:
     void Instruction(bool declaration) {
         p_ += 2;  // "<?"
         std::string target = Name();
-        std::transform(target.begin(), target.end(), target.begin(), [](char c) { return static_cast<char>(c | 0x20); });
+        std::transform(target.begin(), target.end(), target.begin(),
+                       [](char c) { return static_cast<char>(c | 0x20); });
         if (target == "xml" && !declaration) Fail("an XML declaration that is not at the very start");
         SkipPast("?>", "a processing instruction without its end");
     }

@@ -20,12 +20,12 @@ struct XmlAttribute {
 };
 
 struct XmlElement {
-    std::string Name;              // as written, with its prefix ("asmv3:trustInfo")
-    int Depth = 0;                 // 0 for the root
-    std::size_t NameEnd = 0;       // offset just behind the name in the start tag
-    std::size_t StartTagEnd = 0;   // offset just behind the start tag's '>'
-    bool Empty = false;            // written as <name/>
-    std::size_t EndTagBegin = 0;   // offset of "</name>", or of "/>" of an empty element
+    std::string Name;             // as written, with its prefix ("asmv3:trustInfo")
+    int Depth = 0;                // 0 for the root
+    std::size_t NameEnd = 0;      // offset just behind the name in the start tag
+    std::size_t StartTagEnd = 0;  // offset just behind the start tag's '>'
+    bool Empty = false;           // written as <name/>
+    std::size_t EndTagBegin = 0;  // offset of "</name>", or of "/>" of an empty element
     std::vector<XmlAttribute> Attributes;
 
     // The name without its prefix.
