@@ -191,6 +191,78 @@ TEST_F(SetupEndToEnd, DamagedEngineEntriesStartNothingAndLeaveNothing) {
     }
 }
 
+// A setup file laid out by hand behind the real launcher: the image padded and patched, the given
+// first archive, an empty second archive.
+Bytes HandMadeSetup(const Bytes& firstArchive) {
+    Bytes file = ReadFile(QVX_SETUP_PATH);
+    const auto pattern = MarkerPattern();
+    const auto marker = std::search(file.begin(), file.end(), pattern.begin(), pattern.end());
+    const auto field = static_cast<std::size_t>(marker - file.begin()) + 8;
+    file.resize(PayloadOffsetFor(file.size()), 0);
+    PutU32(file, field, static_cast<std::uint32_t>(file.size()));
+    AppendU32(file, static_cast<std::uint32_t>(firstArchive.size()));
+    file.insert(file.end(), firstArchive.begin(), firstArchive.end());
+    const Bytes empty = MakeArchive({});
+    AppendU32(file, static_cast<std::uint32_t>(empty.size()));
+    file.insert(file.end(), empty.begin(), empty.end());
+    return file;
+}
+
+// Damage in a stored engine entry, and in the size fields of a compressed one: the launcher starts
+// nothing and leaves nothing; the sound files run. The engine ends in zero bytes, which add nothing
+// to the checksum: one byte less is caught because the last match then runs past the entry's end.
+TEST_F(SetupEndToEnd, DamagedStoredEnginesAndSizeFieldsStartNothing) {
+    const Bytes engine = ReadFile(QVX_RECORD_ENGINE_PATH);
+    const Bytes stored = HandMadeSetup(MakeArchive({{"Installer\\Quorvex.exe", engine}}));
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH, ""), 0) << Stderr();
+    const Bytes compressed = ReadFile(setup_);
+    const std::size_t archive = PayloadOffset() + 4;
+    const std::size_t entry = archive + 21;
+    const std::size_t data = entry + 25 + 21;  // behind the name "Installer\Quorvex.exe"
+    const auto grow = [&](std::int32_t by) {
+        return [=](Bytes& b) { PutU32(b, entry + 8, U32At(b, entry + 8) + static_cast<std::uint32_t>(by)); };
+    };
+    struct Case {
+        std::string What;
+        const Bytes* Good;
+        std::function<void(Bytes&)> Damage;  // none: the sound file, which runs
+    };
+    const std::vector<Case> cases = {
+        {"stored engine", &stored, nullptr},
+        {"stored engine, a bit flipped early", &stored, [&](Bytes& b) { b[data + 3] ^= 0x01; }},
+        {"stored engine, a bit flipped late", &stored, [&](Bytes& b) { b[data + engine.size() - 7] ^= 0x80; }},
+        {"stored engine, expanded size one more", &stored, grow(1)},
+        {"compressed engine, expanded size one more", &compressed, grow(1)},
+        {"compressed engine, expanded size 4096 more", &compressed, grow(4096)},
+        {"compressed engine, expanded size 1 GiB more", &compressed, grow(0x40000000)},
+        {"compressed engine, expanded size one less", &compressed, grow(-1)},
+    };
+    const std::string argvFile = dir_ / "argv.txt";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        Bytes bytes = *c.Good;
+        if (c.Damage) c.Damage(bytes);
+        WriteFile(setup_, bytes);
+        fs::remove(argvFile);
+        for (const char* d : {"win", "tmp"}) {
+            fs::remove_all(dir_ / d);
+            fs::create_directory(dir_ / d);
+        }
+        const int code = Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_));
+        if (!c.Damage) {
+            EXPECT_EQ(code, 0) << Stderr();
+            EXPECT_EQ(ReadFile(dir_ / "win/Quorvex.exe"), engine);
+            continue;
+        }
+        EXPECT_EQ(code, 1);
+        EXPECT_FALSE(fs::exists(argvFile));
+        EXPECT_TRUE(fs::is_empty(dir_ / "win"));
+        EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+        EXPECT_TRUE(Stderr().starts_with("Application Error\nException E")) << Stderr();
+        EXPECT_EQ(Stderr().find("EEngineStartError"), std::string::npos) << Stderr();  // refused before the start
+    }
+}
+
 // A link or FIFO at the engine's path in the Windows directory is never written through: the
 // engine goes to the private run directory, and the link's target stays as it was.
 TEST_F(SetupEndToEnd, ALinkAtTheEnginePathIsNeverWrittenThrough) {
