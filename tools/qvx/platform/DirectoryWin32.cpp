@@ -111,8 +111,8 @@ int Directory::OpenChild(const std::string& name, bool create, std::shared_ptr<D
         return ::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kHeldShare, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     };
-    OwnedHandle h(open());
-    if (!h.Valid()) {
+    HANDLE opened = open();
+    if (opened == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
         if (!create || (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND)) return FromSystemError(code);
         if (::CreateDirectoryW(path.c_str(), nullptr)) {
@@ -120,9 +120,10 @@ int Directory::OpenChild(const std::string& name, bool create, std::shared_ptr<D
         } else if (::GetLastError() != ERROR_ALREADY_EXISTS) {
             return LastError();
         }
-        h = OwnedHandle(open());
-        if (!h.Valid()) return LastError();
+        opened = open();
+        if (opened == INVALID_HANDLE_VALUE) return LastError();
     }
+    OwnedHandle h(opened);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h.Get(), &info)) return LastError();
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return ELOOP;
