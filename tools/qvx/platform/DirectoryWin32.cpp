@@ -51,6 +51,13 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
            CSTR_EQUAL;
 }
 
+// Whether what was opened at path (with FILE_FLAG_OPEN_REPARSE_POINT) is a link: a reparse point,
+// or a file the system places elsewhere (Wine opens what a link of the POSIX side points to and
+// shows no reparse point on the handle, but its final path is the link's target).
+bool IsLink(DWORD attributes, const std::wstring& final, const std::wstring& path) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (!final.empty() && !SamePath(final, path));
+}
+
 // An absolute \\?\ path for a path given by the user, for when the system gives no final path.
 std::wstring AbsolutePath(const std::string& path) {
     std::wstring native = NativePath(path);
@@ -126,9 +133,9 @@ int Directory::OpenChild(const std::string& name, bool create, std::shared_ptr<D
     OwnedHandle h(opened);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h.Get(), &info)) return LastError();
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return ELOOP;
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
     std::wstring final = FinalPath(h.Get());
+    if (IsLink(info.dwFileAttributes, final, path)) return ELOOP;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
     if (final.empty()) final = path;
     out.reset(new Directory(h.Release(), ChildPath(name), std::move(final)));
     out->seed_ = NextRandom(seed_);
@@ -148,7 +155,7 @@ int Directory::ChildStatus(const std::string& name, FileStatus& status) const {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h.Get(), &info)) return LastError();
     const DWORD attributes = info.dwFileAttributes;
-    status.Type = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FileType::SymbolicLink
+    status.Type = IsLink(attributes, FinalPath(h.Get()), path) ? FileType::SymbolicLink
                   : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? FileType::Directory
                                                               : FileType::Regular;
     status.Size = static_cast<std::int64_t>(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
@@ -213,35 +220,33 @@ int TemporaryFile::SetAttributes(unsigned mode, std::uint32_t attributes, std::o
 
 namespace {
 
-// Renames the open file to name inside the directory (relative to the directory's handle).
-DWORD RenameByHandle(HANDLE file, HANDLE directory, const std::wstring& name, bool replace) {
+// Renames the open file to path (a \\?\ path in a held directory), through the file's handle, so
+// that the file renamed is the one written.
+DWORD RenameByHandle(HANDLE file, const std::wstring& path, bool replace) {
+    // The system takes the name as it is: the form of the object manager (\??\C:\...).
+    std::wstring name = path;
+    if (name.rfind(L"\\\\?\\", 0) == 0) name = L"\\??\\" + name.substr(4);
     const std::size_t size = sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t);
     std::vector<unsigned char> buffer(size, 0);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     info->ReplaceIfExists = replace ? TRUE : FALSE;
-    info->RootDirectory = directory;
+    info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::copy(name.begin(), name.end(), info->FileName);
     return ::SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(size)) ? 0 : ::GetLastError();
 }
 
-// The attributes of what name is in the directory, the link itself for a link; INVALID_FILE_ATTRIBUTES
-// when there is nothing.
-DWORD ChildAttributes(const std::wstring& path) {
-    const OwnedHandle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kAnyShare, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!h.Valid() || !::GetFileInformationByHandle(h.Get(), &info)) return INVALID_FILE_ATTRIBUTES;
-    return info.dwFileAttributes;
-}
-
-// Sets the attributes of the file at path (never through a link).
-bool SetChildAttributes(const std::wstring& path, DWORD attributes) {
+// Clears or sets the read-only attribute of the file at path (never through a link).
+bool SetReadOnly(const std::wstring& path, bool readOnly) {
     const OwnedHandle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kAnyShare, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!h.Valid()) return false;
     FILE_BASIC_INFO basic{};
-    basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+    if (!h.Valid() || !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic)) return false;
+    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = basic.LastWriteTime.QuadPart =
+        basic.ChangeTime.QuadPart = 0;  // zero: kept as they are
+    basic.FileAttributes = readOnly ? (basic.FileAttributes | FILE_ATTRIBUTE_READONLY)
+                                    : (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     return ::SetFileInformationByHandle(h.Get(), FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
@@ -249,29 +254,22 @@ bool SetChildAttributes(const std::wstring& path, DWORD attributes) {
 
 int TemporaryFile::CommitAs(const std::string& target, bool replace) {
     const HANDLE file = stream_->NativeHandle();
-    const std::wstring name = Widen(target);
-    DWORD code = RenameByHandle(file, directory_->NativeHandle(), name, replace);
-    if (code == ERROR_ACCESS_DENIED) {
-        const std::wstring path = directory_->final_ + L"\\" + name;
-        const DWORD attributes = ChildAttributes(path);
-        const bool plainFile = attributes != INVALID_FILE_ATTRIBUTES &&
-                               (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-        // Replacing a read-only file: as on POSIX, the directory decides, not the file's attribute.
-        if (replace && plainFile && (attributes & FILE_ATTRIBUTE_READONLY) &&
-            SetChildAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY)) {
-            code = RenameByHandle(file, directory_->NativeHandle(), name, replace);
-            if (code != 0) SetChildAttributes(path, attributes);
+    const std::wstring path = directory_->final_ + L"\\" + Widen(target);
+    DWORD code = RenameByHandle(file, path, replace);
+    FileStatus st;
+    if (code != 0 && replace && directory_->ChildStatus(target, st) == 0) {
+        if (st.Type == FileType::Directory) return EISDIR;
+        if (st.Type == FileType::Regular && st.ReadOnly && code == ERROR_ACCESS_DENIED) {
+            // Replacing a read-only file: as on POSIX, the directory decides, not the file's attribute.
+            if (SetReadOnly(path, false)) {
+                code = RenameByHandle(file, path, replace);
+                if (code != 0) SetReadOnly(path, true);
+            }
+        } else if (st.Type == FileType::SymbolicLink || st.Type == FileType::Other) {
+            // A link, or a FIFO or device of the POSIX side under Wine: the entry itself is removed
+            // (never what it leads to) and the file takes its place.
+            if (::DeleteFileW(path.c_str()) || ::RemoveDirectoryW(path.c_str())) code = RenameByHandle(file, path, replace);
         }
-        // A link in the way is replaced itself, never what it leads to.
-        if (code != 0 && replace && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(path.c_str())
-                                                                         : ::DeleteFileW(path.c_str());
-            if (removed) code = RenameByHandle(file, directory_->NativeHandle(), name, replace);
-        }
-        if (code == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-            return EISDIR;
     }
     if (code != 0) return FromSystemError(code);
     committed_ = true;
