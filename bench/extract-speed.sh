@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times `qvx extract` of many small files against `tar x` of the same tree, and `qvx extract` of an
-# archive of 100,000 one-byte entries. Prints a Markdown table.
+# archive of 100,000 one-byte entries (once each: one run takes seconds). Prints a Markdown table.
 #
 #   bench/extract-speed.sh [RUNS]     (default: 10 runs of each)
 #
@@ -65,11 +65,10 @@ for ((i = 0; i < runs; i++)); do
   timed sync "$qvx" -q extract --sync -C "$tmp/x" "$tmp/small.spis"
 done
 diff -r "$tmp/small" "$tmp/x"
-for ((i = 0; i < 3; i++)); do
-  timed tiny "$qvx" -q extract -C "$tmp/x" "$tmp/tiny.spis"
-  timed tinytar tar -C "$tmp/x" -xf "$tmp/tiny.tar"
-done
-diff -r "$tmp/tiny" "$tmp/x"
+timed tiny "$qvx" -q extract -C "$tmp/x" "$tmp/tiny.spis"
+# 100,000 files: their number and bytes are compared, diff -r would take longer than the runs.
+[ "$(find "$tmp/x" -type f | wc -l) $(cat "$tmp"/x/*/* | md5sum)" = "100000 $(cat "$tmp"/tiny/*/* | md5sum)" ]
+timed tinytar tar -C "$tmp/x" -xf "$tmp/tiny.tar"
 
 row() {  # label name runs
   awk -v l="$1" -v w="${wall[$2]}" -v c="${cpu[$2]}" -v n="$3" -v tw="${wall[$4]}" -v tc="${cpu[$4]}" \
@@ -82,5 +81,5 @@ echo "|---|---:|---:|---:|---:|---:|"
 row "qvx extract, 5,000 small files (LH5)" qvx "$runs" tar
 row "qvx extract --sync, the same" sync "$runs" tar
 row "tar x, the same tree" tar "$runs" tar
-row "qvx extract, 100,000 one-byte entries (stored)" tiny 3 tinytar
-row "tar x, the same tree" tinytar 3 tinytar
+row "qvx extract, 100,000 one-byte entries (stored)" tiny 1 tinytar
+row "tar x, the same tree" tinytar 1 tinytar

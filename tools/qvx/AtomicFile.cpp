@@ -23,7 +23,10 @@ std::string TemporaryPrefix(const std::string& name) {
         if (next > 64) break;
         end = next;
     }
-    return "." + name.substr(0, end) + ".qvx-";
+    // Built by appending only: GCC 12 warns falsely about "literal" + std::string at -O3.
+    std::string prefix(1, '.');
+    prefix.append(name, 0, end).append(".qvx-");
+    return prefix;
 }
 
 // Whether path names an existing device, FIFO or socket (links followed).

@@ -23,8 +23,15 @@ std::string ExtractionTree::PathOf(const std::vector<std::string>& components) c
 
 std::shared_ptr<platform::Directory> ExtractionTree::Open(const std::vector<std::string>& components) {
     Done();
-    std::shared_ptr<platform::Directory> parent = root_;
-    for (std::size_t i = 0; i + 1 < components.size(); ++i) {
+    const std::size_t folders = components.size() - 1;
+    // The folders shared with the last entry stay open; the others are let go, deepest first.
+    std::size_t kept = 0;
+    while (kept < chain_.size() && kept < folders && names_[kept] == components[kept]) ++kept;
+    chain_.resize(kept);
+    names_.resize(kept);
+    made_.resize(kept);
+    std::shared_ptr<platform::Directory> parent = kept == 0 ? root_ : chain_.back();
+    for (std::size_t i = kept; i < folders; ++i) {
         std::shared_ptr<platform::Directory> child;
         bool made = false;
         const int error = parent->OpenChild(components[i], true, child, &made);
@@ -38,21 +45,15 @@ std::shared_ptr<platform::Directory> ExtractionTree::Open(const std::vector<std:
     return parent;
 }
 
-void ExtractionTree::Done() noexcept {
-    chain_.clear();
-    names_.clear();
-    made_.clear();
-}
+void ExtractionTree::Done() noexcept { made_.assign(made_.size(), false); }
 
 void ExtractionTree::Undo() noexcept {
-    while (!chain_.empty()) {
-        const bool made = made_.back();
+    while (!chain_.empty() && made_.back()) {
         const std::string name = names_.back();
         // Let go of the directory first: Windows removes no directory that is held open.
         chain_.pop_back();
         names_.pop_back();
         made_.pop_back();
-        if (!made) break;
         const platform::Directory& parent = chain_.empty() ? *root_ : *chain_.back();
         if (parent.RemoveChildDirectory(name) != 0) break;
     }

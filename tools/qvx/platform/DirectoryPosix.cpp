@@ -102,7 +102,8 @@ int Directory::CreateTemporary(const std::string& prefix, std::unique_ptr<Tempor
         const std::string name = prefix + RandomSuffix(seed_);
         // Registered before it exists, so that no moment passes with the file made and not known.
         TemporaryFiles::Registration registration = TemporaryFiles::Add(native_, name.c_str());
-        const int fd = ::openat(native_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // 0666 less the umask: the permissions most files keep, so that most need no fchmod().
+        const int fd = ::openat(native_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             out = std::make_unique<TemporaryFile>(shared_from_this(), name, std::make_unique<FileStream>(fd, true),
                                                   std::move(registration));
@@ -134,8 +135,19 @@ void TemporaryFile::Remove() noexcept {
 
 int TemporaryFile::Sync() { return stream_->Flush(); }
 
-int TemporaryFile::SetAttributes(unsigned mode, std::uint32_t attributes, std::optional<std::time_t> modificationTime) {
-    return stream_->SetAttributes(mode, attributes, modificationTime);
+int TemporaryFile::SetAttributes(unsigned mode, std::uint32_t, std::optional<std::time_t> modificationTime) {
+    const int fd = stream_->NativeHandle();
+    // The file was made with the default permissions.
+    if (mode != DefaultFileMode() && ::fchmod(fd, static_cast<mode_t>(mode)) != 0) return errno;
+    if (modificationTime) {
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_NOW;
+        times[1].tv_sec = *modificationTime;
+        times[1].tv_nsec = 0;
+        if (::futimens(fd, times) != 0) return errno;
+    }
+    return 0;
 }
 
 int TemporaryFile::CommitAs(const std::string& target, bool replace) {
