@@ -19,6 +19,7 @@
 #include "ErrorReport.h"
 #include "ExtractionTree.h"
 #include "Progress.h"
+#include "ReadAhead.h"
 #include "SafePath.h"
 #include "StampPolicy.h"
 #include "Utf8.h"
@@ -81,7 +82,8 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
             component.SetOnShowProgress(bar);
         }
         const auto archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, *archive);
+        ReadAhead input(*archive);  // entry headers and names without a system call each
+        ArchiveWalker walker(component, input);
         ExtractionTree tree(base);
         std::error_code ec;
         const std::size_t baseLength = Utf16Length(Utf8Path(fs::absolute(PathFromUtf8(base), ec)));
