@@ -233,6 +233,8 @@ void BuildSetup(const BuildOptions& options) {
         if (*input == "-") throw SetupError("-", "setup build reads its inputs from files, not from standard input");
     }
     std::vector<char> image = ReadWholeFile(options.Launcher);
+    // Rewrite the launcher image's resources before the payload is appended.
+    image = BrandLauncher(std::move(image), options.Brand, options.Launcher);
     const auto markers = FindMarkers(image);
     if (markers.empty()) throw SetupError(options.Launcher, "no size marker: not a launcher");
     if (markers.size() > 1)
