@@ -9,9 +9,11 @@
 namespace qvx::cli {
 
 ExtractionTree::ExtractionTree(const std::string& directory) {
-    std::error_code ec;
-    std::filesystem::create_directories(platform::PathFromUtf8(directory), ec);
+    std::error_code made;
+    std::filesystem::create_directories(platform::PathFromUtf8(directory), made);
     const int error = platform::Directory::Open(directory, root_);
+    // Why the directory could not be made says more than that it is missing.
+    if (error == ENOENT && made) ThrowSystemError(directory, made.default_error_condition().value());
     if (error != 0) ThrowSystemError(directory, error);
 }
 
