@@ -15,12 +15,11 @@
 #include "AtomicFile.h"
 #include "Cli.h"
 #include "CodePageOption.h"
+#include "EntryNameRules.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "Progress.h"
-#include "SafePath.h"
 #include "StampPolicy.h"
-#include "WindowsNames.h"
 #include "platform/FileSystem.h"
 
 namespace qvx::cli {
@@ -54,28 +53,6 @@ fs::path PrepareTarget(const fs::path& base, const std::vector<std::string>& com
     return path / PathFromUtf8(components.back());
 }
 
-// The components of the file an entry name gives, or std::nullopt with the reason it is refused:
-// bytes the code page does not define, a name that would leave the directory (SafePath.h), one
-// Windows cannot hold or one equal to an earlier entry's ignoring case (WindowsNames.h).
-std::optional<std::vector<std::string>> FileComponents(const std::string& stored, CodePage names,
-                                                        NameCollisions& taken, std::string* reason) {
-    const auto name = names.Decode(stored);
-    if (!name) {
-        *reason = "bytes that code page " + names.Name() + " does not define";
-        return std::nullopt;
-    }
-    auto components = SplitEntryName(*name, reason);
-    if (!components) return std::nullopt;
-    *reason = WindowsNameProblem(*components);
-    if (!reason->empty()) return std::nullopt;
-    std::string earlier;
-    if (!taken.Take(*name, &earlier)) {
-        *reason = CollisionMessage(earlier);
-        return std::nullopt;
-    }
-    return components;
-}
-
 }  // namespace
 
 int RunExtract(const ExtractOptions& options) {
@@ -83,7 +60,7 @@ int RunExtract(const ExtractOptions& options) {
     try {
         const fs::path base = options.Directory.empty() ? fs::path(".") : PathFromUtf8(options.Directory);
         TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
+        SetUpReadingComponent(component, options.Input);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         const auto archive = OpenArchiveInput(options.Input);
@@ -100,7 +77,7 @@ int RunExtract(const ExtractOptions& options) {
                 continue;
             }
             std::string reason;
-            const auto components = FileComponents(entry.Name, options.Names, taken, &reason);
+            const auto components = EntryNameComponents(entry.Name, options.Names, taken, &reason);
             if (!components) {
                 ReportError(options.Input.Path, name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
@@ -116,7 +93,7 @@ int RunExtract(const ExtractOptions& options) {
                 AtomicFile out(target);
                 progress.Start(name);
                 try {
-                    walker.Expand(entry, out.Stream());
+                    ExpandEntry(walker, entry, out.Stream());
                 } catch (const FileError&) {
                     throw;
                 } catch (const qvx::Exception& e) {
@@ -134,10 +111,6 @@ int RunExtract(const ExtractOptions& options) {
                 exitCode = ReportCurrentException(target.empty() ? options.Input.Path : Utf8Path(target));
                 walker.SeekPastEntry(entry);
             }
-        }
-        if (const std::string truncation = TruncationProblem(walker); !truncation.empty()) {
-            ReportError(options.Input.Path, truncation);
-            exitCode = kExitDataError;
         }
         for (const std::string& pattern : selection.Unmatched()) {
             ReportError(options.Input.Path, pattern + ": no such entry");
@@ -157,6 +130,7 @@ void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
     cmd->add_flag("-f,--force", o->Force, "Replace existing files");
     cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
     AddCodePageOption(*cmd, o->Names);
+    AddStoredChecksumOption(*cmd, o->Input);
     cmd->add_flag("--utc", o->Utc, "The stored times are UTC (default: local time)");
     AddArchiveInputOptions(*cmd, o->Input);
     AddSelectionOptions(*cmd, o->Selection, "Entries to extract (default: all)");
