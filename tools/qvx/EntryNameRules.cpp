@@ -5,7 +5,8 @@
 namespace qvx::cli {
 
 std::optional<std::vector<std::string>> EntryNameComponents(const std::string& stored, CodePage names,
-                                                             NameCollisions& taken, std::string* reason) {
+                                                             NameCollisions& taken, std::string* reason,
+                                                             std::size_t directoryLength) {
     const auto name = names.Decode(stored);
     if (!name) {
         *reason = "bytes that code page " + names.Name() + " does not define";
@@ -14,6 +15,7 @@ std::optional<std::vector<std::string>> EntryNameComponents(const std::string& s
     auto components = SplitEntryName(*name, reason);
     if (!components) return std::nullopt;
     *reason = WindowsNameProblem(*components);
+    if (reason->empty()) *reason = WindowsPathLengthProblem(directoryLength, *name);
     if (!reason->empty()) return std::nullopt;
     std::string earlier;
     if (!taken.Take(*name, &earlier)) {

@@ -10,6 +10,7 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "EntryNameRules.h"
+#include "LauncherBranding.h"
 #include "SetupFile.h"
 #include "StreamWindow.h"
 #include "ToolSettings.h"
@@ -116,6 +117,9 @@ void TestSetup(TStream& file, const std::string& name, std::ostream& out,
         if (!check.MethodId.empty()) out << ", method " << check.MethodId;
         out << ", " << Count(check.Entries, "entry", "entries") << (number == 1 ? " with the engine" : "") << ": OK\n";
     }
+
+    if (const LauncherResources resources = ReadResourcesOf(file, name); resources.Present)
+        out << "resources: " << SummarizeResources(resources) << ": OK\n";
 
     if (layout.Signed()) {
         CheckCertificateTable(file, layout, name);

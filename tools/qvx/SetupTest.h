@@ -2,8 +2,9 @@
 // both blocks (against the certificate table when the file is signed), every entry of both
 // archives expanded with the launcher's checks (checksums, stored entries' too, and sizes), the
 // data block's names by extract's rules, the engine entry present once and not empty, and for a
-// Windows launcher the PE header checksum over the whole file. What the launcher and the engine
-// pass over (reserved fields that are not 0, bytes after an archive's last entry) is a warning.
+// Windows launcher its resources (the directory, the version information, the manifest, every icon
+// image) and the PE header checksum over the whole file. What the launcher and the engine pass
+// over (reserved fields that are not 0, bytes after an archive's last entry) is a warning.
 #pragma once
 
 #include <functional>
