@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 
+#include <instcompress/Exceptions.h>
 #include <instcompress/MemoryStream.h>
 
 #include "EngineEntry.h"
@@ -261,9 +262,10 @@ TEST_F(MainSequenceTest, FailedRunsStartNothingAndLeaveNothing) {
     };
     Bytes badMagic = good;
     badMagic[0] = 'X';
-    Bytes undefinedMethod = good;  // expands to nothing, whose checksum cannot match
+    Bytes badChecksum = good;  // the stored entry's checksum no longer matches its bytes
+    badChecksum[21 + 17] ^= 1;
+    Bytes undefinedMethod = good;
     undefinedMethod[21 + 16] = 5;
-    undefinedMethod[21 + 17] = 1;
     Bytes cut = good;
     cut.resize(cut.size() - 3);  // stored bytes run short
     const std::vector<Case> cases = {
@@ -271,8 +273,11 @@ TEST_F(MainSequenceTest, FailedRunsStartNothingAndLeaveNothing) {
          Expected("EEngineNotFound", "The setup archive holds no entry Installer\\Quorvex.exe.")},
         {"empty archive", Bytes{}, Expected("EEngineNotFound", "The setup archive holds no entry Installer\\Quorvex.exe.")},
         {"damaged header", badMagic, Expected("EInvalidHeader", "Can't recognize compressed file header.")},
-        {"bad checksum", undefinedMethod, Expected("EBadChecksum", "Bad checksum during expansion -- data may be invalid.")},
-        {"cut entry", cut, Expected("EReadError", "Stream read error.")},
+        {"bad checksum", badChecksum, Expected("EBadChecksum", "Bad checksum during expansion -- data may be invalid.")},
+        {"undefined method", undefinedMethod,
+         Expected("EUnrecognizedCompressionMethod", UnknownEntryMethodMessage(5) + ".")},
+        {"cut entry", cut,
+         Expected("ETruncatedArchive", "stored bytes run past the end of the archive: stored size 13, 10 bytes left.")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
