@@ -103,6 +103,25 @@ check "the engine was not started" [ ! -e "$work/argv.txt" ]
 check "no engine file is left behind" [ ! -e "$windir/Quorvex.exe" ]
 check "no staged archive is left behind" [ "$(temp_count)" = "$before" ]
 
+step "Damaged engine entries start nothing"
+# The engine entry's header behind the archive header: expanded size at +8, method at +16.
+entry=$((offset + 4 + 21))
+put_u32() { printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($3 & 255)) $(($3 >> 8 & 255)) $(($3 >> 16 & 255)) $(($3 >> 24 & 255)))" |
+    dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+expanded=$(u32_at "$setup" $((entry + 8)))
+for damage in "expanded size + 1:$((expanded + 1))" "expanded size + 1 GiB:$((expanded + 0x40000000))" "method LH5 made NON:"; do
+    what=${damage%%:*} size=${damage#*:}
+    cp "$setup" "$work/damaged-engine.exe"
+    if [ -n "$size" ]; then put_u32 "$work/damaged-engine.exe" $((entry + 8)) "$size"
+    else printf '\x00' | dd of="$work/damaged-engine.exe" bs=1 seek=$((entry + 16)) conv=notrunc status=none; fi
+    rm -f "$windir/Quorvex.exe" "$work/argv.txt"
+    before=$(temp_count)
+    run_setup "$work/damaged-engine.exe"
+    rc=$?
+    check "$what: exit code 1, nothing started, no engine, temporary engine or staged archive left" sh -c \
+        "[ $rc = 1 ] && [ ! -e '$work/argv.txt' ] && [ -z \"\$(find '$windir' -maxdepth 1 -name 'Quorvex*')\" ] && [ \"\$(find '$wintemp' -maxdepth 1 -name 'QVX*.tmp' | wc -l)\" = $before ]"
+done
+
 step "System calls of a run (Wine relay trace)"
 # Calls made from Setup.exe's own code (return addresses in the image at 0x140000000).
 own_calls() { WINEDEBUG=+relay wine "$1" 2>&1 | tr -d '\r' | grep ':Call ' | grep ' ret=14[0-9a-f]\{7\}$'; }
