@@ -208,7 +208,7 @@ void AddSelectionOptions(CLI::App& command, SelectionOptions& options, const std
         ->type_name("PATTERN");
 }
 
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, const std::string& versionLine) {
     // The same options everywhere: on Windows too "/x" is a path (a drive's root or an absolute
     // path under Wine), never an option. Set before the commands are added, which inherit it.
     app.allow_windows_style_options(false);
@@ -219,7 +219,7 @@ void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
     formatter->label("SUBCOMMAND", "COMMAND");
     formatter->column_width(30);
     app.description("Create, inspect and expand SPIS archives; run the raw codecs; build setup files");
-    app.set_version_flag("--version", std::string("qvx ") + QVX_VERSION);
+    app.set_version_flag("--version", versionLine);
     app.require_subcommand(1);
     // Options of the tool itself (-q) may also follow the command.
     app.fallthrough();
@@ -236,10 +236,10 @@ void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
     AddExamples(app);
 }
 
-int Run(int argc, char** argv) {
+int Run(int argc, char** argv, const std::string& versionLine) {
     CLI::App app{"", "qvx"};
     CommandRegistry registry;
-    BuildCommandLine(app, registry);
+    BuildCommandLine(app, registry, versionLine);
 
     int exitCode = kExitOk;
     if (!CheckCommandWords(app, argc, argv, &exitCode)) return exitCode;

@@ -43,9 +43,9 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // comp
 void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
 
 // Builds the tool's whole command line on app: the tool's own options, every command with its
-// options, the help command, and the examples each help ends with. The tool and the generator of
-// the shell completions and the manual page share it.
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry);
+// options, the help command, and the examples each help ends with; --version prints versionLine.
+// The tool and the generator of the shell completions and the manual page share it.
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, const std::string& versionLine);
 
 // The command as it is typed: "qvx", "qvx extract", "qvx setup build".
 std::string CommandPath(const CLI::App& command);
@@ -72,7 +72,7 @@ inline std::string AsciiLower(std::string text) {
     return text;
 }
 
-// Runs the tool on argv; returns the process exit code.
-int Run(int argc, char** argv);
+// Runs the tool on argv; returns the process exit code. versionLine is what --version prints.
+int Run(int argc, char** argv, const std::string& versionLine);
 
 }  // namespace qvx::cli
