@@ -100,7 +100,8 @@ cp README.md "$stage/$linux_name/share/doc/qvx/RELEASE-NOTES.md" "$windows/"
 cp docs/*.md "$windows/docs/"
 cp packaging/copyright "$windows/COPYRIGHT.txt"
 groff -man -Tascii -P-cbou "$linux_build/tools/qvx/doc/qvx.1" >"$windows/qvx-manual.txt"
-(cd "$windows" && find . -type f | sed 's|^\./||' | sort | xargs sha256sum >SHA256SUMS)
+(cd "$windows" && find . -type f | sed 's|^\./||' | sort | xargs sha256sum >"$stage/SHA256SUMS")
+mv "$stage/SHA256SUMS" "$windows/"
 
 # Modes from the owner's bits alone (the umask of the build does not count), one time for all.
 chmod -R u+rwX,go=u-w "$stage"
@@ -112,7 +113,9 @@ rm -f "dist/$windows_name.zip" "dist/$linux_name.tar.gz" "dist/$deb_name" dist/S
 (cd "$stage" && find "$windows_name" | sort | zip -X -9 -q -@ "$root/dist/$windows_name.zip")
 tar --sort=name --format=gnu --owner=0 --group=0 --numeric-owner --mtime="@$SOURCE_DATE_EPOCH" \
   -C "$stage" -cf - "$linux_name" | gzip -9n >"dist/$linux_name.tar.gz"
-QVX_DEB_ROOT=$stage/deb QVX_DEB_VERSION=$version cpack --config cmake/DebianPackage.cmake -B "$stage/cpack" >/dev/null
+# CPack gives the members of the .deb the modes of its own working files: those follow the umask.
+(umask 022 && QVX_DEB_ROOT=$stage/deb QVX_DEB_VERSION=$version \
+  cpack --config cmake/DebianPackage.cmake -B "$stage/cpack" >/dev/null)
 mv "$stage/cpack/$deb_name" dist/
 (cd dist && sha256sum "$windows_name.zip" "$linux_name.tar.gz" "$deb_name" >SHA256SUMS)
 
