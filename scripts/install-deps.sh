@@ -3,7 +3,8 @@
 #   build    compiler, CMake, Ninja, CLI11, nlohmann-json: the library, qvx, the launcher, the demo
 #   test     GoogleTest, Google Benchmark and the tools the test suites call
 #   fuzz     clang with its sanitizer and libFuzzer runtimes
-#   windows  mingw-w64, Wine, osslsigncode: the Windows programs and their tests
+#   windows  mingw-w64, Wine, osslsigncode, pefile, pev, icoutils: the Windows programs and their
+#            tests
 #   release  what scripts/release.sh packs and checks the bundles with (dpkg-dev, groff, zip, man)
 # Usage: scripts/install-deps.sh [GROUP...]   (default: every group)
 # Packages already installed are skipped; with nothing missing this touches neither the network
@@ -14,7 +15,7 @@ declare -A groups=(
   [build]="cmake ninja-build g++ libcli11-dev nlohmann-json3-dev pkgconf"
   [test]="libgtest-dev libbenchmark-dev time gzip git"
   [fuzz]="clang libclang-rt-14-dev"
-  [windows]="g++-mingw-w64-x86-64 wine64 openssl osslsigncode"
+  [windows]="g++-mingw-w64-x86-64 wine64 openssl osslsigncode python3 python3-pefile pev icoutils"
   [release]="dpkg-dev file groff-base man-db zip unzip xz-utils git"
 )
 all_groups=(build test fuzz windows release)
