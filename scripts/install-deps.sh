@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing qvx needs (Debian 12, apt-get), by groups:
-#   build    compiler, CMake, Ninja, CLI11, nlohmann-json: the library, qvx, the launcher, the demo
+#   build    compiler, CMake, Ninja, CLI11, nlohmann-json, unicode-data (the case-folding table):
+#            the library, qvx, the launcher, the demo
 #   test     GoogleTest, Google Benchmark and the tools the test suites call
 #   fuzz     clang with its sanitizer and libFuzzer runtimes
 #   windows  mingw-w64, Wine, osslsigncode, pefile, pev, icoutils: the Windows programs and their
@@ -12,7 +13,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [build]="cmake ninja-build g++ libcli11-dev nlohmann-json3-dev pkgconf"
+  [build]="cmake ninja-build g++ libcli11-dev nlohmann-json3-dev pkgconf unicode-data"
   [test]="libgtest-dev libbenchmark-dev time gzip git"
   [fuzz]="clang libclang-rt-14-dev"
   [windows]="g++-mingw-w64-x86-64 wine64 openssl osslsigncode python3 python3-pefile pev icoutils"

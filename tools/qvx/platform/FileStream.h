@@ -54,6 +54,8 @@ public:
     // or the attributes (Windows: the DOS bits, hidden, system and archive included) and the
     // modification time of the open file. 0 or the error.
     int SetAttributes(unsigned mode, std::uint32_t attributes, std::optional<std::time_t> modificationTime);
+    // Writes the file's data through to the disk; 0 or the error.
+    int Flush();
     // Writes the file's data through to the disk, then closes it. 0 or the error.
     int FlushAndClose();
 
@@ -63,6 +65,7 @@ public:
     using Native = int;
 #endif
     FileStream(Native native, bool owns) noexcept : native_(native), owns_(owns) {}
+    Native NativeHandle() const noexcept { return native_; }
 
 private:
     Native native_;
