@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite, stage by stage:
 #   debug     the debug preset (warnings as errors) and all tests
-#   consumer  the library installed alone (static and shared) and the example built against it
+#   consumer  the library installed alone as a shared library and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
 #   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 25)
