@@ -165,8 +165,7 @@ TEST_F(MainSequenceTest, DamagedArchiveIsReportedAndThePartialEngineRemoved) {
 
 TEST_F(MainSequenceTest, BadChecksumIsReportedAndTheEngineNotStarted) {
     Bytes archive = MakeArchive({{"Installer\\Quorvex.exe", kEngine}});
-    archive[21 + 16] = 5;  // an undefined method expands to nothing: its checksum cannot match
-    archive[21 + 17] = 1;
+    archive[21 + 17] ^= 1;  // the stored entry's checksum no longer matches its bytes
     WriteSetup(archive);
     EXPECT_EQ(RunLauncher(platform_), 1);
     EXPECT_TRUE(platform_.runs.empty());
@@ -180,7 +179,8 @@ TEST_F(MainSequenceTest, TruncatedEngineEntryIsReportedAndThePartialFileRemoved)
     WriteSetup(archive);
     EXPECT_EQ(RunLauncher(platform_), 1);
     EXPECT_TRUE(platform_.runs.empty());
-    EXPECT_EQ(ReportText(), Expected("EReadError", "Stream read error."));
+    EXPECT_EQ(ReportText(), Expected("ETruncatedArchive",
+                                     "stored bytes run past the end of the archive: stored size 13, 10 bytes left."));
     EXPECT_FALSE(fs::exists(platform_.windowsDirectory + "/Quorvex.exe"));
 }
 

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
 
 #include "ErrorReport.h"
 #include "FileStreams.h"
 #include "SetupFile.h"
+#include "ToolSettings.h"
 
 namespace qvx::cli {
 
@@ -51,6 +53,12 @@ std::unique_ptr<TStream> OpenInputFile(const std::string& path) {
 }
 
 std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options) {
+    int setupBlock = 0;
+    return OpenArchiveInput(options, &setupBlock);
+}
+
+std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options, int* setupBlock) {
+    *setupBlock = 0;
     auto file = OpenInputFile(options.Path);
     if (options.Block == 0 && StartsWithArchiveMagic(*file)) return file;
     const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
@@ -60,14 +68,32 @@ std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options) {
         file->SetPosition(0);
         return file;
     }
-    return setup::OpenPayloadBlock(std::move(file), layout, options.Block == 0 ? 1 : options.Block, options.Path);
+    const int block = options.Block == 0 ? 1 : options.Block;
+    auto stream = setup::OpenPayloadBlock(std::move(file), layout, block, options.Path);
+    *setupBlock = block;
+    return stream;
 }
 
-std::string TruncationProblem(const ArchiveWalker& walker) {
-    const std::int64_t total = walker.Header().TotalSize;
-    if (walker.WalkedSize() >= total) return {};
-    return "archive is truncated: its entries hold " + std::to_string(walker.WalkedSize()) + " of " +
-           std::to_string(total) + " bytes";
+void AddStoredChecksumOption(CLI::App& command, ArchiveInputOptions& options) {
+    command.add_flag("--skip-stored-checksums", options.SkipStoredChecksums,
+                     "Do not verify stored (NON) entries' checksums: for archives whose writer puts something "
+                     "else in that field");
+}
+
+void SetUpReadingComponent(TQuorvexCompress& component, const ArchiveInputOptions& options) {
+    component.SetYield(kNoYield);
+    component.SetVerifyStoredChecksums(!options.SkipStoredChecksums);
+}
+
+void ExpandEntry(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest) {
+    try {
+        walker.Expand(entry, dest);
+    } catch (const EBadChecksum& e) {
+        if (entry.Header.Method() != cmNON) throw;
+        throw EBadChecksum(e.Message() + " (stored entry; --skip-stored-checksums skips this check)");
+    } catch (const ECustomMethodUnavailable&) {
+        throw ECustomMethodUnavailable("entry uses a custom method that qvx cannot expand");
+    }
 }
 
 }  // namespace qvx::cli

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <instcompress/ArchiveWalker.h>
+#include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
 
 #include "ArchiveInput.h"
@@ -30,7 +31,7 @@ int RunCat(const CatOptions& options) {
     EntrySelection selection(options.Selection);
     try {
         TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
+        SetUpReadingComponent(component, options.Input);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         std::cout.flush();
@@ -45,11 +46,13 @@ int RunCat(const CatOptions& options) {
                 continue;
             }
             progress.Start(name);
-            walker.Expand(entry, *out);
+            try {
+                ExpandEntry(walker, entry, *out);
+            } catch (const qvx::Exception& e) {
+                throw FileError(options.Input.Path + ": " + name, e.Message());
+            }
             progress.Finish();
         }
-        if (const std::string truncation = TruncationProblem(walker); !truncation.empty())
-            throw FileError(options.Input.Path, truncation);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }
@@ -69,6 +72,7 @@ void RegisterCatCommand(CLI::App& app, CommandRegistry& registry) {
     CLI::App* cmd = app.add_subcommand("cat", "Expand entries to standard output, in archive order");
     AddArchiveInputOptions(*cmd, o->Input);
     AddCodePageOption(*cmd, o->Names);
+    AddStoredChecksumOption(*cmd, o->Input);
     AddSelectionOptions(*cmd, o->Selection, "Entries to write (at least one)");
     cmd->get_option("PATTERN")->required();
     registry.Add(cmd, [o, &global] {

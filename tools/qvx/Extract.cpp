@@ -15,15 +15,14 @@
 #include "AtomicFile.h"
 #include "Cli.h"
 #include "CodePageOption.h"
+#include "EntryNameRules.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "ExtractionTree.h"
 #include "Progress.h"
 #include "ReadAhead.h"
-#include "SafePath.h"
 #include "StampPolicy.h"
 #include "Utf8.h"
-#include "WindowsNames.h"
 #include "platform/FileSystem.h"
 
 namespace qvx::cli {
@@ -37,32 +36,6 @@ using platform::Utf8Path;
 
 constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 
-// The components of the file an entry name gives, or std::nullopt with the reason it is refused:
-// bytes the code page does not define, a name that would leave the directory (SafePath.h), one
-// Windows cannot hold, one too long for Windows to open below a directory whose absolute path is
-// directoryLength characters long, or one equal to an earlier entry's ignoring case
-// (WindowsNames.h).
-std::optional<std::vector<std::string>> FileComponents(const std::string& stored, CodePage names,
-                                                        std::size_t directoryLength, NameCollisions& taken,
-                                                        std::string* reason) {
-    const auto name = names.Decode(stored);
-    if (!name) {
-        *reason = "bytes that code page " + names.Name() + " does not define";
-        return std::nullopt;
-    }
-    auto components = SplitEntryName(*name, reason);
-    if (!components) return std::nullopt;
-    *reason = WindowsNameProblem(*components);
-    if (reason->empty()) *reason = WindowsPathLengthProblem(directoryLength, *name);
-    if (!reason->empty()) return std::nullopt;
-    std::string earlier;
-    if (!taken.Take(*name, &earlier)) {
-        *reason = CollisionMessage(earlier);
-        return std::nullopt;
-    }
-    return components;
-}
-
 }  // namespace
 
 int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer) {
@@ -70,7 +43,7 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
     try {
         const std::string base = options.Directory.empty() ? std::string(".") : options.Directory;
         TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
+        SetUpReadingComponent(component, options.Input);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         TShowProgressEvent bar = progress.Handler();
         if (observer) {
@@ -98,7 +71,7 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 continue;
             }
             std::string reason;
-            const auto components = FileComponents(entry.Name, options.Names, baseLength, taken, &reason);
+            const auto components = EntryNameComponents(entry.Name, options.Names, taken, &reason, baseLength);
             if (!components) {
                 ReportError(options.Input.Path, name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
@@ -120,7 +93,7 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 out.SetSync(options.Sync);
                 progress.Start(name);
                 try {
-                    walker.Expand(entry, out.Stream());
+                    ExpandEntry(walker, entry, out.Stream());
                 } catch (const FileError&) {
                     throw;
                 } catch (const qvx::Exception& e) {
@@ -141,10 +114,6 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 walker.SeekPastEntry(entry);
             }
         }
-        if (const std::string truncation = TruncationProblem(walker); !truncation.empty()) {
-            ReportError(options.Input.Path, truncation);
-            exitCode = kExitDataError;
-        }
         for (const std::string& pattern : selection.Unmatched()) {
             ReportError(options.Input.Path, pattern + ": no such entry");
             exitCode = kExitDataError;
@@ -164,6 +133,7 @@ void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
     cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
     cmd->add_flag("--sync", o->Sync, "Write every file through to the disk before it is put in place");
     AddCodePageOption(*cmd, o->Names);
+    AddStoredChecksumOption(*cmd, o->Input);
     cmd->add_flag("--utc", o->Utc, "The stored times are UTC (default: local time)");
     AddArchiveInputOptions(*cmd, o->Input);
     AddSelectionOptions(*cmd, o->Selection, "Entries to extract (default: all)");

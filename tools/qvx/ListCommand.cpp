@@ -1,4 +1,5 @@
 // qvx list: the entries of an archive (all, or those the patterns select) as a table, or as JSON.
+#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -30,22 +31,27 @@ int RunList(const ListOptions& options) {
     listing.Names = options.Names;
     listing.Utc = options.Utc;
     EntrySelection selection(options.Selection);
-    std::string truncation;  // the listing is printed all the same: it shows what is left
+    std::exception_ptr walkError;  // the listing is printed all the same: it shows what is there
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
+        // Listing needs no codec: a header naming a custom method is listed as it is.
+        component.SetOnRecognize([](const std::string&, bool& recognized) { recognized = true; });
         const auto archive = OpenArchiveInput(options.Input);
         ArchiveWalker walker(component, *archive);
         listing.MethodId = walker.MethodId();
         // A short file reads as an empty archive whose identifier means nothing.
         std::erase(listing.MethodId, '\0');
         listing.TotalSize = walker.Header().TotalSize;
-        ArchiveEntry entry;
-        while (walker.Next(entry)) {
-            if (selection.Select(options.Names.DecodeForDisplay(entry.Name))) listing.Entries.push_back(entry);
-            walker.Skip(entry);
+        try {
+            ArchiveEntry entry;
+            while (walker.Next(entry)) {
+                if (selection.Select(options.Names.DecodeForDisplay(entry.Name))) listing.Entries.push_back(entry);
+                walker.Skip(entry);
+            }
+        } catch (...) {
+            walkError = std::current_exception();
         }
-        truncation = TruncationProblem(walker);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }
@@ -56,9 +62,12 @@ int RunList(const ListOptions& options) {
     }
     std::cout.flush();
     int exitCode = kExitOk;
-    if (!truncation.empty()) {
-        ReportError(options.Input.Path, truncation);
-        exitCode = kExitDataError;
+    if (walkError) {
+        try {
+            std::rethrow_exception(walkError);
+        } catch (...) {
+            exitCode = ReportCurrentException(options.Input.Path);
+        }
     }
     for (const std::string& pattern : selection.Unmatched()) {
         ReportError(options.Input.Path, pattern + ": no such entry");

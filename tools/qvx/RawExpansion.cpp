@@ -95,7 +95,11 @@ RawExpansion ExpandRawStream(const CodecSettings& settings, TStream& dest, TStre
     MeteredInput input(source, sourceSize, method == cmRLE ? 0 : kPadding, 0);
     LimitedOutput output(dest, limit);
     const std::int32_t destSize = std::max(0, expandedSize);
-    const CodecResult result = RunCodec(settings, output, input, input.EngineSize(), destSize, method, true);
+    // The codecs' own behaviour (zero bits past the end, a last match written whole): the verdict
+    // comes from the metering above, and --partial keeps what they decoded.
+    CodecSettings own = settings;
+    own.CheckedExpansion = false;
+    const CodecResult result = RunCodec(own, output, input, input.EngineSize(), destSize, method, true);
 
     RawExpansion r;
     r.Produced = result.OutputCount;

@@ -14,6 +14,7 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "AtomicFile.h"
+#include "EntryNameRules.h"
 #include "EntryPipeline.h"
 #include "ErrorReport.h"
 #include "FileStreams.h"
@@ -117,13 +118,20 @@ void WriteFramedBlock(TStream& out, const std::string& file, WriteBlock write) {
     out.SetPosition(end);
 }
 
-// Refuses an archive file the launcher's engine could not read.
-void CheckArchiveFile(const std::string& path) {
+// Refuses an archive file the launcher's engine could not read, or one holding a name extract
+// would refuse (the engine could not install it).
+void CheckArchiveFile(const std::string& path, cli::CodePage names) {
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
         const auto archive = cli::OpenReadFile(path);
-        WalkArchive(component, *archive, [](const ArchiveEntry&) -> TStream* { return nullptr; });
+        cli::NameCollisions taken;
+        WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
+            std::string reason;
+            if (!cli::EntryNameComponents(entry.Name, names, taken, &reason))
+                throw SetupError(path, names.DecodeForDisplay(entry.Name) + ": refused unsafe entry name (" + reason + ")");
+            return nullptr;
+        });
     } catch (const Exception& e) {
         throw SetupError(path, e.Message());
     }
@@ -276,7 +284,7 @@ void BuildSetup(const BuildOptions& options) {
     engine.Name = kEngineEntryName;
     std::vector<cli::SourceFile> dataFiles;
     if (!options.DataDirectory.empty()) dataFiles = CollectFiles(options, stamps);
-    if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive);
+    if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive, options.Names);
 
     if (options.Output == "-") {
         const auto temp = cli::AnonymousTemporaryFile("qvx-setup");

@@ -108,6 +108,13 @@ std::string CheckPayloadEnd(TStream& file, const SetupLayout& layout) {
 
 }  // namespace
 
+std::string EngineEntryProblem(std::size_t count, std::int64_t expandedSize) {
+    if (count == 0) return std::string("no engine entry ") + kEngineEntryName;
+    if (count > 1) return "the engine entry occurs " + std::to_string(count) + " times";
+    if (expandedSize == 0) return "the engine entry is empty";
+    return {};
+}
+
 std::string BytesFollow(std::int64_t count, const std::string& what) {
     return std::to_string(count) + (count == 1 ? " byte follows " : " bytes follow ") + what;
 }
