@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite, stage by stage:
 #   debug     the debug preset (warnings as errors) and all tests
-#   consumer  the library installed alone (static and shared) and the example built against it
+#   consumer  the library installed alone as a shared library and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
 #   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 25)
+#   release   the release bundles (scripts/release.sh), checked as their users get them: made twice
+#             with the same bytes, the .deb unpacked and built against, the zip's programs under Wine
 # Usage: scripts/test.sh [STAGE...]   (default: every stage, in order)
 # QVX_JOBS sets the build and test parallelism (default 2).
 # A failing stage does not stop the others. The last lines name the failing stages and count the
@@ -32,8 +34,10 @@ stage_consumer() { ./scripts/consumer-test.sh; }
 stage_sanitize() { run_preset sanitize; }
 stage_windows() { QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh; }
 stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-25}"; }
+# The Windows programs come from the windows stage's mingw tree: the same preset, so the same bytes.
+stage_release() { QVX_RELEASE_WINDOWS_BUILD=build/mingw ./scripts/release-tests.sh; }
 
-all_stages=(debug consumer sanitize windows fuzz)
+all_stages=(debug consumer sanitize windows fuzz release)
 
 ./scripts/install-deps.sh
 
