@@ -327,6 +327,45 @@ TEST_F(SetupFileTest, NamesTheFaultOfAFileCutAtABlockBoundary) {
               "qvx: launcher: no payload: the launcher's size marker was never patched\n");
 }
 
+// A payload offset whose first byte is "X" (an image of 0x658 bytes, unpadded): the launcher takes
+// it for the placeholder. setup test and info name that instead of "never patched".
+TEST_F(SetupFileTest, NamesAnOffsetTheLauncherTakesForThePlaceholder) {
+    const ByteVector good = BuildSetupFile(false);
+    ByteVector file = Launcher(false);
+    file.resize(0x658, 0xCC);
+    PutLe(file, 700 + 8, 0x658, 4);
+    file.insert(file.end(), good.begin() + static_cast<std::ptrdiff_t>(LayoutOf(good, 1536).Offset), good.end());
+    Write("setup", file);
+    const std::string fault = "qvx: setup: the payload offset 1624 begins with the byte of the placeholder \"X\": the "
+                              "launcher takes it for never patched and never starts the engine (built by a tool that "
+                              "does not pad the launcher image)\n";
+    for (const char* command : {"test", "info"}) {
+        const RunResult r = Qvx({"setup", command, "setup"});
+        EXPECT_EQ(r.Code, 1) << command;
+        EXPECT_EQ(r.Err, fault) << command;
+    }
+}
+
+// The builder pads the launcher image to 16 bytes, and refuses a setup file that would hold the
+// size marker twice (a copy stored in the data).
+TEST_F(SetupFileTest, BuildPadsTheImageAndRefusesASecondMarker) {
+    ByteVector launcher = Launcher(false);
+    launcher.resize(0x658, 0xCC);
+    Write("launcher", launcher);
+    Write("engine", Engine(false));
+    ASSERT_EQ(Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-o", "setup"}).Code, 0);
+    const std::string built = Read("setup");
+    EXPECT_EQ(U32(ByteVector(built.begin(), built.end()), 700 + 8), 0x660u);
+    EXPECT_EQ(built.substr(0x658, 8), std::string(8, '\0'));
+    EXPECT_EQ(Qvx({"setup", "test", "setup"}).Code, 0);
+
+    Write("data/copy.bin", std::string("QVX_") + "SIZE");
+    const RunResult r = Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-m", "non", "-o", "again"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: again: the setup file would hold the size marker 2 times (the payload holds a copy of it)\n");
+    EXPECT_FALSE(Exists("again"));
+}
+
 // What the launcher makes of the first archive: it expands the engine entry with the library's
 // component and starts the engine only when that raises nothing and finds the entry.
 bool LauncherRefuses(const ByteVector& file, const Layout& l) {

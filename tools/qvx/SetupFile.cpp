@@ -23,8 +23,10 @@ bool ReadAt(TStream& file, std::int64_t offset, void* buffer, std::int32_t count
     return file.Read(buffer, count) == count;
 }
 
-// The file offset of the first occurrence of the marker characters, or -1.
-std::int64_t FindFirstMarker(TStream& file) {
+// Calls found(offset) for each occurrence of the marker characters in file order until it returns
+// false; returns the offset it stopped at, or -1 when the file held no further occurrence.
+template <typename Found>
+std::int64_t ScanMarkers(TStream& file, Found found) {
     const auto pattern = launcher::MarkerPattern();
     constexpr std::int64_t kOverlap = launcher::kMarkerPatternLength - 1;
     std::vector<char> window(65536);
@@ -34,10 +36,17 @@ std::int64_t FindFirstMarker(TStream& file) {
         const std::int32_t n = file.Read(window.data(), static_cast<std::int32_t>(window.size()));
         if (n < static_cast<std::int32_t>(pattern.size())) return -1;
         const auto end = window.begin() + n;
-        const auto hit = std::search(window.begin(), end, pattern.begin(), pattern.end());
-        if (hit != end) return start + (hit - window.begin());
+        for (auto hit = window.begin(); (hit = std::search(hit, end, pattern.begin(), pattern.end())) != end; ++hit) {
+            const std::int64_t offset = start + (hit - window.begin());
+            if (!found(offset)) return offset;
+        }
         start += n - kOverlap;
     }
+}
+
+// The file offset of the first occurrence of the marker characters, or -1.
+std::int64_t FindFirstMarker(TStream& file) {
+    return ScanMarkers(file, [](std::int64_t) { return false; });
 }
 
 // Why the launcher finds no payload behind the marker at markerOffset.
@@ -45,10 +54,17 @@ std::string NoPayloadFault(TStream& file, std::int64_t markerOffset, std::int64_
     std::array<std::uint8_t, 4> field{};
     if (!ReadAt(file, markerOffset + launcher::kMarkerPatternLength, field.data(), 4))
         return "the size marker is cut short";
-    neverPatched = field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte);
-    if (neverPatched)
-        return "no payload: the launcher's size marker was never patched";
     const auto offset = static_cast<std::int32_t>(LittleEndian32(field));
+    if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte)) {
+        // An offset behind the marker, inside the file, was patched in: its first byte happens to be
+        // the placeholder's.
+        if (offset > markerOffset + static_cast<std::int64_t>(launcher::kSizeMarkerLength) && offset + 4 <= fileSize)
+            return "the payload offset " + std::to_string(offset) +
+                   " begins with the byte of the placeholder \"X\": the launcher takes it for never patched and "
+                   "never starts the engine (built by a tool that does not pad the launcher image)";
+        neverPatched = true;
+        return "no payload: the launcher's size marker was never patched";
+    }
     if (offset == 0) return "the payload offset is 0";
     if (offset < 0) return "the payload offset " + std::to_string(offset) + " is negative";
     return "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
@@ -107,6 +123,12 @@ std::string CheckPayloadEnd(TStream& file, const SetupLayout& layout) {
 }
 
 }  // namespace
+
+std::int64_t CountMarkers(TStream& file) {
+    std::int64_t count = 0;
+    ScanMarkers(file, [&](std::int64_t) { return ++count > 0; });
+    return count;
+}
 
 std::string EngineEntryProblem(std::size_t count, std::int64_t expandedSize) {
     if (count == 0) return std::string("no engine entry ") + kEngineEntryName;

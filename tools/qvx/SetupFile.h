@@ -60,6 +60,9 @@ struct SetupLayout {
     std::int64_t BytesAfterCertificateTable() const noexcept;
 };
 
+// How often the size marker's characters occur in the file.
+std::int64_t CountMarkers(TStream& file);
+
 // "<count> bytes follow <what>", with "byte follows" for one.
 std::string BytesFollow(std::int64_t count, const std::string& what);
 
