@@ -4,7 +4,7 @@
 #   consumer  the library installed alone as a shared library and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
-#   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 25)
+#   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 15)
 #   release   the release bundles (scripts/release.sh), checked as their users get them: made twice
 #             with the same bytes, the .deb unpacked and built against, the zip's programs under Wine
 # Usage: scripts/test.sh [STAGE...]   (default: every stage, in order)
@@ -33,7 +33,7 @@ stage_debug() { run_preset debug; }
 stage_consumer() { ./scripts/consumer-test.sh; }
 stage_sanitize() { run_preset sanitize; }
 stage_windows() { QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh; }
-stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-25}"; }
+stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-15}"; }
 # The Windows programs come from the windows stage's mingw tree: the same preset, so the same bytes.
 stage_release() { QVX_RELEASE_WINDOWS_BUILD=build/mingw ./scripts/release-tests.sh; }
 
