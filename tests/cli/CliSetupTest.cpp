@@ -11,6 +11,7 @@
 #include <instcompress/MemoryStream.h>
 
 #include "CliTestSupport.h"
+#include "ElfTestFiles.h"
 #include "PeFile.h"
 #include "PeTestFiles.h"
 
@@ -26,9 +27,10 @@ std::uint32_t U32(const ByteVector& b, std::size_t at) {
 
 ByteVector FromText(const std::string& s) { return ByteVector(s.begin(), s.end()); }
 
-// A launcher stand-in: the headers (or none), the unpatched size marker, padding.
+// A launcher stand-in: the headers of a program image of 1536 bytes (PE, or ELF as a native one),
+// the unpatched size marker, padding.
 ByteVector Launcher(bool windows) {
-    ByteVector image = windows ? PeHeaderBytes() : FromText("#!plain launcher\n");
+    ByteVector image = windows ? PeHeaderBytes({.ImageEnd = 1536}) : ElfHeaderBytes(1536);
     image.resize(700, 0);
     const std::string marker = std::string("QVX_") + "SIZE" + "XXXX";
     image.insert(image.end(), marker.begin(), marker.end());
@@ -446,13 +448,14 @@ TEST_F(SetupFileTest, ReadingCommandsReportADamagedSetupFileAsADamagedArchive) {
     Write("setup", file);
     Write("plain.arc", ByteVector(file.begin() + static_cast<std::ptrdiff_t>(l.First),
                                   file.begin() + static_cast<std::ptrdiff_t>(l.First + l.FirstLength)));
-    // test calls a file without the magic "not an archive"; the others give the library's message.
+    // A file that starts like neither an archive nor a program is "not an archive" to every
+    // command; in a block, test says the same and the others give the library's message.
     for (const std::string command : {"list", "test", "extract"}) {
         const std::string message = command == "test" ? "not an archive" : "Can't recognize compressed file header";
         const RunResult setup = Qvx({command, "setup"});
         EXPECT_EQ(setup.Code, 1) << command;
         EXPECT_EQ(setup.Err, "qvx: setup: " + message + "\n") << command;
-        EXPECT_EQ(Qvx({command, "plain.arc"}).Err, "qvx: plain.arc: " + message + "\n") << command;
+        EXPECT_EQ(Qvx({command, "plain.arc"}).Err, "qvx: plain.arc: not an archive\n") << command;
     }
     // The first block can still be read when only the second is cut short.
     file[l.First] ^= 0x20;

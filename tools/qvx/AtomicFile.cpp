@@ -43,6 +43,7 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
     const int error = FileStream::CreateTemporary(dir, TemporaryPrefix(platform::Utf8Path(target_.filename())),
                                                   temporary, stream_);
     if (error != 0) ThrowSystemError(name, error);
+    stream_->SetName(name);  // a failed write is about the file being written, not its temporary name
     temporary_ = platform::PathFromUtf8(temporary);
 }
 

@@ -10,8 +10,9 @@
 #include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
-#include "FileStreams.h"
 #include "Progress.h"
+#include "ShownText.h"
+#include "StandardStreams.h"
 
 namespace qvx::cli {
 
@@ -33,22 +34,20 @@ int RunCat(const CatOptions& options) {
         component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
-        std::cout.flush();
-        const auto out = StandardOutput();
-        const auto archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, *archive);
+        const auto out = BinaryStandardOutput();
+        OpenedArchive archive = OpenArchiveInput(options.Input);
+        ArchiveWalker walker(component, archive.Stream());
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            const std::string name = options.Names.DecodeForDisplay(entry.Name);
-            if (!selection.Select(name)) {
+            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
                 walker.Skip(entry);
                 continue;
             }
-            progress.Start(name);
+            progress.Start(ShownName(options.Names, entry.Name));
             walker.Expand(entry, *out);
             progress.Finish();
         }
-        if (const std::string truncation = TruncationProblem(walker); !truncation.empty())
+        if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty())
             throw FileError(options.Input.Path, truncation);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ErrorReport.h"
+#include "StandardStreams.h"
 
 namespace qvx::cli {
 
@@ -236,7 +237,9 @@ void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
     AddExamples(app);
 }
 
-int Run(int argc, char** argv) {
+namespace {
+
+int RunCommandLine(int argc, char** argv) {
     CLI::App app{"", "qvx"};
     CommandRegistry registry;
     BuildCommandLine(app, registry);
@@ -260,6 +263,13 @@ int Run(int argc, char** argv) {
         if (command->parsed()) return action();
     }
     return ReportUsageError(app, "no command given");
+}
+
+}  // namespace
+
+int Run(int argc, char** argv) {
+    StandardStreams streams;
+    return streams.Finish(RunCommandLine(argc, argv));
 }
 
 }  // namespace qvx::cli

@@ -72,7 +72,8 @@ inline std::string AsciiLower(std::string text) {
     return text;
 }
 
-// Runs the tool on argv; returns the process exit code.
+// Runs the tool on argv with its standard streams checked (StandardStreams.h); returns the
+// process exit code.
 int Run(int argc, char** argv);
 
 }  // namespace qvx::cli

@@ -19,6 +19,7 @@
 #include "ErrorReport.h"
 #include "Progress.h"
 #include "SafePath.h"
+#include "ShownText.h"
 #include "StampPolicy.h"
 #include "WindowsNames.h"
 #include "platform/FileSystem.h"
@@ -86,19 +87,19 @@ int RunExtract(const ExtractOptions& options) {
         component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
-        const auto archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, *archive);
+        OpenedArchive archive = OpenArchiveInput(options.Input);
+        ArchiveWalker walker(component, archive.Stream());
         fs::create_directories(base);
 
         EntrySelection selection(options.Selection);
         NameCollisions taken;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            const std::string name = options.Names.DecodeForDisplay(entry.Name);
-            if (!selection.Select(name)) {
+            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
                 walker.Skip(entry);
                 continue;
             }
+            const std::string name = ShownName(options.Names, entry.Name);
             std::string reason;
             const auto components = FileComponents(entry.Name, options.Names, taken, &reason);
             if (!components) {
@@ -128,14 +129,14 @@ int RunExtract(const ExtractOptions& options) {
                 const std::time_t mtime = StampTime(DosStamp{entry.Header.FileTime, entry.Header.FileDate}, options.Utc);
                 if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
                 out.Commit(options.Force);
-                if (options.Verbose) std::cout << Utf8Path(target) << '\n';
+                if (options.Verbose) std::cout << ShownText(Utf8Path(target)) << '\n';
             } catch (...) {
                 progress.Finish();
                 exitCode = ReportCurrentException(target.empty() ? options.Input.Path : Utf8Path(target));
                 walker.SeekPastEntry(entry);
             }
         }
-        if (const std::string truncation = TruncationProblem(walker); !truncation.empty()) {
+        if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty()) {
             ReportError(options.Input.Path, truncation);
             exitCode = kExitDataError;
         }

@@ -19,6 +19,7 @@
 #include "PeFile.h"
 #include "StreamWindow.h"
 #include "SizeMarker.h"
+#include "StandardStreams.h"
 #include "ToolSettings.h"
 #include "platform/FileSystem.h"
 
@@ -269,12 +270,7 @@ void BuildSetup(const BuildOptions& options) {
         const auto temp = cli::AnonymousTemporaryFile("qvx-setup");
         WriteSetup(*temp, options, image, engine, dataFiles);
         temp->SetPosition(0);
-        const auto out = cli::StandardOutput();
-        try {
-            out->CopyFrom(*temp, temp->Size());
-        } catch (const Exception&) {
-            throw SetupError("-", "cannot write to standard output");
-        }
+        cli::BinaryStandardOutput()->CopyFrom(*temp, temp->Size());
         return;
     }
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "PayloadLocator.h"
+#include "ProgramImage.h"
 #include "SizeMarker.h"
 #include "StreamWindow.h"
 
@@ -23,21 +24,38 @@ bool ReadAt(TStream& file, std::int64_t offset, void* buffer, std::int32_t count
     return file.Read(buffer, count) == count;
 }
 
-// The file offset of the first occurrence of the marker characters, or -1.
-std::int64_t FindFirstMarker(TStream& file) {
+// The first bytes of the file, as many as a program's headers need.
+std::vector<std::uint8_t> ReadHead(TStream& file) {
+    std::vector<std::uint8_t> head(pe::kHeadSize);
+    file.SetPosition(0);
+    std::size_t have = 0;
+    while (have < head.size()) {
+        const std::int32_t n = file.Read(head.data() + have, static_cast<std::int32_t>(head.size() - have));
+        if (n <= 0) break;
+        have += static_cast<std::size_t>(n);
+    }
+    head.resize(have);
+    return head;
+}
+
+// The file offset of the first occurrence of the marker characters that starts before
+// imageEnd, or -1.
+std::int64_t FindFirstMarker(TStream& file, std::int64_t imageEnd) {
     const auto pattern = launcher::MarkerPattern();
     constexpr std::int64_t kOverlap = launcher::kMarkerPatternLength - 1;
     std::vector<char> window(65536);
     std::int64_t start = 0;
-    for (;;) {
+    while (start < imageEnd) {
         file.SetPosition(start);
-        const std::int32_t n = file.Read(window.data(), static_cast<std::int32_t>(window.size()));
+        const auto wanted = std::min<std::int64_t>(static_cast<std::int64_t>(window.size()), imageEnd - start + kOverlap);
+        const std::int32_t n = file.Read(window.data(), static_cast<std::int32_t>(wanted));
         if (n < static_cast<std::int32_t>(pattern.size())) return -1;
         const auto end = window.begin() + n;
         const auto hit = std::search(window.begin(), end, pattern.begin(), pattern.end());
-        if (hit != end) return start + (hit - window.begin());
+        if (hit != end) return start + (hit - window.begin()) < imageEnd ? start + (hit - window.begin()) : -1;
         start += n - kOverlap;
     }
+    return -1;
 }
 
 // Why the launcher finds no payload behind the marker at markerOffset.
@@ -121,7 +139,12 @@ SetupLayout ReadSetupLayout(TStream& file) {
     SetupLayout layout;
     layout.FileSize = file.Size();
     layout.PayloadEnd = layout.FileSize;
-    layout.MarkerOffset = FindFirstMarker(file);
+    const cli::ImageExtent extent = cli::ProgramImageExtent(ReadHead(file));
+    if (extent.End < 0) {
+        layout.Fault = "not a setup file: " + extent.Fault;
+        return layout;
+    }
+    layout.MarkerOffset = FindFirstMarker(file, extent.End);
     if (layout.MarkerOffset < 0) {
         layout.Fault = "no size marker: not a setup file";
         return layout;

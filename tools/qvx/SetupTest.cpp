@@ -9,6 +9,7 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "SetupFile.h"
+#include "ShownText.h"
 #include "StreamWindow.h"
 #include "ToolSettings.h"
 
@@ -74,7 +75,7 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
         std::int64_t end = ArchiveHeader::kSize;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            current = entry.Name + ": ";
+            current = cli::ShownName(cli::CodePage::Default(), entry.Name) + ": ";
             ++check.Entries;
             sum += entry.Header.ExpandedSize;
             if (entry.Header.EntryReserved != 0) throw SetupError(name, archive + current + "the reserved field is not 0");

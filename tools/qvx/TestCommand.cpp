@@ -18,6 +18,8 @@
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "Progress.h"
+#include "ShownText.h"
+#include "StandardStreams.h"
 
 namespace qvx::cli {
 
@@ -29,17 +31,6 @@ struct TestOptions {
     bool Quiet = false;
     CodePage Names = CodePage::Default();
 };
-
-// Whether the stream holds a whole archive header at its position, starting with the magic. The
-// stream is left where it was.
-bool StartsWithArchiveHeader(TStream& stream) {
-    const std::int64_t start = stream.Position();
-    if (start < 0 || stream.Size() - start < static_cast<std::int64_t>(ArchiveHeader::kSize)) return false;
-    std::array<std::uint8_t, kArchiveMagic.size()> magic{};
-    const std::int32_t n = stream.Read(magic.data(), static_cast<std::int32_t>(magic.size()));
-    stream.SetPosition(start);
-    return n == static_cast<std::int32_t>(magic.size()) && magic == kArchiveMagic;
-}
 
 std::string Entries(std::size_t n) { return std::to_string(n) + (n == 1 ? " entry" : " entries"); }
 
@@ -66,12 +57,12 @@ int RunTest(const TestOptions& options) {
     const std::string& path = options.Input.Path;
     TQuorvexCompress component;
     component.SetYield(cli::kNoYield);
-    std::unique_ptr<TStream> archive;
+    std::optional<OpenedArchive> archive;
     std::optional<ArchiveWalker> walker;
     try {
-        archive = OpenArchiveInput(options.Input);
-        if (!StartsWithArchiveHeader(*archive)) throw FileError(path, "not an archive");
-        walker.emplace(component, *archive);
+        archive.emplace(OpenArchiveInput(options.Input));
+        if (!archive->HoldsArchiveHeader()) throw FileError(path, "not an archive");
+        walker.emplace(component, archive->Stream());
     } catch (...) {
         return ReportCurrentException(path);
     }
@@ -85,11 +76,12 @@ int RunTest(const TestOptions& options) {
     try {
         ArchiveEntry entry;
         while (walker->Next(entry)) {
-            const std::string name = options.Names.DecodeForDisplay(entry.Name);
-            if (!selection.Select(name)) {
+            CheckStandardOutput();  // nobody reads the verdicts any more: stop
+            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
                 walker->Skip(entry);
                 continue;
             }
+            const std::string name = ShownName(options.Names, entry.Name);
             ++tested;
             TNullStream nowhere;
             progress.Start(name);
@@ -112,7 +104,7 @@ int RunTest(const TestOptions& options) {
         ReportCurrentException(path);
         damaged = true;
     }
-    const std::string truncation = damaged ? std::string() : TruncationProblem(*walker);
+    const std::string truncation = damaged ? std::string() : archive->TruncationProblem(*walker);
     const bool truncated = !truncation.empty();
     if (truncated) {
         std::cout.flush();
