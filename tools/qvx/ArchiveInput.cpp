@@ -17,13 +17,17 @@ namespace {
 
 constexpr char kNotASetupFile[] = "not a setup file (--block reads a setup file's blocks)";
 
-// The input a path names, opened: "-" is standard input, refused when it is a terminal.
+// The input a path names, opened: "-" is standard input. A terminal is refused: nobody types an
+// archive.
 std::unique_ptr<FileStream> OpenInput(const std::string& path) {
-    if (path != "-") return OpenReadFile(path);
-    if (platform::IsTerminal(platform::StandardStream::Input))
-        throw FileError("-", "refusing to read an archive from a terminal");
-    auto in = FileStream::Standard(platform::StandardStream::Input);
-    in->SetName("-");
+    std::unique_ptr<FileStream> in;
+    if (path == "-") {
+        in = FileStream::Standard(platform::StandardStream::Input);
+        in->SetName("-");
+    } else {
+        in = OpenReadFile(path);
+    }
+    if (in->IsTerminal()) throw FileError(path, "refusing to read an archive from a terminal");
     return in;
 }
 

@@ -32,6 +32,14 @@ namespace {
 
 constexpr std::int64_t kMaxOffset = 0x7FFFFFFF;
 
+// Refuses a device, pipe or socket as an input: it would be taken as empty or read forever.
+// (Opening reports a file that is missing or a directory.)
+void RefuseSpecialFile(const std::string& path) {
+    platform::FileStatus st;
+    if (platform::GetStatus(path, st) == 0 && st.Type == platform::FileType::Other)
+        throw SetupError(path, "not a regular file");
+}
+
 std::vector<char> ReadWholeFile(const std::string& path) {
     std::unique_ptr<cli::FileStream> in;
     try {
@@ -233,6 +241,8 @@ void BuildSetup(const BuildOptions& options) {
     for (const std::string* input : {&options.Launcher, &options.Engine, &options.DataDirectory, &options.DataArchive}) {
         if (*input == "-") throw SetupError("-", "setup build reads its inputs from files, not from standard input");
     }
+    RefuseSpecialFile(options.Launcher);
+    if (!options.DataArchive.empty()) RefuseSpecialFile(options.DataArchive);
     std::vector<char> image = ReadWholeFile(options.Launcher);
     const auto markers = FindMarkers(image);
     if (markers.empty()) throw SetupError(options.Launcher, "no size marker: not a launcher");

@@ -74,6 +74,8 @@ public:
 
     // Whether the open file is a regular file (not a pipe, device or terminal).
     bool IsRegularFile() const noexcept;
+    // Whether the open file is a terminal (a console on Windows).
+    bool IsTerminal() const noexcept;
     // Sets the permissions (POSIX: mode, the read-only attribute taken from its owner write bit)
     // or the attributes (Windows: the DOS bits, hidden, system and archive included) and the
     // modification time of the open file. 0 or the error.

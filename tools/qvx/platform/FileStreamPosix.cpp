@@ -112,6 +112,8 @@ bool FileStream::IsRegularFile() const noexcept {
     return ::fstat(native_, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool FileStream::IsTerminal() const noexcept { return ::isatty(native_) == 1; }
+
 int FileStream::SetAttributes(unsigned mode, std::uint32_t, std::optional<std::time_t> modificationTime) {
     if (::fchmod(native_, static_cast<mode_t>(mode)) != 0) return errno;
     if (modificationTime) {

@@ -138,6 +138,11 @@ std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
 
 bool FileStream::IsRegularFile() const noexcept { return ::GetFileType(native_) == FILE_TYPE_DISK; }
 
+bool FileStream::IsTerminal() const noexcept {
+    DWORD mode = 0;
+    return ::GetConsoleMode(native_, &mode) != 0;
+}
+
 int FileStream::SetAttributes(unsigned, std::uint32_t attributes, std::optional<std::time_t> modificationTime) {
     FILE_BASIC_INFO info{};  // zero times stay as they are
     if (modificationTime)
