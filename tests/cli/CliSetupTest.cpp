@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <set>
+#include <sstream>
 
 #include <instcompress/MemoryStream.h>
 
@@ -436,6 +438,24 @@ TEST_F(SetupFileTest, ReadingCommandsReadEitherBlockOfASetupFile) {
     EXPECT_EQ(r.Out, "read me\n");
     EXPECT_EQ(Pipe("cat plain.arc", "cat - a.txt").Out, "abc");
     EXPECT_EQ(Pipe("cat setup", "setup test -").Code, 0);
+    // From a pipe, of either kind of launcher, every reading command gives what it gives for the
+    // file: the blocks are reached by reading forward.
+    for (const bool windows : {true, false}) {
+        BuildSetupFile(windows);
+        for (const std::string args : {"list", "list --block 2", "test --block 2", "cat --block 2 @ docs/manual.txt"}) {
+            std::string file = args + " setup";
+            std::string pipe = args + " -";
+            if (const auto at = args.find('@'); at != std::string::npos) {
+                file = std::string(args).replace(at, 1, "setup");
+                pipe = std::string(args).replace(at, 1, "-");
+            }
+            std::istringstream words(file);
+            const RunResult expected = Qvx({std::istream_iterator<std::string>(words), {}});
+            r = Pipe("cat setup", pipe);
+            EXPECT_EQ(r.Code, 0) << pipe << r.Err;
+            EXPECT_EQ(r.Out, expected.Out) << pipe;
+        }
+    }
     EXPECT_EQ(Qvx({"list", "--block", "2", "plain.arc"}).Err,
               "qvx: plain.arc: not a setup file (--block reads a setup file's blocks)\n");
     EXPECT_EQ(Qvx({"list", "--block", "3", "setup"}).Code, 2);
