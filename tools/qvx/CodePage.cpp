@@ -1,5 +1,6 @@
 #include "CodePage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -214,6 +215,9 @@ std::optional<std::string> CodePage::Encode(std::string_view utf8) const {
 
 std::optional<std::string> CodePage::Decode(std::string_view bytes) const {
     if (IsUtf8()) return IsValidUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
+    // Every code page of the table keeps ASCII as it is: most names need no conversion by the system.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytes);
     auto text = SystemDecode(number_, bytes);
     if (text && HasC1Control(*text)) return std::nullopt;
     return text;

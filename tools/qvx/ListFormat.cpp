@@ -173,7 +173,8 @@ private:
     static std::string Dump(const json& value, std::size_t margin) {
         std::string text = value.dump(2, ' ', false, json::error_handler_t::replace);
         if (margin == 0) return text;
-        const std::string indent = "\n" + std::string(margin, ' ');
+        std::string indent(1, '\n');  // appended: GCC 12 at -O3 warns falsely about "\n" + std::string
+        indent.append(margin, ' ');
         std::string shifted;
         shifted.reserve(text.size() + text.size() / 8);
         for (const char c : text) {
