@@ -115,6 +115,14 @@ TEST_F(CliStreams, FullStandardOutputFails) {
         EXPECT_EQ(r.Code, 1) << args;
         EXPECT_EQ(r.Err, "qvx: standard output: No space left on device\n") << args;
     }
+    // Started with standard output closed: what is written fails, and lands in no file opened
+    // meanwhile; nothing to write is no failure.
+    RunResult r = Sh("\"$QVX\" extract -v -C closed a.spis >&-");
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: standard output: Bad file descriptor\n");
+    EXPECT_EQ(Read("closed/one"), "1");
+    r = Sh("\"$QVX\" -q extract -f -C closed a.spis >&-");
+    EXPECT_EQ(r.Code, 0) << r.Err;
 }
 
 // A reader that goes away ends qvx quietly, as SIGPIPE ends coreutils (the shell sees 141).

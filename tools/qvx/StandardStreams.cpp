@@ -78,6 +78,7 @@ StandardStreams::StandardStreams()
       err_(platform::StandardStream::Error, kErrorBufferSize),
       oldOut_(std::cout.rdbuf(&out_)),
       oldErr_(std::cerr.rdbuf(&err_)) {
+    platform::HoldMissingStandardStreams();
     platform::ReportClosedPipesAsErrors();
 }
 
@@ -89,7 +90,11 @@ StandardStreams::~StandardStreams() {
 int StandardStreams::Finish(int exitCode) {
     out_.Flush();
     int error = out_.Error();
-    if (error == 0) error = platform::CloseStandardOutput();
+    if (error == 0) {
+        // A standard output that was never open is no failure when nothing was written to it.
+        const int closed = platform::CloseStandardOutput();
+        if (closed != EBADF) error = closed;
+    }
     if (error == EPIPE) {
         platform::EndForClosedPipe();
         return kExitDataError;

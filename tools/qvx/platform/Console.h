@@ -25,6 +25,11 @@ int WriteText(StandardStream which, std::string_view utf8);
 // error. Nothing may be written to standard output afterwards.
 int CloseStandardOutput();
 
+// Standard input, output and error that the program was started without (closed descriptors)
+// are held by a placeholder that fails every read or write, so that no file the program opens
+// takes their place and receives what is meant for them (POSIX; nothing to do on Windows).
+void HoldMissingStandardStreams();
+
 // A write to a pipe whose reader has gone away fails with EPIPE instead of ending the program at
 // once (POSIX: SIGPIPE is ignored; Windows has no such signal), so that temporary files are
 // removed as on every other failure.

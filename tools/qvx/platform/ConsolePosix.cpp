@@ -1,5 +1,6 @@
 #include "Console.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +23,20 @@ int WriteText(StandardStream which, std::string_view utf8) {
 }
 
 int CloseStandardOutput() { return ::close(1) == 0 || errno == EINTR ? 0 : errno; }
+
+void HoldMissingStandardStreams() {
+    // /dev/null opened the other way round: reading standard output or writing standard input
+    // fails (EBADF), as it would with the descriptor closed.
+    static constexpr int kModes[] = {O_WRONLY, O_RDONLY, O_RDONLY};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int held = ::open("/dev/null", kModes[fd]);
+        if (held >= 0 && held != fd) {
+            ::dup2(held, fd);
+            ::close(held);
+        }
+    }
+}
 
 void ReportClosedPipesAsErrors() { std::signal(SIGPIPE, SIG_IGN); }
 

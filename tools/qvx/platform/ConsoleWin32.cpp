@@ -59,6 +59,8 @@ int WriteText(StandardStream which, std::string_view utf8) {
 // Everything written went to the system already; a handle of the system's is not closed.
 int CloseStandardOutput() { return 0; }
 
+void HoldMissingStandardStreams() {}
+
 void ReportClosedPipesAsErrors() {}
 
 void EndForClosedPipe() {}
