@@ -21,7 +21,7 @@
 #include <instcompress/ThreadedCompress.h>
 
 #include "CodecEngine.h"
-#include "lh5/Lh5Parse.h"
+#include "lh5/LiveMatches.h"
 
 namespace {
 
@@ -98,7 +98,7 @@ void BM_Lh5CompressThreads(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
-BENCHMARK(BM_Lh5CompressThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Lh5CompressThreads)->Arg(1)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 struct DiscardItems {
     void RecordItem(unsigned symbol, unsigned position) { benchmark::DoNotOptimize(symbol + position); }
@@ -106,20 +106,14 @@ struct DiscardItems {
 
 void BM_Lh5ParseOnly(benchmark::State& state) {
     const auto input = BenchInput(static_cast<std::size_t>(state.range(0)));
-    struct Parts {
-        explicit Parts(qvx::CodecEngine& e) : tree(window.bytes), input(e) {}
-        qvx::lh5::TextWindow window;
-        qvx::lh5::MatchTree tree;
-        qvx::lh5::EncoderInput input;
-    };
     for (auto _ : state) {
         qvx::TMemoryStream source(input);
         qvx::TNullStream dest;
         qvx::CodecEngine engine(dest, source, static_cast<std::int32_t>(input.size()), 0x7FFFFFFF, {});
-        auto parts = std::make_unique<Parts>(engine);
+        auto finder = std::make_unique<qvx::lh5::StreamFinder>();
+        qvx::lh5::EncoderInput in(engine);
         DiscardItems sink;
-        qvx::lh5::Lh5Parser<DiscardItems> parser(parts->window, parts->tree, parts->input, sink);
-        benchmark::DoNotOptimize(parser.Run());
+        benchmark::DoNotOptimize(qvx::lh5::ParseInput(*finder, in, sink));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }

@@ -2,7 +2,7 @@
 # Peak resident memory (/usr/bin/time %M) of qvx compress (for LH5 also with -j 2, one stream on two
 # threads), expand, create and extract, for LH5 and LZH, on a small and a large input: the figures
 # must not grow with the input (all streams go through 8 KB blocks; the threaded LH5 encoder keeps
-# at most four chunks of its input). Prints a Markdown table.
+# at most one chunk of its input more than it has threads). Prints a Markdown table.
 #
 #   [QVX=path] bench/memory.sh [SMALL_MIB] [LARGE_MIB]    (defaults: 1 and 256)
 set -euo pipefail

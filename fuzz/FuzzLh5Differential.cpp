@@ -110,8 +110,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // more of the input; everything else is the same.
     const int cycles = 2 + data[2] % 5;
     const int warm = 1 + (data[2] / 5) % (cycles - 1);
-    const Result parallel = Run([warm, cycles](CodecEngine& e) { lh5::Lh5CompressParallel(e, 2, warm, cycles); },
-                                input, piece, cancelAt, limit);
+    lh5::ParallelOptions options;
+    options.threads = 2 + (data[2] / 25) % 3;
+    options.warmUpCycles = warm;
+    options.chunkCycles = cycles;
+    const Result parallel = Run([&options](CodecEngine& e) { lh5::Lh5CompressParallel(e, options); }, input, piece,
+                                cancelAt, limit);
     if (parallel.bytes != reference.bytes || parallel.refused != reference.refused) std::abort();
     if (!reference.refused &&
         (parallel.inputChecksum != reference.inputChecksum || parallel.progressCalls != reference.progressCalls))

@@ -112,4 +112,5 @@ for i, name in enumerate(["Installer\\Quorvex.exe", "docs/readme.txt", "a\\b\\c"
                           "\\root", "a\\.\\b", ". .\\x", "dir\\name with space.txt", "a:stream"]):
     put("fuzz_entry_name", "name%d.txt" % i, name.encode())
 EOF
+python3 "$root/fuzz/make-branding-corpus.py" "$out"
 du -sb "$out"

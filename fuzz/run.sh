@@ -16,6 +16,7 @@ dict_for() {
   case "$1" in
     fuzz_payload_locator | fuzz_pe_headers) echo fuzz/dict/payload.dict ;;
     fuzz_entry_name) echo fuzz/dict/entryname.dict ;;
+    fuzz_resource_directory | fuzz_icon_file) echo fuzz/dict/resources.dict ;;
     *) echo fuzz/dict/archive.dict ;;
   esac
 }

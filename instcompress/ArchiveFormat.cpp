@@ -1,5 +1,9 @@
 #include <instcompress/ArchiveFormat.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qvx {
 
 namespace {
@@ -83,7 +87,22 @@ ArchiveHeader MakeArchiveHeader(std::string_view methodId, std::int32_t totalSiz
 
 std::uint32_t ByteSum(const std::uint8_t* data, std::size_t size, std::uint32_t start) noexcept {
     std::uint32_t sum = start;
-    for (std::size_t i = 0; i < size; ++i) sum += data[i];
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // 64 bytes a step: the sum of absolute differences against zero adds each 8-byte half into a
+    // 64-bit lane (one instruction for 16 bytes instead of widening them).
+    const __m128i zero = _mm_setzero_si128();
+    __m128i acc = zero;
+    auto sad = [&](std::size_t at) {
+        return _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)), zero);
+    };
+    for (; i + 64 <= size; i += 64)
+        acc = _mm_add_epi64(acc, _mm_add_epi64(_mm_add_epi64(sad(i), sad(i + 16)), _mm_add_epi64(sad(i + 32), sad(i + 48))));
+    for (; i + 16 <= size; i += 16) acc = _mm_add_epi64(acc, sad(i));
+    sum += static_cast<std::uint32_t>(_mm_cvtsi128_si32(acc)) +
+           static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(acc, acc)));
+#endif
+    for (; i < size; ++i) sum += data[i];
     return sum;
 }
 

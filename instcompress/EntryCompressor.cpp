@@ -4,6 +4,7 @@
 
 #include <instcompress/Exceptions.h>
 #include <instcompress/RunCodec.h>
+#include <instcompress/ThreadedCompress.h>
 
 namespace qvx {
 
@@ -25,7 +26,10 @@ PreparedEntry EntryCompressor::Prepare(const std::string& name, TStream& source,
         const std::int64_t sourcePosition = source.Position();
         const std::int64_t destPosition = dest.Position();
         try {
-            const CodecResult result = RunCodec(settings_, dest, source, size, 0, method_, false);
+            const CodecResult result =
+                budget_ != nullptr && method_ == cmLH5 && size >= kThreadedCompressMinimum
+                    ? CompressLh5Threaded(settings_, dest, source, size, 1, budget_)
+                    : RunCodec(settings_, dest, source, size, 0, method_, false);
             if (result.Cancelled) throw EOperationCancelled("Archive entry cancelled: " + name);
             entry.StoredSize = result.OutputCount;
             entry.Checksum = result.Checksum;

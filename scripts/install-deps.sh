@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64 wine64
   openssl osslsigncode time gzip pkgconf
+  python3 python3-pefile pev icoutils
 )
 
 missing=()

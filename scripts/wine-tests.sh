@@ -149,6 +149,7 @@ check "sub dir/random.bin installed" cmp -s "$work/installed/sub dir/random.bin"
 
 . "$root/scripts/wine/setup-image.sh"
 . "$root/scripts/wine/signing.sh"
+. "$root/scripts/wine/branding.sh"
 
 step "qvx.exe: a session under Wine (scripts/wine/qvx-session.sh)"
 if cmake --build --preset mingw -j2 --target qvx; then

@@ -125,6 +125,16 @@ TEST(ArchiveFormat, ByteSumTakesBytesUnsignedAndWraps) {
     EXPECT_EQ(ByteSum(nullptr, 0, 5), 5u);
     const Bytes big(16843010, 0xFF);  // 0xFF * 16843010 = 2^32 + 254
     EXPECT_EQ(ByteSum(big.data(), big.size()), 254u);
+    // Every length around the 32-byte steps, from unaligned starts: the sum of the bytes one by one.
+    Bytes data(300);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 151 + 7);
+    for (const std::size_t offset : {0, 1, 7, 15}) {
+        for (std::size_t n = 0; n + offset <= data.size(); n += (n < 70 ? 1 : 37)) {
+            std::uint32_t expected = 9;
+            for (std::size_t i = 0; i < n; ++i) expected += data[offset + i];
+            EXPECT_EQ(ByteSum(data.data() + offset, n, 9), expected) << offset << " " << n;
+        }
+    }
 }
 
 }  // namespace

@@ -2,17 +2,16 @@
 // sends as LH5 blocks, followed by the last partial byte. An empty input gives no output at all.
 #include <memory>
 
+#include "LiveMatches.h"
 #include "Lh5Codec.h"
 #include "Lh5EncoderWorkspace.h"
-#include "Lh5Parse.h"
 
 namespace qvx::lh5 {
 
 void Lh5Compress(CodecEngine& engine) {
     // Released on every exit, also when WriteByte raises EUnableToCompress.
     const auto ws = std::make_unique<Lh5EncoderWorkspace>(engine);
-    Lh5Parser<BlockWriter> parser(ws->window, ws->tree, ws->input, ws->blocks);
-    if (!parser.Run()) return;
+    if (!ParseInput(ws->finder, ws->input, ws->blocks)) return;
     ws->blocks.FlushBlock();
     ws->blocks.FinishStream();
 }

@@ -1,10 +1,12 @@
 // Lh5FastDecoder: the LH5 decoder's loop for the bulk of a stream. It decodes symbols straight from
-// the engine's input buffer with a 64-bit bit buffer refilled a whole word at a time, looks each
-// symbol up together with its code length in one table entry, and writes literals and matches into
-// a linear output buffer, copying matches a word at a time.
+// the engine's input buffer with a 64-bit bit buffer refilled a whole word at a time, without a
+// branch, and looks each symbol up in one table entry that holds everything the loop needs: for a
+// literal its byte and code length, for a match its length and code length; for a position its
+// code length, the number of extra bits and the distance they add to. Up to three literals are
+// decoded per refill, and matches are copied into a linear output buffer a word at a time.
 //
 // It runs only where it cannot behave differently from the symbol-by-symbol decoder (Lh5Decoder):
-// while the current block has symbols left, at least 8 input bytes remain in the engine's buffer
+// while the current block has symbols left, at least 16 input bytes remain in the engine's buffer
 // (so no refill, progress call or end of input can happen inside it), the end of the input has not
 // been reported, and the output buffer has room for a whole match. Anything else (a block header,
 // a code that turns out to be broken, the last bytes of an input block) ends the run before the
@@ -31,7 +33,7 @@ public:
     // What one run works on; the run advances out, produced and blockRemaining.
     struct Run {
         std::uint8_t* out;             // next output byte; at least 8192 bytes of history before it
-        const std::uint8_t* outLimit;  // the run stops once out passes this (room for a match + 8)
+        const std::uint8_t* outLimit;  // no symbol starts beyond this (room for a match + 8 behind it)
         std::int64_t produced;
         std::int64_t destSize;
         std::uint16_t blockRemaining;
@@ -41,11 +43,21 @@ public:
     // decoded.
     std::uint32_t Decode(Run& run, Lh5BitInput& bits, CodecEngine& engine) const noexcept;
 
+    // Table entries. Literal/length table: a literal has kLiteral set, its byte in bits 0..7 and
+    // its code length in bits 8..13; a match symbol its length (3..256) in bits 16..24 and its code
+    // length in bits 8..13. Position table: the bits the position takes (code and extra bits) in
+    // bits 0..4, the mask of its extra bits in bits 5..16 and the distance of its first position in
+    // bits 17..29. In both, a code longer than the table has kLongCode set and its tree node (or
+    // kNoCodeEntry) in bits 0..15.
+    static constexpr std::uint32_t kLiteral = 0x80000000u;
+    static constexpr std::uint32_t kLongCode = 0x40000000u;
+    static constexpr std::size_t kLiteralSlots = std::size_t{1} << kLiteralTableBits;
+    static constexpr std::size_t kPositionSlots = std::size_t{1} << kSmallTableBits;
+
 private:
     const Lh5Workspace& ws_;
-    // Table entry: the symbol or tree node in the low 16 bits, the symbol's code length above.
-    std::array<std::uint32_t, std::size_t{1} << kLiteralTableBits> literal_{};
-    std::array<std::uint32_t, std::size_t{1} << kSmallTableBits> position_{};
+    // The literal/length table, then the position table (one base address for the loop).
+    std::array<std::uint32_t, kLiteralSlots + kPositionSlots> tables_{};
 };
 
 }  // namespace qvx::lh5

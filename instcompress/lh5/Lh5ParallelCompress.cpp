@@ -1,14 +1,16 @@
 // The match search of the LH5 encoder depends only on the input, never on the parse (the parse
 // only shortens a match within 256 bytes of the end of the input, see below), so the stream is cut
-// into chunks of 64 cycles and a separate finder searches each. A finder for chunk i starts cold 8
-// cycles before it; usually its search state has become that of the encoder's own by the chunk's
+// into chunks of 96 cycles and each is searched on its own thread. A chunk is searched in order
+// (by the finder that ran through all chunks before it) when nothing else is being searched, and
+// by a finder started cold 8 cycles before it when it can run beside the search of the chunks
+// before. A cold finder's search state usually becomes that of the encoder's own by the chunk's
 // start, but not always (a node can keep a position recorded long before). So the state is
-// compared (MatchTree::SameSearchState) with that of the finder which ran through chunk i - 1,
-// itself checked the same way: equal states give equal results from there on, and where they
-// differ, that finder goes on through chunk i itself. The calling thread reads the input in the
+// compared (MatchTree::SameSearchState) with that of the finder which ran through the chunk
+// before, itself checked the same way: equal states give equal results from there on, and where
+// they differ, that finder searches the chunk again. The calling thread reads the input in the
 // encoder's own fills, hands the chunks out, and parses the recorded matches in order into the
-// block writer, exactly as Lh5Parser does. The last stretch, from the end of the last chunk to the
-// end of the input, it runs itself with the finder of the last chunk, as Lh5Parser would.
+// block writer with the encoder's parse (Lh5Parser); the last stretch, from the end of the last
+// chunk to the end of the input, the same parse takes from the finder of the last chunk, live.
 #include "Lh5ParallelCompress.h"
 
 #include <algorithm>
@@ -22,6 +24,8 @@
 #include "BlockWriter.h"
 #include "EncoderInput.h"
 #include "Lh5Codec.h"
+#include "Lh5Parse.h"
+#include "LiveMatches.h"
 #include "StreamFinder.h"
 
 namespace qvx::lh5 {
@@ -55,15 +59,15 @@ struct Fill {
 // The fills of a chunk's span, from memory. Never meets the end of the input.
 class SpanSource final : public FillSource {
 public:
-    SpanSource(const std::vector<std::uint8_t>& span, std::int64_t base, std::int64_t nextFill)
+    SpanSource(const std::uint8_t* span, std::int64_t base, std::int64_t nextFill)
         : span_(span), base_(base), next_(nextFill) {}
     int NextFill(std::uint8_t* dst) override {
-        std::memcpy(dst, span_.data() + (kFillSize * next_++ - base_), kFillSize);
+        std::memcpy(dst, span_ + (kFillSize * next_++ - base_), kFillSize);
         return static_cast<int>(kFillSize);
     }
 
 private:
-    const std::vector<std::uint8_t>& span_;
+    const std::uint8_t* span_;
     std::int64_t base_;
     std::int64_t next_;
 };
@@ -77,19 +81,18 @@ struct Chunk {
     std::int64_t first = 0;
     std::int64_t end = 0;
     std::int64_t spanBase = 0;
-    std::vector<std::uint8_t> span;
-    std::vector<std::uint8_t> lengths;  // FoundLength - 1 of every position
-    std::vector<std::uint16_t> codes;   // position code of every position
+    // Filled before they are read: left uninitialised.
+    std::unique_ptr<std::uint8_t[]> span;
+    std::unique_ptr<std::uint8_t[]> lengths;  // FoundLength - 1 of every position
+    std::unique_ptr<std::uint16_t[]> codes;   // position code of every position
     std::unique_ptr<StreamFinder> finder;  // after the run: at position end - 1
     std::unique_ptr<MatchTree> coldStart;  // the cold finder's tree at position first - 1
     std::exception_ptr failure;
     std::jthread worker;
 
-    std::uint8_t ByteAt(std::int64_t p) const noexcept { return span[static_cast<std::size_t>(p - spanBase)]; }
-
     // Records the matches of positions first..end-1 with a finder standing at first - 1.
     void Record(StreamFinder& f) {
-        SpanSource source(span, spanBase, firstCycle);
+        SpanSource source(span.get(), spanBase, firstCycle);
         for (std::int64_t p = first; p < end; ++p) {
             f.Advance(source);
             const auto k = static_cast<std::size_t>(p - first);
@@ -101,10 +104,10 @@ struct Chunk {
     void Run() noexcept {
         try {
             if (index == 0) {
-                finder->StartAtBeginning(span.data(), static_cast<int>(kFillSize));
+                finder->StartAtBeginning(span.get(), static_cast<int>(kFillSize));
                 lengths[0] = static_cast<std::uint8_t>(finder->FoundLength() - 1);
                 codes[0] = static_cast<std::uint16_t>(finder->PositionCode());
-                SpanSource source(span, spanBase, 1);
+                SpanSource source(span.get(), spanBase, 1);
                 for (std::int64_t p = 1; p < end; ++p) {
                     finder->Advance(source);
                     lengths[static_cast<std::size_t>(p)] = static_cast<std::uint8_t>(finder->FoundLength() - 1);
@@ -117,8 +120,8 @@ struct Chunk {
                 return;
             }
             const std::int64_t start = firstCycle - warm;
-            finder->StartCold(start, span.data() + (CycleStart(start) - kFillSize - spanBase));
-            SpanSource source(span, spanBase, start + 1);
+            finder->StartCold(start, span.get() + (CycleStart(start) - kFillSize - spanBase));
+            SpanSource source(span.get(), spanBase, start + 1);
             while (finder->Position() < first - 1) finder->Advance(source);
             *coldStart = finder->Tree();
             Record(*finder);
@@ -128,13 +131,59 @@ struct Chunk {
     }
 };
 
+// The matches recorded for the chunks being parsed, as a source for Lh5Parser.
+class RecordedMatches {
+public:
+    explicit RecordedMatches(const std::deque<std::unique_ptr<Chunk>>& ready) : ready_(ready) {}
+
+    bool Knows(std::int64_t p) const noexcept { return !ready_.empty() && p < ready_.back()->end; }
+
+    FoundMatch At(std::int64_t p) noexcept {
+        if (p < from_ || p >= to_) Find(p);
+        const auto k = static_cast<std::size_t>(p - from_);
+        // The chunks lie far enough from the end of the input that no match is cut.
+        return {lengths_[k] + 1, codes_[k], bytes_[k], false};
+    }
+
+private:
+    void Find(std::int64_t p) noexcept {
+        const Chunk* c = ready_.front().get();
+        for (std::size_t i = 1; p >= c->end; ++i) c = ready_[i].get();
+        from_ = c->first;
+        to_ = c->end;
+        lengths_ = c->lengths.get();
+        codes_ = c->codes.get();
+        bytes_ = c->span.get() + (c->first - c->spanBase);
+    }
+
+    const std::deque<std::unique_ptr<Chunk>>& ready_;
+    // The chunk of the positions asked last (from_ = to_: none).
+    std::int64_t from_ = 0;
+    std::int64_t to_ = 0;
+    const std::uint8_t* lengths_ = nullptr;
+    const std::uint16_t* codes_ = nullptr;
+    const std::uint8_t* bytes_ = nullptr;
+};
+
 class ParallelCompressor {
 public:
-    ParallelCompressor(CodecEngine& engine, int workers, Layout layout)
+    ParallelCompressor(CodecEngine& engine, const ParallelOptions& options, Layout layout)
         : input_(engine),
           blocks_(std::make_unique<BlockWriter>(engine)),
-          workers_(static_cast<std::size_t>(workers)),
+          parser_(*blocks_),
+          recorded_(ready_),
+          own_(std::max(options.threads, 1)),
+          budget_(options.budget),
           layout_(layout) {}
+
+    ~ParallelCompressor() {
+        // Searches still running (after a failure) end before their chunks go; then the threads
+        // taken go back.
+        for (auto& c : running_) {
+            if (c->worker.joinable()) c->worker.join();
+        }
+        for (; taken_ > 0; --taken_) budget_->Give();
+    }
 
     ParallelStats Run() {
         RunChunks();
@@ -148,7 +197,7 @@ public:
 private:
     // Reads the next fill the way the encoder's window does (the first one as the first fill).
     void ReadFill() {
-        auto fill = std::make_unique<Fill>();
+        auto fill = std::make_unique_for_overwrite<Fill>();
         if (nextFill_ == 0) {
             fill->count = input_.Fill(fill->bytes, static_cast<int>(kFillSize));
             if (fill->count < kFillSize) {
@@ -183,46 +232,71 @@ private:
         }
     }
 
-    // Hands out the next chunk: to a cold finder, or to `finder` (the checked one) to go on with.
-    void Launch(std::unique_ptr<StreamFinder> finder) {
+    // Hands out the next chunk: to a cold finder, or to `finder` (the checked one, or none for the
+    // first chunk) to search in order.
+    void Launch(bool cold, std::unique_ptr<StreamFinder> finder) {
         auto c = std::make_unique<Chunk>();
         c->index = nextChunk_++;
-        c->cold = c->index > 0 && !finder;
+        c->cold = cold;
         c->finder = std::move(finder);
-        if (c->finder) ++stats_.inOrder;
         c->firstCycle = layout_.Cycle(c->index);
         c->first = layout_.First(c->index);
         c->end = layout_.End(c->index);
         // Everything a chunk needs is allocated here rather than on its thread, where the
         // allocator would keep a separate arena per thread and memory would grow.
-        c->lengths.resize(static_cast<std::size_t>(c->end - c->first));
-        c->codes.resize(c->lengths.size());
+        const auto positions = static_cast<std::size_t>(c->end - c->first);
+        c->lengths = std::make_unique_for_overwrite<std::uint8_t[]>(positions);
+        c->codes = std::make_unique_for_overwrite<std::uint16_t[]>(positions);
         if (!c->finder) c->finder = std::make_unique<StreamFinder>();
-        if (c->cold) c->coldStart = std::make_unique<MatchTree>(nullptr);
+        if (cold) c->coldStart = std::make_unique<MatchTree>(nullptr);
         c->warm = layout_.warm;
         c->spanBase = layout_.SpanBase(c->index);
-        c->span.resize(static_cast<std::size_t>(layout_.SpanEnd(c->index) - c->spanBase));
-        CopyStream(c->span.data(), c->spanBase, layout_.SpanEnd(c->index));
+        c->span = std::make_unique_for_overwrite<std::uint8_t[]>(
+            static_cast<std::size_t>(layout_.SpanEnd(c->index) - c->spanBase));
+        CopyStream(c->span.get(), c->spanBase, layout_.SpanEnd(c->index));
         DropFillsBefore(layout_.SpanBase(nextChunk_) / kFillSize);
         ++stats_.chunks;
+        if (cold) ++stats_.cold;
         Chunk* raw = c.get();
         c->worker = std::jthread([raw] { raw->Run(); });
         running_.push_back(std::move(c));
+        stats_.mostThreads = std::max(stats_.mostThreads, static_cast<int>(running_.size()));
     }
 
-    // While cold finders reach the encoder's state, chunks are searched `workers_` at a time. After
-    // two chunks in a row whose cold finder did not (data whose search state keeps traces of
-    // long ago, such as long repetitive runs), the rest of the stream goes to the checked finder
-    // chunk after chunk, still beside the parse of the chunk before.
-    // Hands out chunks while there is room: at most three chunks are held at once (searched, or
-    // being parsed), which bounds the memory.
+    // A thread for one more search beside those running: one of the run's own, or one taken from
+    // the budget while it has one free.
+    bool ThreadFree() {
+        if (running_.size() < static_cast<std::size_t>(own_ + taken_)) return true;
+        if (budget_ == nullptr || !budget_->TryTake()) return false;
+        ++taken_;
+        return true;
+    }
+
+    // Hands out chunks while there is a thread for them and room: the chunks held (searched, or
+    // being parsed) stay within one more than the threads, which bounds the memory. A chunk goes
+    // in order whenever nothing is being searched (its finder is then free, and a search in order
+    // costs no warm-up), and to a cold finder beside the searches running, unless cold finders
+    // have just missed the encoder's state twice in a row.
     void LaunchWhilePossible() {
-        while (!ended_ && running_.size() + ready_.size() < 3 &&
-               (speculate_ ? running_.size() < workers_ : running_.empty() && (truth_ || nextChunk_ == 0))) {
+        while (!ended_) {
+            const bool inOrder = running_.empty();
+            if (!inOrder && inOrderLeft_ > 0) break;
+            if (running_.size() + ready_.size() >= static_cast<std::size_t>(own_ + taken_ + 1)) break;
+            if (!ThreadFree()) break;
             const std::int64_t need = layout_.Cycle(nextChunk_ + 1) + kGuardFills;
             while (!ended_ && nextFill_ <= need) ReadFill();
             if (ended_) break;
-            Launch(speculate_ || nextChunk_ == 0 ? nullptr : std::move(truth_));
+            if (inOrder && inOrderLeft_ > 0) --inOrderLeft_;
+            Launch(!inOrder, inOrder ? std::move(truth_) : nullptr);
+        }
+        GiveBackIdle();
+    }
+
+    // Gives back the threads taken from the budget that no search uses.
+    void GiveBackIdle() {
+        while (taken_ > 0 && running_.size() < static_cast<std::size_t>(own_ + taken_)) {
+            budget_->Give();
+            --taken_;
         }
     }
 
@@ -233,15 +307,24 @@ private:
             std::unique_ptr<Chunk> c = std::move(running_.front());
             running_.pop_front();
             c->worker.join();
+            GiveBackIdle();
             if (c->failure) std::rethrow_exception(c->failure);
             if (c->cold && truth_->Tree().SameSearchState(*c->coldStart)) {
-                failuresInARow_ = 0;
+                missesInARow_ = 0;
+                inOrderAfterMisses_ = kInOrderAfterMisses;
             } else if (c->cold) {
-                // The cold finder did not reach the encoder's state: the finder that did goes on.
+                // The cold finder did not reach the encoder's state: the finder that did searches
+                // the chunk again, here, while the searches of the chunks after it go on.
                 c->finder = std::move(truth_);
                 c->Record(*c->finder);
                 ++stats_.redone;
-                if (++failuresInARow_ == 2) speculate_ = false;
+                if (++missesInARow_ == kMissesInARow) {
+                    // Data whose search state keeps traces of long ago (the pending flags of long
+                    // repetitive runs): in order for a while, and longer each time.
+                    missesInARow_ = kMissesInARow - 1;  // one more miss at once doubles the wait
+                    inOrderLeft_ = inOrderAfterMisses_;
+                    inOrderAfterMisses_ *= 2;
+                }
             }
             c->coldStart.reset();
             truth_ = std::move(c->finder);
@@ -253,33 +336,11 @@ private:
         }
     }
 
-    // The recorded match of position p (held by one of the ready chunks).
-    const Chunk& ChunkOf(std::int64_t p) const noexcept {
-        for (const auto& c : ready_) {
-            if (p < c->end) return *c;
-        }
-        return *ready_.back();
-    }
-
-    // The parse of Lh5Parser, on the recorded matches, as far as they reach and until it has
-    // passed `until`.
+    // The encoder's parse on the recorded matches, as far as they reach and until it has passed
+    // `until`; the chunks it has passed go.
     void ParseRecorded(std::int64_t until) {
-        const std::int64_t recordedEnd = ready_.back()->end;
-        while (next_ + 1 < recordedEnd && next_ < until) {
-            const Chunk& here = ChunkOf(next_);
-            const auto k = static_cast<std::size_t>(next_ - here.first);
-            const int lastLength = here.lengths[k] + 1;
-            const Chunk& after = ChunkOf(next_ + 1);
-            const int nextLength = after.lengths[static_cast<std::size_t>(next_ + 1 - after.first)] + 1;
-            if (nextLength > lastLength || lastLength < kMinMatch) {
-                blocks_->RecordItem(here.ByteAt(next_), 0);
-                next_ += 1;
-            } else {
-                blocks_->RecordItem(static_cast<unsigned>(lastLength + 253), here.codes[k]);
-                next_ += lastLength;
-            }
-            while (ready_.size() > 1 && ready_.front()->end <= next_) ready_.pop_front();
-        }
+        parser_.Parse(recorded_, until);
+        while (ready_.size() > 1 && ready_.front()->end <= parser_.Next()) ready_.pop_front();
     }
 
     // The fills the calling thread has read and no chunk has used, then the input itself.
@@ -301,8 +362,8 @@ private:
         EncoderInput& input_;
     };
 
-    // From the end of the last chunk (or from the start) to the end of the input, with a live
-    // finder, exactly as Lh5Parser runs. Returns false for an empty input.
+    // From the end of the last chunk (or from the start) to the end of the input, the same parse
+    // with the live finder. Returns false for an empty input.
     bool RunTail() {
         std::unique_ptr<StreamFinder> finder;
         std::int64_t inWindow = 0;  // stream bytes the finder's window has taken in
@@ -321,41 +382,24 @@ private:
         }
         ready_.clear();
         ReplaySource source(fills_, input_);
-        while (finder->Position() < next_) inWindow += finder->Advance(source);
-
-        MatchTree& tree = finder->Tree();
-        int remaining = static_cast<int>(inWindow - finder->Position());
-        auto advance = [&] {
-            --remaining;
-            remaining += finder->Advance(source);
-        };
-        auto clamp = [&] {
-            if (tree.FoundLength > remaining) tree.FoundLength = remaining;
-        };
-        while (remaining > 0) {
-            const int lastLength = tree.FoundLength;
-            const int lastPosition = tree.FoundPosition;
-            advance();
-            clamp();
-            if (tree.FoundLength > lastLength || lastLength < kMinMatch) {
-                blocks_->RecordItem(finder->Window().bytes[tree.CurrentPos - 1], 0);
-            } else {
-                blocks_->RecordItem(static_cast<unsigned>(lastLength + 253),
-                                    static_cast<unsigned>(tree.CurrentPos - lastPosition - 2) & 0x1FFFu);
-                for (int k = 1; k < lastLength; ++k) advance();
-                clamp();
-            }
-        }
+        LiveMatches live(*finder, source, inWindow);
+        parser_.Parse(live);
         return true;
     }
 
     EncoderInput input_;
     std::unique_ptr<BlockWriter> blocks_;
-    std::size_t workers_;
+    std::deque<std::unique_ptr<Chunk>> ready_;  // checked, their matches being parsed
+    Lh5Parser<BlockWriter> parser_;
+    RecordedMatches recorded_;
+    int own_;
+    ThreadBudget* budget_;
+    int taken_ = 0;  // threads taken from the budget
     Layout layout_;
     ParallelStats stats_;
-    bool speculate_ = true;  // chunks go to cold finders
-    int failuresInARow_ = 0;
+    int missesInARow_ = 0;
+    int inOrderLeft_ = 0;  // chunks still to go in order after misses
+    int inOrderAfterMisses_ = kInOrderAfterMisses;
 
     std::deque<std::unique_ptr<Fill>> fills_;  // fills read and still needed, from firstFill_ on
     std::int64_t firstFill_ = 0;
@@ -364,23 +408,21 @@ private:
 
     std::int64_t nextChunk_ = 0;
     std::deque<std::unique_ptr<Chunk>> running_;  // handed out, in order
-    std::deque<std::unique_ptr<Chunk>> ready_;    // checked, their matches being parsed
     std::unique_ptr<StreamFinder> truth_;         // the checked finder at the end of the last ready chunk
-    std::int64_t next_ = 0;                       // the position the parse decides next
 };
 
 }  // namespace
 
-ParallelStats Lh5CompressParallel(CodecEngine& engine, int workers, int warmUpCycles, int chunkCycles) {
-    if (workers < 2) {
+ParallelStats Lh5CompressParallel(CodecEngine& engine, const ParallelOptions& options) {
+    if (options.threads < 2 && options.budget == nullptr) {
         Lh5Compress(engine);
         return {};
     }
     // A cold start needs a whole cycle of history before it: at most chunkCycles - 1 cycles of
     // warm-up.
-    const int cycles = std::max(chunkCycles, 2);
-    const Layout layout{cycles, std::clamp(warmUpCycles, 1, cycles - 1)};
-    return ParallelCompressor(engine, std::min(workers, kMaxParallelWorkers), layout).Run();
+    const int cycles = std::max(options.chunkCycles, 2);
+    const Layout layout{cycles, std::clamp(options.warmUpCycles, 1, cycles - 1)};
+    return ParallelCompressor(engine, options, layout).Run();
 }
 
 }  // namespace qvx::lh5

@@ -1,69 +1,70 @@
-// The LH5 encoder's parse: reads the whole input into the window, inserts every position into the
-// match tree, and chooses between a literal and a match with a one-step look-ahead. Each chosen
-// item goes to a sink with RecordItem(symbol, position code); the block writer is the sink of a
-// compression run.
+// The LH5 encoder's parse: the one rule that turns the matches found at each position into
+// literals and matches, with a one-step look-ahead. A position's match is taken unless the next
+// position has a longer one or it is shorter than 3 bytes; then the position's byte goes out as a
+// literal. Each chosen item goes to a sink with RecordItem(symbol, position code); the block writer
+// is the sink of a compression run.
+//
+// The matches come from a source that answers At(p) for the positions in increasing order (a
+// position may be asked again, never one before the last asked):
+//   - LiveMatches (LiveMatches.h): the match finder itself, driven along the input;
+//   - the matches recorded for a stretch of the stream by a finder on another thread
+//     (Lh5ParallelCompress.cpp).
+// Knows(p) tells whether the source can answer for p. One parse may take its matches from several
+// sources in turn, each going on where the one before ends.
 #pragma once
 
-#include "MatchTree.h"
-#include "TextWindow.h"
+#include <cstdint>
+#include <limits>
+
+#include "Lh5Format.h"
 
 namespace qvx::lh5 {
+
+// The match found at one position of the stream.
+struct FoundMatch {
+    int length;          // 1 and less: no match; at most 256, and at most the input bytes left
+    unsigned code;       // position code (distance - 1)
+    std::uint8_t byte;   // the byte at the position
+    bool pastEnd;        // the position lies at or after the end of the input
+};
 
 template <class Sink>
 class Lh5Parser {
 public:
-    Lh5Parser(TextWindow& window, MatchTree& tree, EncoderInput& input, Sink& sink)
-        : window_(window), tree_(tree), input_(input), sink_(sink) {}
+    explicit Lh5Parser(Sink& sink) : sink_(sink) {}
 
-    // Parses the whole input. Returns false (and records nothing) when the input is empty.
-    bool Run() {
-        tree_.Init();
-        tree_.CurrentPos = kFirstPosition;
-        remaining_ = window_.FirstFill(input_);
-        if (remaining_ == 0) return false;
-        tree_.FoundPosition = 0;
-        tree_.FoundLength = 0;
-        tree_.InsertPosition();
-
-        while (remaining_ > 0) {
-            // The match for the position P = CurrentPos about to be decided.
-            const int lastLength = tree_.FoundLength;
-            const int lastPosition = tree_.FoundPosition;
-            AdvancePosition();  // now the found match is the one at P + 1
-            ClampFoundLength();
-            if (tree_.FoundLength > lastLength || lastLength < kMinMatch) {
-                sink_.RecordItem(window_.bytes[tree_.CurrentPos - 1], 0);
+    // Decides the items from Next() on, while the source knows the matches of the position to
+    // decide and of the one after it, and until Next() has reached `until`. Returns false once the
+    // end of the input has been reached (everything is decided), true when it stopped before.
+    template <class Matches>
+    bool Parse(Matches& matches, std::int64_t until = std::numeric_limits<std::int64_t>::max()) {
+        std::int64_t next = next_;  // kept in a register across the calls below
+        bool more = true;
+        while (next < until && matches.Knows(next + 1)) {
+            const FoundMatch here = matches.At(next);
+            if (here.pastEnd) {
+                more = false;
+                break;
+            }
+            const FoundMatch after = matches.At(next + 1);
+            if (after.length > here.length || here.length < kMinMatch) {
+                sink_.RecordItem(here.byte, 0);
+                next += 1;
             } else {
-                sink_.RecordItem(static_cast<unsigned>(lastLength + 253),
-                                 static_cast<unsigned>(tree_.CurrentPos - lastPosition - 2) & 0x1FFFu);
-                // Every position inside the match goes into the tree.
-                for (int k = 1; k < lastLength; ++k) AdvancePosition();
-                ClampFoundLength();
+                sink_.RecordItem(static_cast<unsigned>(here.length + 253), here.code);
+                next += here.length;
             }
         }
-        return true;
+        next_ = next;
+        return more;
     }
+
+    // The next position to decide.
+    std::int64_t Next() const noexcept { return next_; }
 
 private:
-    void ClampFoundLength() noexcept {
-        if (tree_.FoundLength > remaining_) tree_.FoundLength = remaining_;
-    }
-
-    void AdvancePosition() {
-        --remaining_;
-        if (++tree_.CurrentPos == kCycleEnd) [[unlikely]] {
-            remaining_ += window_.Slide(input_);
-            tree_.CurrentPos = kCycleStart;
-        }
-        tree_.DeletePosition();
-        tree_.InsertPosition();
-    }
-
-    TextWindow& window_;
-    MatchTree& tree_;
-    EncoderInput& input_;
     Sink& sink_;
-    int remaining_ = 0;  // input bytes from CurrentPos to the end of the input
+    std::int64_t next_ = 0;
 };
 
 }  // namespace qvx::lh5

@@ -6,6 +6,12 @@ namespace qvx::lh5 {
 
 int StreamFinder::StartAtBeginning(const std::uint8_t* fill0, int count) {
     std::memcpy(window_.bytes + kFirstPosition, fill0, kFillSize);
+    return Begin(count);
+}
+
+int StreamFinder::StartAtBeginning(EncoderInput& input) { return Begin(window_.FirstFill(input)); }
+
+int StreamFinder::Begin(int count) {
     tree_.Init();
     tree_.CurrentPos = kFirstPosition;
     position_ = 0;

@@ -33,6 +33,16 @@ protected:
     ~FillSource() = default;
 };
 
+// The fills of the encoder's own input.
+class InputFills final : public FillSource {
+public:
+    explicit InputFills(EncoderInput& input) : input_(input) {}
+    int NextFill(std::uint8_t* dst) override { return input_.Fill(dst, static_cast<int>(kFillSize)); }
+
+private:
+    EncoderInput& input_;
+};
+
 class StreamFinder {
 public:
     StreamFinder() : tree_(window_.bytes) {}
@@ -42,6 +52,8 @@ public:
     // As the encoder starts: the first fill (its bytes already in the form the window takes, with
     // `count` input bytes), then the insertion of position 0. Returns count.
     int StartAtBeginning(const std::uint8_t* fill0, int count);
+    // The same with the first fill read from the encoder's input (TextWindow::FirstFill).
+    int StartAtBeginning(EncoderInput& input);
     // Cold start at stream position CycleStart(m) (m >= 2): `history` holds the stream bytes from
     // CycleStart(m) - 8192 up to CycleStart(m) + 8448. Inserts position CycleStart(m).
     void StartCold(std::int64_t m, const std::uint8_t* history);
@@ -74,6 +86,7 @@ public:
     const TextWindow& Window() const noexcept { return window_; }
 
 private:
+    int Begin(int count);
     int Slide(FillSource& source);
 
     TextWindow window_;

@@ -13,9 +13,4 @@ int TextWindow::FirstFill(EncoderInput& input) {
     return count;
 }
 
-int TextWindow::Slide(EncoderInput& input) {
-    std::memmove(bytes, bytes + kCycleStart, kTextWindowSize - kCycleStart);
-    return input.Fill(bytes + kFirstPosition, kTextWindowSize - kFirstPosition);
-}
-
 }  // namespace qvx::lh5

@@ -139,5 +139,22 @@ TEST_F(CliTest, CreateGivesTheSameArchiveWithAnyNumberOfJobs) {
     EXPECT_FALSE(Exists("zero.spis"));
 }
 
+TEST_F(CliTest, ALargeLh5FileIsSearchedOnTheIdleWorkersWithTheSameBytes) {
+    // Just above the 2 MiB from which an LH5 entry takes the idle workers' threads; alone (the
+    // writer compresses it itself) and among small files (a worker does).
+    const std::string big = Text(1 << 20) + Noise(100000, 9) + Text(1100000);
+    Write("alone/big", big);
+    Write("tree/big", big);
+    Write("tree/a", Text(3000));
+    Write("tree/b", Noise(5000, 10));
+    for (const char* dir : {"alone", "tree"}) {
+        SCOPED_TRACE(dir);
+        ASSERT_EQ(Qvx({"create", "-j", "1", "-C", dir, "one.spis", "."}).Code, 0);
+        ASSERT_EQ(Qvx({"create", "-j", "3", "-C", dir, "three.spis", "."}).Code, 0);
+        EXPECT_EQ(Read("three.spis"), Read("one.spis"));
+        EXPECT_EQ(Qvx({"test", "three.spis"}).Code, 0);
+    }
+}
+
 }  // namespace
 }  // namespace qvx::cli::test

@@ -8,6 +8,7 @@
 
 #include <instcompress/Exceptions.h>
 #include <instcompress/MemoryStream.h>
+#include <instcompress/ThreadBudget.h>
 
 #include "CodecEngine.h"
 #include "lh5/Lh5Codec.h"
@@ -47,8 +48,6 @@ Bytes Mixed(std::size_t size, std::uint32_t seed) {
     return d;
 }
 
-constexpr int kDefault = 0;  // chunkCycles: the encoder's own
-
 struct Outcome {
     Bytes bytes;
     bool refused = false;
@@ -58,7 +57,7 @@ struct Outcome {
 
 // workers 0: the single-threaded encoder.
 Outcome Compress(const Bytes& in, int workers, int warm = kWarmUpCycles, std::int32_t limit = 0x7FFFFFFF,
-                 int cancelAt = 0, int cycles = kDefault) {
+                 int cancelAt = 0, int cycles = kChunkCycles, ThreadBudget* budget = nullptr) {
     TMemoryStream src(in), dst;
     int calls = 0;
     TShowProgressEvent progress = [&calls, cancelAt](std::int32_t& p) {
@@ -70,7 +69,7 @@ Outcome Compress(const Bytes& in, int workers, int warm = kWarmUpCycles, std::in
         if (workers == 0)
             Lh5Compress(engine);
         else
-            o.stats = Lh5CompressParallel(engine, workers, warm, cycles == kDefault ? kChunkCycles : cycles);
+            o.stats = Lh5CompressParallel(engine, {workers, budget, warm, cycles});
         engine.FlushOutput();
         o.checksum = engine.InputChecksum();
     } catch (const EUnableToCompress&) {
@@ -81,13 +80,6 @@ Outcome Compress(const Bytes& in, int workers, int warm = kWarmUpCycles, std::in
 }
 
 TEST(Lh5ParallelCompress, GivesTheEncodersBytes) {
-    struct Case {
-        const char* name;
-        Bytes data;
-        int workers;
-        int warm;
-        int cycles = kDefault;
-    };
     const Bytes mixed = Mixed(1300000, 1);
     // Five chunks and more of log lines, whose cold finders keep failing with a short warm-up.
     Bytes text;
@@ -95,36 +87,59 @@ TEST(Lh5ParallelCompress, GivesTheEncodersBytes) {
         const std::string s = "INFO record " + std::to_string(line * 7919 % 100000) + " status=ok\n";
         text.insert(text.end(), s.begin(), s.end());
     }
+    ThreadBudget none(0);
+    ThreadBudget three(3);
+    struct Case {
+        const char* name;
+        const Bytes& data;
+        int threads;
+        int warm;
+        int cycles;
+        ThreadBudget* budget;
+        bool cold;  // chunks went to cold finders
+    };
+    const Bytes shortMixed(mixed.begin(), mixed.begin() + 400000);
+    const Bytes shortText(text.begin(), text.begin() + 400000);
+    const Bytes zeros(1300000, 0);
     const std::vector<Case> cases = {
-        {"mixed, 2 workers", mixed, 2, kWarmUpCycles},
-        {"mixed, more workers than are used", mixed, 5, kWarmUpCycles},
-        {"mixed, short warm-up", mixed, 2, 1},
-        {"log lines, short warm-up", text, 2, 1},
-        {"zeros", Bytes(1300000, 0), 2, kWarmUpCycles},
-        {"many short chunks", Bytes(mixed.begin(), mixed.begin() + 400000), 2, 2, 3},
-        {"many short chunks, least warm-up", Bytes(text.begin(), text.begin() + 400000), 2, 1, 2},
+        {"mixed, 2 threads", mixed, 2, kWarmUpCycles, 32, nullptr, true},
+        {"mixed, 8 threads", mixed, 8, 4, 8, nullptr, true},
+        {"mixed, short warm-up", mixed, 2, 1, 32, nullptr, true},
+        {"log lines, short warm-up", text, 3, 1, kChunkCycles, nullptr, true},
+        {"zeros", zeros, 2, kWarmUpCycles, 32, nullptr, true},
+        {"many short chunks", shortMixed, 4, 2, 3, nullptr, true},
+        {"many short chunks, least warm-up", shortText, 2, 1, 2, nullptr, true},
+        {"one thread, an empty budget: all in order", mixed, 1, kWarmUpCycles, 32, &none, false},
+        {"one thread and a budget of three", shortMixed, 1, 2, 3, &three, true},
     };
     int redone = 0;
-    int inOrder = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome one = Compress(c.data, 0);
-        const Outcome many = Compress(c.data, c.workers, c.warm, 0x7FFFFFFF, 0, c.cycles);
+        const Outcome many = Compress(c.data, c.threads, c.warm, 0x7FFFFFFF, 0, c.cycles, c.budget);
         EXPECT_GE(many.stats.chunks, 2);
         ASSERT_EQ(many.bytes, one.bytes);
         EXPECT_EQ(many.checksum, one.checksum);
+        EXPECT_EQ(many.stats.cold > 0, c.cold);
+        // Never more threads than the run's own and the budget's.
+        EXPECT_LE(many.stats.mostThreads, c.threads + (c.budget == &three ? 3 : 0));
+        if (c.threads >= 4) {
+            EXPECT_GT(many.stats.mostThreads, 2);
+        }
+        // Never more cold chunks than chunks after the first; after two misses in a row some go in
+        // order.
+        EXPECT_LT(many.stats.cold, many.stats.chunks);
         redone += many.stats.redone;
-        inOrder += many.stats.inOrder;
     }
-    EXPECT_GT(redone, 0);   // the redo path ran
-    EXPECT_GT(inOrder, 0);  // and so did the chunks in order after two redone in a row
+    EXPECT_EQ(three.Free(), 3);  // every thread taken was given back
+    EXPECT_GT(redone, 0);        // the redo path ran
 }
 
 TEST(Lh5ParallelCompress, ShortInputsAndTheEndsOfTheInput) {
     const Bytes mixed = Mixed(1400000, 2);
     // Around the sizes where the first chunks are handed out.
     for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{8191}, std::size_t{8193},
-                                std::size_t{549000}, std::size_t{565000}, std::size_t{1090000}}) {
+                                std::size_t{811000}, std::size_t{827000}, std::size_t{1090000}}) {
         SCOPED_TRACE(n);
         const Bytes in(mixed.begin(), mixed.begin() + static_cast<std::ptrdiff_t>(n));
         EXPECT_EQ(Compress(in, 2).bytes, Compress(in, 0).bytes);

@@ -15,7 +15,7 @@
 #include <instcompress/RunCodec.h>
 
 #include "CodecEngine.h"
-#include "lh5/Lh5Parse.h"
+#include "lh5/LiveMatches.h"
 
 namespace qvx::lh5test {
 
@@ -90,16 +90,10 @@ inline std::vector<Item> ParseItems(const Bytes& input) {
     TMemoryStream source(input);
     TNullStream dest;
     CodecEngine engine(dest, source, static_cast<std::int32_t>(input.size()), 0x7FFFFFFF, {});
-    struct Parts {
-        explicit Parts(CodecEngine& e) : tree(window.bytes), input(e) {}
-        lh5::TextWindow window;
-        lh5::MatchTree tree;
-        lh5::EncoderInput input;
-    };
-    auto parts = std::make_unique<Parts>(engine);
+    auto finder = std::make_unique<lh5::StreamFinder>();
+    lh5::EncoderInput in(engine);
     RecordingSink sink;
-    lh5::Lh5Parser<RecordingSink> parser(parts->window, parts->tree, parts->input, sink);
-    parser.Run();
+    lh5::ParseInput(*finder, in, sink);
     return sink.items;
 }
 

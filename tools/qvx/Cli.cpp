@@ -28,7 +28,9 @@ const std::map<std::string, std::vector<std::string>>& ExampleTable() {
          {"qvx setup build -l Setup.exe -e Quorvex.exe -d data -o MySetup.exe", "qvx setup info MySetup.exe"}},
         {"setup build",
          {"qvx setup build -l Setup.exe -e Quorvex.exe -d data -o MySetup.exe",
-          "qvx setup build -l Setup.exe -e Quorvex.exe -a data.spis -o MySetup.exe"}},
+          "qvx setup build -l Setup.exe -e Quorvex.exe -a data.spis -o MySetup.exe",
+          "qvx setup build -l Setup.exe -e Quorvex.exe -d data -o MySetup.exe --icon app.ico --version 2.3.4.5 "
+          "--company 'Example Ltd' --execution-level asInvoker"}},
         {"setup info", {"qvx setup info MySetup.exe"}},
         {"help", {"qvx help", "qvx help setup build"}},
     };

@@ -197,7 +197,7 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         cmd->add_option("-m,--method", o->Method, "Method: lzh or lh5 (default: lh5)")
             ->check(CLI::IsMember({"lzh", "lh5"}, CLI::ignore_case));
         cmd->add_flag("-f,--force", o->Force, "Write to standard output even when it is a terminal");
-        cmd->add_option("-j,--jobs", o->Jobs, "LH5: threads searching the stream at once, at most 2 (default 1); the output is the same")
+        cmd->add_option("-j,--jobs", o->Jobs, "LH5: threads searching the stream at once (default 1); the output is the same")
             ->check(CLI::Range(1, 64));
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Input file, - for standard input")->required();

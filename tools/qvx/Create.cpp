@@ -4,6 +4,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include <instcompress/ArchiveWriter.h>
 #include <instcompress/Exceptions.h>
@@ -27,10 +28,19 @@ namespace {
 // Writes the archive of the files to the stream.
 void WriteArchive(TStream& stream, const CreateOptions& options, const std::vector<SourceFile>& files) {
     Progress progress(stderr, Progress::ShouldShow(options.Quiet));
+    // With one worker, the writer compresses each entry itself; a large LH5 entry then searches its
+    // stream on the -j threads (this one's share held here, the others taken while free).
+    const unsigned threads = EntryPipeline::ThreadsFor(options.Jobs);
+    ThreadBudget budget(static_cast<int>(threads));
+    std::optional<ThreadBudgetShare> mine;
     ArchiveWriter writer(stream, options.Method, progress.Handler(), kNoYield);
     // Several entries are compressed at once by workers; the writer takes them in order.
     const unsigned workers = EntryPipeline::WorkersFor(options.Jobs, files.size(), options.Method);
     std::unique_ptr<EntryPipeline> pipeline;
+    if (workers == 1 && threads > 1) {
+        mine.emplace(budget);
+        writer.UseThreads(&budget);
+    }
     if (workers > 1) {
         std::vector<EntryPipeline::Job> work;
         for (const SourceFile& file : files) work.push_back({file.Name, file.Path, file.Size});

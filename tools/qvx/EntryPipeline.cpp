@@ -22,6 +22,10 @@ constexpr std::int64_t kMaxEntrySize = 0x7FFFFFFF;
 
 unsigned EntryPipeline::WorkersFor(unsigned requested, std::size_t entries, CompressMethod method) noexcept {
     if (entries < 2 || method == cmNON) return 1;
+    return ThreadsFor(requested);
+}
+
+unsigned EntryPipeline::ThreadsFor(unsigned requested) noexcept {
     if (requested != 0) return requested;
     // More workers rarely pay on an installer's few large files, and each one holds a codec
     // workspace and up to one waiting entry in memory.
@@ -32,6 +36,7 @@ unsigned EntryPipeline::WorkersFor(unsigned requested, std::size_t entries, Comp
 
 EntryPipeline::EntryPipeline(std::vector<Job> jobs, CompressMethod method, unsigned threads)
     : jobs_(std::move(jobs)),
+      budget_(static_cast<int>(threads)),
       slots_(jobs_.size()),
       percent_(std::make_unique<std::atomic<std::int32_t>[]>(jobs_.size())),
       lookAhead_(static_cast<std::size_t>(threads) + 2) {
@@ -99,6 +104,7 @@ void EntryPipeline::Work(CompressMethod method) {
             if (stopping_) percentageDone = -1;
         },
         kNoYield);
+    compressor.UseThreads(&budget_);
     for (;;) {
         std::size_t i;
         {
@@ -112,6 +118,7 @@ void EntryPipeline::Work(CompressMethod method) {
         current = i;
         Slot done;
         try {
+            const ThreadBudgetShare share(budget_);
             done.Value = Prepare(compressor, jobs_[i]);
         } catch (...) {
             done.Error = std::current_exception();

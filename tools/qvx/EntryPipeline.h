@@ -8,6 +8,10 @@
 // A worker's failure (a file that cannot be opened or read) waits in its entry and is raised when
 // the writer takes that entry, so errors appear in archive order exactly as without workers. When
 // the pipeline goes away before all entries were taken, compressions still running are cancelled.
+//
+// The workers share one ThreadBudget with as many threads as there are workers: a worker holds one
+// while it prepares an entry, and a large LH5 entry searches its stream also on the threads of the
+// workers that are idle (waiting for an entry to prepare, or done).
 #pragma once
 
 #include <atomic>
@@ -24,6 +28,7 @@
 #include <instcompress/ArchiveWriter.h>
 #include <instcompress/EntryCompressor.h>
 #include <instcompress/Stream.h>
+#include <instcompress/ThreadBudget.h>
 
 namespace qvx::cli {
 
@@ -58,6 +63,8 @@ public:
     // (0: one per processor, at most 8). 1 means none: the caller adds the entries itself, which is
     // as fast when there is a single entry or nothing to compress.
     static unsigned WorkersFor(unsigned requested, std::size_t entries, CompressMethod method) noexcept;
+    // The threads of a -j option: requested, or for 0 one per processor, at most 8.
+    static unsigned ThreadsFor(unsigned requested) noexcept;
 
 private:
     struct Slot {
@@ -70,6 +77,7 @@ private:
     Result Prepare(EntryCompressor& compressor, const Job& job);
 
     std::vector<Job> jobs_;
+    ThreadBudget budget_;
     std::vector<Slot> slots_;
     std::unique_ptr<std::atomic<std::int32_t>[]> percent_;  // of each entry, set by its worker
     std::size_t lookAhead_;

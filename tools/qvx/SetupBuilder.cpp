@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/ArchiveWriter.h>
@@ -199,11 +200,21 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
                 out.CopyFrom(*archive, archive->Size());
                 return;
             }
+            // With one worker, the writer compresses each entry itself; a large LH5 entry then
+            // searches its stream on the -j threads (this one's share held here, the others taken
+            // while free).
+            const unsigned threads = EntryPipeline::ThreadsFor(options.Jobs);
+            ThreadBudget budget(static_cast<int>(threads));
             ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
             const unsigned jobs = EntryPipeline::WorkersFor(options.Jobs, dataFiles.size(), options.Method);
             if (jobs > 1) {
                 AddFilesAtOnce(writer, dataFiles, jobs, current);
             } else {
+                std::optional<ThreadBudgetShare> mine;
+                if (threads > 1) {
+                    mine.emplace(budget);
+                    writer.UseThreads(&budget);
+                }
                 for (const cli::SourceFile& file : dataFiles) {
                     current = file.Path;
                     AddFile(writer, file);
@@ -244,6 +255,8 @@ void BuildSetup(const BuildOptions& options) {
     RefuseSpecialFile(options.Launcher);
     if (!options.DataArchive.empty()) RefuseSpecialFile(options.DataArchive);
     std::vector<char> image = ReadWholeFile(options.Launcher);
+    // Rewrite the launcher image's resources before the payload is appended.
+    image = BrandLauncher(std::move(image), options.Brand, options.Launcher);
     const auto markers = FindMarkers(image);
     if (markers.empty()) throw SetupError(options.Launcher, "no size marker: not a launcher");
     if (markers.size() > 1)

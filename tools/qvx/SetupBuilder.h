@@ -17,6 +17,7 @@
 #include <instcompress/Stream.h>
 
 #include "CodePage.h"
+#include "LauncherBranding.h"
 #include "SetupFile.h"
 #include "SourceTree.h"
 
@@ -35,6 +36,7 @@ struct BuildOptions {
     cli::LinkPolicy Links = cli::LinkPolicy::Inside;  // symbolic links in the data directory
     bool Utc = false;             // store the times as UTC
     std::string MTime;            // --mtime; empty: SOURCE_DATE_EPOCH, if set
+    BrandOptions Brand;           // resources of the Windows launcher's copy (none: as it is)
     // Receives the warnings of a forced build and of the data's collection (file or "", message).
     std::function<void(const std::string&, const std::string&)> Warn;
 };
@@ -42,7 +44,8 @@ struct BuildOptions {
 // Writes the setup file atomically (a temporary sibling renamed over Output) and makes it
 // executable; an Output of "-" writes it to standard output. Refuses a launcher that does not hold
 // exactly one unpatched size marker, and unless Force an engine that does not suit the launcher.
-// Behind a Windows launcher the PE header's checksum is set over the whole file.
+// The copy of a Windows launcher is branded first (LauncherBranding.h). Behind a Windows launcher
+// the PE header's checksum is set over the whole file.
 void BuildSetup(const BuildOptions& options);
 
 struct EntrySummary {

@@ -9,6 +9,7 @@
 #include <instcompress/Exceptions.h>
 
 #include "ArchiveInput.h"
+#include "BrandCommandLine.h"
 #include "Cli.h"
 #include "Create.h"
 #include "ErrorReport.h"
@@ -61,8 +62,11 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
     cli::AddCollectOptions(*build, cli::CollectOptions{&options->Names, &options->Links, &options->Utc, &options->MTime});
     build->add_flag("-f,--force", options->Force,
                     "Build with an engine that does not suit the launcher; write to a terminal with -o -");
-    registry.Add(build, [options, method]() {
+    auto brand = std::make_shared<BrandArguments>();
+    AddBrandOptions(*build, *brand);
+    registry.Add(build, [options, method, brand]() {
         options->Method = *method == "non" ? cmNON : cmLH5;
+        options->Brand = MakeBrandOptions(*brand);
         options->Warn = [](const std::string& file, const std::string& message) { ReportError(file, message); };
         if (options->Output == "-" && !options->Force && StandardOutputIsTerminal())
             return Fail("-", "refusing to write a setup file to a terminal (use -f to write it anyway)");
@@ -93,6 +97,7 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
             if (summary.Signed)
                 std::cout << "signed: certificate table of " << summary.CertificateTableSize << " bytes at offset "
                           << summary.CertificateTableOffset << "\n";
+            std::cout << setup::DescribeResources(setup::ReadResourcesOf(*input, *file));
         } catch (const setup::SetupError& e) {
             return Fail(e.File, e.what());
         } catch (...) {

@@ -8,6 +8,7 @@
 #include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "LauncherBranding.h"
 #include "SetupFile.h"
 #include "ShownText.h"
 #include "StreamWindow.h"
@@ -141,6 +142,9 @@ void TestSetup(TStream& file, const std::string& name, std::ostream& out,
         if (!check.MethodId.empty()) out << ", method " << check.MethodId;
         out << ", " << Count(check.Entries, "entry", "entries") << (number == 1 ? " with the engine" : "") << ": OK\n";
     }
+
+    if (const LauncherResources resources = ReadResourcesOf(file, name); resources.Present)
+        out << "resources: " << SummarizeResources(resources) << ": OK\n";
 
     if (layout.Signed()) {
         CheckCertificateTable(file, layout, name);

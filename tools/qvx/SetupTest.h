@@ -2,7 +2,8 @@
 // both blocks (against the certificate table when the file is signed), every entry of both
 // archives expanded with its checksum verified (stored entries too, which the launcher does not
 // verify), the reserved fields 0, the engine entry present and not empty, and for a Windows
-// launcher the PE header checksum over the whole file.
+// launcher its resources (the directory, the version information, the manifest, every icon
+// image) and the PE header checksum over the whole file.
 #pragma once
 
 #include <functional>

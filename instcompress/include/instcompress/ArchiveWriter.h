@@ -62,6 +62,10 @@ public:
 
     CompressMethod Method() const noexcept { return compressor_.Method(); }
 
+    // Large LH5 entries added from now on search their stream on the calling thread's share and on
+    // the budget's free threads too (EntryCompressor::UseThreads); nullptr: on one thread.
+    void UseThreads(ThreadBudget* budget) noexcept { compressor_.UseThreads(budget); }
+
 private:
     // Leaves room for the header of an entry named name; returns where the header goes.
     std::int64_t BeginEntry(const std::string& name);

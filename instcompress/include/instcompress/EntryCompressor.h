@@ -15,6 +15,7 @@
 #include "Events.h"
 #include "Export.h"
 #include "Stream.h"
+#include "ThreadBudget.h"
 
 namespace qvx {
 
@@ -46,11 +47,18 @@ public:
 
     CompressMethod Method() const noexcept { return method_; }
 
+    // Entries compressed with LH5 from now on whose size is at least kThreadedCompressMinimum have
+    // their match search spread over threads: the one share of the budget that the caller holds
+    // and the budget's threads that are free at the time (CompressLh5Threaded). The stored bytes
+    // are the same. nullptr: every entry on the calling thread alone.
+    void UseThreads(ThreadBudget* budget) noexcept { budget_ = budget; }
+
 private:
     void Store(TStream& source, TStream& dest, PreparedEntry& entry);
 
     CompressMethod method_;
     CodecSettings settings_;
+    ThreadBudget* budget_ = nullptr;
 };
 
 }  // namespace qvx
