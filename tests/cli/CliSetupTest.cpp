@@ -431,7 +431,7 @@ TEST_F(SetupFileTest, ReadingCommandsReadEitherBlockOfASetupFile) {
     EXPECT_EQ(Qvx({"cat", "--block", "2", "setup", "readme.txt"}).Out, "read me\n");
     EXPECT_EQ(Qvx({"extract", "--block", "2", "-C", "out", "setup"}).Code, 0);
     EXPECT_EQ(Read("out/docs/manual.txt"), Read("data/docs/manual.txt"));
-    // Standard input: a redirected file is read in place, a pipe through a temporary copy.
+    // Standard input: a redirected file is read in place, a pipe forward as it comes.
     EXPECT_EQ(Qvx({"cat", "--block", "2", "-", "readme.txt"}, "setup").Out, "read me\n");
     r = Pipe("cat setup", "cat --block 2 - readme.txt");
     EXPECT_EQ(r.Code, 0) << r.Err;
@@ -442,7 +442,8 @@ TEST_F(SetupFileTest, ReadingCommandsReadEitherBlockOfASetupFile) {
     // file: the blocks are reached by reading forward.
     for (const bool windows : {true, false}) {
         BuildSetupFile(windows);
-        for (const std::string args : {"list", "list --block 2", "test --block 2", "cat --block 2 @ docs/manual.txt"}) {
+        for (const std::string args : {"list", "list --block 2", "test --block 2", "cat --block 2 @ docs/manual.txt",
+                                       "setup info", "setup test"}) {
             std::string file = args + " setup";
             std::string pipe = args + " -";
             if (const auto at = args.find('@'); at != std::string::npos) {
@@ -455,6 +456,13 @@ TEST_F(SetupFileTest, ReadingCommandsReadEitherBlockOfASetupFile) {
             EXPECT_EQ(r.Code, 0) << pipe << r.Err;
             EXPECT_EQ(r.Out, expected.Out) << pipe;
         }
+    }
+    // Standard output on a full device: the setup commands say so and fail.
+    for (const std::string args : {"setup info setup", "setup test setup"}) {
+        const std::string command = "cd '" + dir_.string() + "' && '" + QVX_BINARY + "' " + args + " >/dev/full 2>full.err";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 1) << args;
+        EXPECT_EQ(Read("full.err"), "qvx: standard output: No space left on device\n") << args;
     }
     EXPECT_EQ(Qvx({"list", "--block", "2", "plain.arc"}).Err,
               "qvx: plain.arc: not a setup file (--block reads a setup file's blocks)\n");
