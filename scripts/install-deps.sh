@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64 wine64
-  openssl osslsigncode time gzip pkgconf
+  openssl osslsigncode time gzip pkgconf unicode-data
   python3 python3-pefile pev icoutils
 )
 

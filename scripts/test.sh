@@ -4,7 +4,7 @@
 #   consumer  the library installed alone (static and shared) and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
-#   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 60)
+#   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 25)
 # Usage: scripts/test.sh [STAGE...]   (default: every stage, in order)
 # QVX_JOBS sets the build and test parallelism (default 2).
 # A failing stage does not stop the others. The last lines name the failing stages and count the
@@ -33,7 +33,7 @@ stage_consumer() { ./scripts/consumer-test.sh; }
 # files built from it; they run in the debug stage and, for Setup.exe, in the windows stage.
 stage_sanitize() { exclude='^SetupEndToEnd\.' run_preset sanitize; }
 stage_windows() { QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh; }
-stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-60}"; }
+stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-25}"; }
 
 all_stages=(debug consumer sanitize windows fuzz)
 

@@ -2,7 +2,9 @@
 # One session of qvx.exe under Wine, as an installer author on Windows would use it, checking
 # outcomes: an archive of a tree with nested folders, spaces and non-ASCII names (code page 1252,
 # and 932 with --codepage), listed, tested, extracted and compared with the tree; a damaged
-# archive; the names Windows cannot hold; a long path; a file in use by another process; a setup
+# archive; the names Windows cannot hold; a long path; a file in use by another process; links
+# planted in the folder extract writes to; names equal ignoring case in several scripts; an
+# interrupted extraction; a setup
 # file built with Setup.exe and the example engine and run, with the engine's own list of the
 # names it installed; and the same bytes from qvx.exe and the native qvx in any time zone.
 #
@@ -73,6 +75,8 @@ one_error() {
     [ "$rc" = 1 ] && [ "$(wc -l <"$1.err")" = 1 ] && grep -Eq "$2" "$1.err"
 }
 is_empty_dir() { [ -d "$1" ] && [ -z "$(ls -A "$1")" ]; }
+# The folder holds nothing but its FIFO and file.txt of before.
+is_empty_dir_but() { [ "$(ls -A "$1" | tr '\n' ' ')" = "fifo file.txt " ]; }
 # The stored bytes of a name in a code page, in lower-case hex.
 name_hex() { printf '%s' "$1" | iconv -f UTF-8 -t "$2" | xxd -p | tr -d '\n'; }
 json_name_bytes() { jq -r --arg n "$2" '.entries[] | select(.name == $n) | .nameBytes' "$1"; }
@@ -252,6 +256,78 @@ if $under_wine; then
     wait "$holder"
 else
     skip "only under Wine (the native tool has no share modes to meet)"
+fi
+
+step "Links planted in the folder (made on the POSIX side: reparse points to Windows)"
+mkdir -p links/src/link/b links/outside links/out
+printf 'new\n' >links/src/link/new.txt
+printf 'deep\n' >links/src/link/b/c.txt
+printf 'ok\n' >links/src/ok.txt
+for n in f1 f2 f3; do printf 'archived\n' >"links/src/$n.txt"; done
+"$native" create -m non -C links/src links/a.spis . 2>/dev/null
+printf 'precious\n' >links/outside/file.txt
+mkfifo links/outside/fifo
+ln -s "$work/links/outside" links/out/link
+run links/x extract -C links/out links/a.spis link/new.txt link/b/c.txt ok.txt
+check "a folder link is refused, for new files and new folders below it" \
+    eval "[ \$rc = 1 ] && [ \$(grep -c 'link: Refusing to follow a symbolic link' links/x.err) = 2 ] && [ -f links/out/ok.txt ]"
+run links/xf extract -f -C links/out links/a.spis link/new.txt
+check "and with -f as well" eval "[ \$rc = 1 ] && grep -q 'link: Refusing to follow a symbolic link' links/xf.err"
+check "nothing was made outside the folder" is_empty_dir_but links/outside
+plant() {  # the links at the files' own places
+    rm -f links/out/f1.txt links/out/f2.txt links/out/f3.txt
+    ln -s "$work/links/outside/file.txt" links/out/f1.txt
+    ln -s "$work/links/outside/fifo" links/out/f2.txt
+    ln -s /dev/full links/out/f3.txt
+}
+plant
+QVX="timeout 60 $QVX" run links/files extract -C links/out links/a.spis f1.txt f2.txt f3.txt
+check "without -f a link at a file's place is 'File exists' (to a file, a FIFO, a device)" \
+    eval "[ \$rc = 1 ] && [ \$(grep -c 'File exists' links/files.err) = 3 ] && [ -L links/out/f1.txt ] && [ -L links/out/f2.txt ] && [ -L links/out/f3.txt ]"
+QVX="timeout 60 $QVX" run links/filesf extract -f -C links/out links/a.spis f1.txt f2.txt f3.txt
+check "with -f the link to a file is replaced by the file itself" \
+    eval "[ ! -L links/out/f1.txt ] && [ \"\$(cat links/out/f1.txt)\" = archived ]"
+if $under_wine; then
+    # Wine can neither open nor remove a FIFO or device of the POSIX side for a Windows program:
+    # the links to them stay, refused, and nothing goes through them (no wait on the FIFO either).
+    check "links to a FIFO or a device are never written through (refused under Wine, no hang)" \
+        eval "[ \$rc = 1 ] && [ \$(wc -l <links/filesf.err) = 2 ] && [ -L links/out/f2.txt ] && [ -L links/out/f3.txt ]"
+else
+    check "links to a FIFO or a device are replaced by the files themselves" \
+        eval "[ \$rc = 0 ] && [ ! -L links/out/f2.txt ] && [ ! -L links/out/f3.txt ] && [ \"\$(cat links/out/f3.txt)\" = archived ]"
+fi
+check "the file outside is unchanged, no temporary file is left" \
+    eval "[ \"\$(cat links/outside/file.txt)\" = precious ] && ! ls -A links/out | grep -q qvx-"
+
+step "Names equal ignoring case in several scripts"
+# Pairs of a lower-case and an upper-case name (ǆ Ǆ, Armenian, fullwidth, Roman numeral, circled):
+# made from names that do not collide and whose stored bytes are then changed.
+mkdir -p case/src case/out
+for n in ǆ ǈ ա բ ａ ｂ ⅰ ⅱ ⓐ ⓑ; do printf 'lower\n' >"case/src/$n.txt"; done
+"$native" create --codepage utf-8 -m non -C case/src case/a.spis . 2>/dev/null
+perl -0777 -pi -e 's/\xC7\x88/\xC7\x84/; s/\xD5\xA2/\xD4\xB1/; s/\xEF\xBD\x82/\xEF\xBC\xA1/; s/\xE2\x85\xB1/\xE2\x85\xA0/; s/\xE2\x93\x91/\xE2\x92\xB6/' case/a.spis
+run case/x extract -f --codepage utf-8 -C case/out case/a.spis
+check "each second name is refused as the same name ignoring case, exit code 1" \
+    eval "[ \$rc = 1 ] && [ \$(grep -c 'ignoring case' case/x.err) = 5 ]"
+check "and the first ones are written" [ "$(names_of case/out | tr '\n' ' ')" = "ǆ.txt ա.txt ⅰ.txt ⓐ.txt ａ.txt " ]
+
+step "An interrupted extraction leaves no temporary file"
+if $under_wine; then
+    # 256 MiB of one byte in RLE runs: little to store, much to write.
+    perl -e 'my $n = 256 << 20; my $runs = "A\x94\xFF" x int($n / 255) . "A\x94" . chr($n % 255);
+        print "SPIS\x1ANON", pack("l<", $n), "\x01", "\0" x 8,
+            pack("s<S<S<S<l<l<CL<L<", 7, 0, 0x5000, 0x20, $n, length $runs, 1, ($n * 65) % 2**32, 0), "big.bin", $runs' >big-rle.spis
+    mkdir -p interrupted
+    $QVX extract -C interrupted big-rle.spis >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 1 400); do ls -A interrupted | grep -q qvx- && break; sleep 0.05; done
+    seen=$(ls -A interrupted)
+    kill -INT "$pid"
+    wait "$pid"
+    check "Ctrl+C (SIGINT, a console event to Windows) removes the temporary file ($seen)" \
+        eval "[ -n '$seen' ] && is_empty_dir interrupted"
+else
+    skip "only under Wine (the native tool's signals are in its own tests)"
 fi
 
 step "A setup file with Setup.exe and the example engine"

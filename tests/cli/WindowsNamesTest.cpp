@@ -43,6 +43,7 @@ TEST(WindowsNames, RefusesWhatWindowsCannotHold) {
     EXPECT_EQ(WindowsNameProblem({"docs", "x.txt"}), "");
 }
 
+// Unicode's simple upper-case mappings, every script alike; one row per kind of pair.
 TEST(WindowsNames, CaseFoldingKeys) {
     const struct {
         std::string A, B;
@@ -53,21 +54,35 @@ TEST(WindowsNames, CaseFoldingKeys) {
         {"\xC3\x9C" "ber", "\xC3\xBC" "ber", true},          // Über, über
         {"\xC3\xBF", "\xC5\xB8", true},                      // ÿ, Ÿ
         {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "\xC5\x82\xC3\x93" "D\xC5\xB9", true},  // Łódź, łÓDŹ
-        {"\xC4\xB9", "\xC4\xBA", true},                      // Ĺ, ĺ (odd pairs)
-        {"\xCE\xA3\xCE\x91", "\xCF\x83\xCE\xB1", true},      // ΣΑ, σα
-        {"\xCF\x82", "\xCE\xA3", true},                      // final sigma
-        {"\xCE\x86", "\xCE\xAC", true},                      // Ά, ά
+        {"\xCF\x82", "\xCE\xA3", true},                      // final sigma, Σ
         {"\xD0\x9C\xD0\x98\xD0\xA0", "\xD0\xBC\xD0\xB8\xD1\x80", true},  // МИР, мир
-        {"\xD0\x81", "\xD1\x91", true},                      // Ё, ё
-        {"\xD2\x90", "\xD2\x91", true},                      // Ґ, ґ
+        {"\xC7\x86.txt", "\xC7\x84.txt", true},              // ǆ, Ǆ
+        {"\xC7\x85", "\xC7\x86", true},                      // ǅ (title case), ǆ
+        {"\xD5\xA1\xD6\x80", "\xD4\xB1\xD5\x90", true},      // Armenian ար, ԱՐ
+        {"\xEF\xBD\x81", "\xEF\xBC\xA1", true},              // fullwidth ａ, Ａ
+        {"\xE2\x85\xB0", "\xE2\x85\xA0", true},              // Roman numerals ⅰ, Ⅰ
+        {"\xE2\x93\x90", "\xE2\x92\xB6", true},              // circled ⓐ, Ⓐ
+        {"\xE1\x83\x90", "\xE1\xB2\x90", true},              // Georgian ა, Ა (Mtavruli)
+        {"\xEA\xAD\xB0", "\xE1\x8E\xA0", true},              // Cherokee ꭰ, Ꭰ
+        {"\xF0\x90\x90\xA8", "\xF0\x90\x90\x80", true},      // Deseret 𐐨, 𐐀 (beyond U+FFFF)
+        {"\xC4\xB1", "I", true},                            // dotless ı: Unicode maps it to I
         {"a.txt", "b.txt", false},
         {"\xC3\x97", "\xC3\xB7", false},                     // × and ÷ are no pair
-        {"\xC4\xB1", "I", false},                            // dotless i stays apart
-        {"\xC3\x9F", "ss", false},
-        {"\xFF" "a", "\xFF" "A", true},                      // not UTF-8: the ASCII letters fold
+        {"\xC3\x9F", "ss", false},                           // ß has no one-character upper case
+        {"\xE2\x84\xAA", "k", false},                        // the Kelvin sign is upper case already
+        {"\xFF" "a", "\xFF" "A", true},                      // not UTF-8: the rest still folds
         {"\xFF" "a", "\xFE" "a", false},
     };
     for (const auto& c : cases) EXPECT_EQ(CaseFoldKey(c.A) == CaseFoldKey(c.B), c.Same) << c.A << " / " << c.B;
+}
+
+TEST(WindowsNames, PathsLongerThanWindowsOpensAreRefused) {
+    EXPECT_EQ(WindowsPathLengthProblem(100, std::string(32666, 'a')), "");  // 100 + 1 + 32666 = 32767
+    EXPECT_EQ(WindowsPathLengthProblem(100, std::string(32667, 'a')),
+              "path of 32768 characters, longer than Windows can open (32767)");
+    // Counted in UTF-16: "é" is one character, a character beyond U+FFFF two.
+    EXPECT_EQ(WindowsPathLengthProblem(0, std::string(16383, 'a') + "\xC3\xA9" + std::string(16382, 'b')), "");
+    EXPECT_NE(WindowsPathLengthProblem(0, std::string(16383, 'a') + "\xF0\x90\x90\x80" + std::string(16382, 'b')), "");
 }
 
 TEST(WindowsNames, CollisionsNameTheEarlierName) {

@@ -17,10 +17,13 @@
 #include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
+#include "ExtractionTree.h"
 #include "Progress.h"
+#include "ReadAhead.h"
 #include "SafePath.h"
 #include "ShownText.h"
 #include "StampPolicy.h"
+#include "Utf8.h"
 #include "WindowsNames.h"
 #include "platform/FileSystem.h"
 
@@ -35,31 +38,14 @@ using platform::Utf8Path;
 
 constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 
-// Creates the directories between base and the file named by the components; an existing
-// component must be a real directory (never a symbolic link), so the file stays below base.
-fs::path PrepareTarget(const fs::path& base, const std::vector<std::string>& components) {
-    fs::path path = base;
-    for (std::size_t i = 0; i + 1 < components.size(); ++i) {
-        path /= PathFromUtf8(components[i]);
-        const std::string name = Utf8Path(path);
-        const int error = platform::MakeDirectory(name);
-        if (error == 0) continue;
-        platform::FileStatus st;
-        if (error == EEXIST && platform::GetStatus(name, st, platform::Links::DoNotFollow) == 0) {
-            if (st.Type == FileType::Directory) continue;
-            throw FileError(name, st.Type == FileType::SymbolicLink ? "Refusing to follow a symbolic link"
-                                                                    : SystemMessage(ENOTDIR));
-        }
-        ThrowSystemError(name, error);
-    }
-    return path / PathFromUtf8(components.back());
-}
-
 // The components of the file an entry name gives, or std::nullopt with the reason it is refused:
 // bytes the code page does not define, a name that would leave the directory (SafePath.h), one
-// Windows cannot hold or one equal to an earlier entry's ignoring case (WindowsNames.h).
+// Windows cannot hold, one too long for Windows to open below a directory whose absolute path is
+// directoryLength characters long, or one equal to an earlier entry's ignoring case
+// (WindowsNames.h).
 std::optional<std::vector<std::string>> FileComponents(const std::string& stored, CodePage names,
-                                                        NameCollisions& taken, std::string* reason) {
+                                                        std::size_t directoryLength, NameCollisions& taken,
+                                                        std::string* reason) {
     const auto name = names.Decode(stored);
     if (!name) {
         *reason = "bytes that code page " + names.Name() + " does not define";
@@ -68,6 +54,7 @@ std::optional<std::vector<std::string>> FileComponents(const std::string& stored
     auto components = SplitEntryName(*name, reason);
     if (!components) return std::nullopt;
     *reason = WindowsNameProblem(*components);
+    if (reason->empty()) *reason = WindowsPathLengthProblem(directoryLength, *name);
     if (!reason->empty()) return std::nullopt;
     std::string earlier;
     if (!taken.Take(*name, &earlier)) {
@@ -79,17 +66,28 @@ std::optional<std::vector<std::string>> FileComponents(const std::string& stored
 
 }  // namespace
 
-int RunExtract(const ExtractOptions& options) {
+int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer) {
     int exitCode = kExitOk;
     try {
-        const fs::path base = options.Directory.empty() ? fs::path(".") : PathFromUtf8(options.Directory);
+        const std::string base = options.Directory.empty() ? std::string(".") : options.Directory;
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
-        component.SetOnShowProgress(progress.Handler());
+        TShowProgressEvent bar = progress.Handler();
+        if (observer) {
+            component.SetOnShowProgress([&observer, bar](std::int32_t& percent) {
+                observer(percent);
+                if (bar) bar(percent);
+            });
+        } else {
+            component.SetOnShowProgress(bar);
+        }
         OpenedArchive archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, archive.Stream());
-        fs::create_directories(base);
+        ReadAhead input(archive.Stream());  // entry headers and names without a system call each
+        ArchiveWalker walker(component, input);
+        ExtractionTree tree(base);
+        std::error_code ec;
+        const std::size_t baseLength = Utf16Length(Utf8Path(fs::absolute(PathFromUtf8(base), ec)));
 
         EntrySelection selection(options.Selection);
         NameCollisions taken;
@@ -101,20 +99,26 @@ int RunExtract(const ExtractOptions& options) {
             }
             const std::string name = ShownName(options.Names, entry.Name);
             std::string reason;
-            const auto components = FileComponents(entry.Name, options.Names, taken, &reason);
+            const auto components = FileComponents(entry.Name, options.Names, baseLength, taken, &reason);
             if (!components) {
                 ReportError(options.Input.Path, name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
                 walker.Skip(entry);
                 continue;
             }
-            fs::path target;
+            const std::string target = tree.PathOf(*components);
             try {
-                target = PrepareTarget(base, *components);
+                const auto directory = tree.Open(*components);
+                const std::string& leaf = components->back();
+                // What stands under the name is looked at, never opened: a link, a FIFO or a device is
+                // replaced with -f, not written through.
                 platform::FileStatus st;
-                if (!options.Force && platform::GetStatus(Utf8Path(target), st, platform::Links::DoNotFollow) == 0)
-                    throw FileError(Utf8Path(target), "File exists (use -f to overwrite)");
-                AtomicFile out(target);
+                if (directory->ChildStatus(leaf, st) == 0) {
+                    if (st.Type == FileType::Directory) throw FileError(target, SystemMessage(EISDIR));
+                    if (!options.Force) throw FileError(target, "File exists (use -f to overwrite)");
+                }
+                AtomicFile out(directory, leaf);
+                out.SetSync(options.Sync);
                 progress.Start(name);
                 try {
                     walker.Expand(entry, out.Stream());
@@ -129,10 +133,12 @@ int RunExtract(const ExtractOptions& options) {
                 const std::time_t mtime = StampTime(DosStamp{entry.Header.FileTime, entry.Header.FileDate}, options.Utc);
                 if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
                 out.Commit(options.Force);
-                if (options.Verbose) std::cout << ShownText(Utf8Path(target)) << '\n';
+                tree.Done();
+                if (options.Verbose) std::cout << ShownText(target) << '\n';
             } catch (...) {
                 progress.Finish();
-                exitCode = ReportCurrentException(target.empty() ? options.Input.Path : Utf8Path(target));
+                tree.Undo();
+                exitCode = ReportCurrentException(target);
                 walker.SeekPastEntry(entry);
             }
         }
@@ -157,6 +163,7 @@ void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
     cmd->add_option("-C,--directory", o->Directory, "Directory to extract into (default: .)");
     cmd->add_flag("-f,--force", o->Force, "Replace existing files");
     cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
+    cmd->add_flag("--sync", o->Sync, "Write every file through to the disk before it is put in place");
     AddCodePageOption(*cmd, o->Names);
     cmd->add_flag("--utc", o->Utc, "The stored times are UTC (default: local time)");
     AddArchiveInputOptions(*cmd, o->Input);

@@ -39,6 +39,17 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+std::size_t Utf16Length(std::string_view text) {
+    std::size_t length = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto c = NextCodePoint(text, &pos);
+        if (!c) ++pos;
+        length += c && *c > 0xFFFF ? 2 : 1;
+    }
+    return length;
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);

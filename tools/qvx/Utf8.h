@@ -17,6 +17,10 @@ std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t* pos);
 // Whether the whole text is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 
+// The number of UTF-16 code units the text takes (two for a code point above U+FFFF, one for each
+// byte that is not well-formed UTF-8).
+std::size_t Utf16Length(std::string_view text);
+
 // Appends the UTF-8 form of a code point (U+0000-U+10FFFF, no surrogates).
 void AppendUtf8(std::string& out, char32_t c);
 

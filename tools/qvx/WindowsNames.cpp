@@ -4,10 +4,14 @@
 #include <cstdio>
 
 #include "Utf8.h"
+#include "platform/UpperCase.h"
 
 namespace qvx::cli {
 
 namespace {
+
+// The longest path Windows opens, in UTF-16 characters (with the \\?\ prefix).
+constexpr std::size_t kWindowsPathLimit = 32767;
 
 std::string AsciiUpper(std::string_view text) {
     std::string upper(text);
@@ -26,39 +30,6 @@ bool IsDeviceName(std::string_view base) {
     if (digit.size() == 1) return digit[0] >= '1' && digit[0] <= '9';
     // Superscript one, two and three.
     return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
-}
-
-// Upper case of the letters of Latin-1, Latin Extended-A, Greek and Cyrillic that have a simple
-// one-to-one case pair; other code points are returned as they are.
-char32_t FoldedLetter(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 0x20;
-    if (c < 0xE0) return c;
-    if (c <= 0xFE) return c == 0xF7 ? c : c - 0x20;
-    if (c == 0xFF) return 0x178;
-    if (c <= 0x17F) {
-        // Latin Extended-A pairs capital and small letter; three runs start the pair on an odd
-        // code point. U+0130/0131 (dotted and dotless I), U+0138, U+0149 and U+017F have no pair.
-        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F || c == 0x178) return c;
-        const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-        const bool small = oddPairs ? (c % 2 == 0) : (c % 2 == 1);
-        return small ? c - 1 : c;
-    }
-    // Greek.
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
-    if (c == 0x3C2) return 0x3A3;  // final sigma
-    if (c == 0x3AC) return 0x386;
-    if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
-    if (c == 0x3CC) return 0x38C;
-    if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
-    if (c >= 0x3CA && c <= 0x3CB) return c - 0x20;  // with dialytika
-    // Cyrillic.
-    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x4FF))
-        return c % 2 == 1 ? c - 1 : c;
-    if (c >= 0x4C1 && c <= 0x4CE) return c % 2 == 0 ? c - 1 : c;
-    if (c == 0x4CF) return 0x4C0;
-    return c;
 }
 
 }  // namespace
@@ -89,15 +60,22 @@ std::string WindowsNameProblem(const std::vector<std::string>& components) {
     return {};
 }
 
+std::string WindowsPathLengthProblem(std::size_t directoryLength, std::string_view name) {
+    const std::size_t length = directoryLength + 1 + Utf16Length(name);
+    if (length <= kWindowsPathLimit) return {};
+    return "path of " + std::to_string(length) + " characters, longer than Windows can open (32767)";
+}
+
 std::string CaseFoldKey(std::string_view name) {
+    // Each run of well-formed UTF-8 is mapped as a whole; other bytes stay as they are.
     std::string key;
     std::size_t pos = 0;
     while (pos < name.size()) {
-        if (const auto c = NextCodePoint(name, &pos)) {
-            AppendUtf8(key, FoldedLetter(*c));
-        } else {
-            key += name[pos++];
+        const std::size_t start = pos;
+        while (pos < name.size() && NextCodePoint(name, &pos)) {
         }
+        if (pos > start) platform::AppendUpperCase(key, name.substr(start, pos - start));
+        if (pos < name.size()) key += name[pos++];
     }
     return key;
 }

@@ -9,8 +9,10 @@
 //   - ends in a dot or a space (Windows drops them and the file gets another name);
 //   - holds one of < > : " | ? * or a control character 0x01-0x1F.
 // Two names Windows file systems take as the same (equal ignoring case) are one file there; the
-// case-folding key folds ASCII letters, as the archive reader matches names, and the letters of
-// Latin-1, Latin Extended-A, Greek and Cyrillic, as the file systems do.
+// case-folding key maps every character to its simple upper-case form, as the file systems do
+// (platform/UpperCase.h: Windows' own mapping there, Unicode's elsewhere), which covers the ASCII
+// letters the archive reader matches without regard to case.
+// A path longer than 32,767 characters is one Windows cannot open.
 // Components are UTF-8.
 #pragma once
 
@@ -27,7 +29,12 @@ std::string WindowsComponentProblem(std::string_view component);
 // The first problem of the components of a name, empty when there is none.
 std::string WindowsNameProblem(const std::vector<std::string>& components);
 
-// The name with every letter the file systems fold replaced by its upper case form; two names
+// Why Windows cannot open the file an entry name gives below a directory whose absolute path is
+// directoryLength UTF-16 characters long: the whole path is longer than 32,767 characters. Empty
+// when it can.
+std::string WindowsPathLengthProblem(std::size_t directoryLength, std::string_view name);
+
+// The name with every character the file systems fold replaced by its upper case form; two names
 // are one file on Windows when their keys are equal. Bytes that are not UTF-8 stay as they are.
 std::string CaseFoldKey(std::string_view name);
 

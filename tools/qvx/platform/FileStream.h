@@ -80,6 +80,8 @@ public:
     // or the attributes (Windows: the DOS bits, hidden, system and archive included) and the
     // modification time of the open file. 0 or the error.
     int SetAttributes(unsigned mode, std::uint32_t attributes, std::optional<std::time_t> modificationTime);
+    // Writes the file's data through to the disk; 0 or the error.
+    int Flush();
     // Writes the file's data through to the disk, then closes it. 0 or the error.
     int FlushAndClose();
 
@@ -90,6 +92,7 @@ public:
 #endif
     FileStream(Native native, bool owns, std::string name = {}) noexcept
         : native_(native), owns_(owns), name_(std::move(name)) {}
+    Native NativeHandle() const noexcept { return native_; }
 
 private:
     Native native_;

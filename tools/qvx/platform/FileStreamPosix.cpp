@@ -63,6 +63,14 @@ int FileStream::CreateTemporary(const std::string& directory, const std::string&
 }
 
 int FileStream::CreateAnonymous(const std::string& prefix, std::unique_ptr<FileStream>& out) {
+#ifdef O_TMPFILE
+    // A file that never has a name: nothing is left whenever the process ends.
+    const int fd = ::open(TemporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        out = std::make_unique<FileStream>(fd, true);
+        return 0;
+    }
+#endif
     std::string path;
     const int error = CreateTemporary(TemporaryDirectory(), prefix + "-", path, out);
     if (error == 0) ::unlink(path.c_str());
@@ -126,6 +134,8 @@ int FileStream::SetAttributes(unsigned mode, std::uint32_t, std::optional<std::t
     }
     return 0;
 }
+
+int FileStream::Flush() { return ::fsync(native_) == 0 ? 0 : errno; }
 
 int FileStream::FlushAndClose() {
     if (::fsync(native_) != 0) return errno;

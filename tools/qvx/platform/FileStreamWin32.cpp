@@ -154,6 +154,8 @@ int FileStream::SetAttributes(unsigned, std::uint32_t attributes, std::optional<
     return 0;
 }
 
+int FileStream::Flush() { return ::FlushFileBuffers(native_) ? 0 : LastError(); }
+
 int FileStream::FlushAndClose() {
     if (!::FlushFileBuffers(native_)) return LastError();
     const HANDLE h = native_;

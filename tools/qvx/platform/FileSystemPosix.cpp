@@ -90,9 +90,13 @@ std::string TemporaryDirectory() {
 }
 
 unsigned DefaultFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666u & ~static_cast<unsigned>(mask);
+    // Read once: the tool never changes its umask, and reading it means setting it twice.
+    static const unsigned mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return 0666u & ~static_cast<unsigned>(mask);
+    }();
+    return mode;
 }
 
 std::filesystem::path PathFromUtf8(const std::string& utf8) { return std::filesystem::path(utf8); }
