@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CliTestSupport.h"
+#include "ElfTestFiles.h"
 
 namespace qvx::cli::test {
 namespace {
@@ -142,6 +143,13 @@ TEST_F(CliStreams, FullDiskNamesTheFileWritten) {
     Write("src/small.txt", "small");
     ASSERT_EQ(Qvx({"-q", "create", "-m", "non", "-C", "src", "a.spis", "."}).Code, 0);
     ASSERT_EQ(Qvx({"-q", "compress", "src/big.bin", "big.lh5"}).Code, 0);
+    // A plain launcher stand-in (an ELF image with the unpatched size marker) and an engine.
+    std::vector<std::uint8_t> launcher = ElfHeaderBytes(1024);
+    launcher.resize(600, 0);
+    for (const char c : std::string("QVX_") + "SIZE" + "XXXX") launcher.push_back(static_cast<std::uint8_t>(c));
+    launcher.resize(1024, 0);
+    Write("launcher", launcher);
+    Write("engine", PseudoRandomText(3000, 5));
     std::filesystem::create_directory(Path("full"));
     if (::geteuid() != 0 || ::mount("tmpfs", Path("full").c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "mounting a small tmpfs needs root: the full-disk case is not run";
@@ -153,6 +161,7 @@ TEST_F(CliStreams, FullDiskNamesTheFileWritten) {
         {"extract -C full a.spis big.bin", "full/big.bin"},
         {"compress -m lzh src/big.bin full/big.lzh", "full/big.lzh"},
         {"expand -m lh5 -s 400000 big.lh5 full/big.bin", "full/big.bin"},
+        {"setup build -l launcher -e engine -d src -o full/setup", "full/setup"},
     };
     for (const auto& c : cases) {
         const RunResult r = Sh("\"$QVX\" -q " + c.Args);
