@@ -211,7 +211,7 @@ void AddSelectionOptions(CLI::App& command, SelectionOptions& options, const std
         ->type_name("PATTERN");
 }
 
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, std::string_view only) {
     // The same options everywhere: on Windows too "/x" is a path (a drive's root or an absolute
     // path under Wine), never an option. Set before the commands are added, which inherit it.
     app.allow_windows_style_options(false);
@@ -228,6 +228,24 @@ void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
     app.fallthrough();
     app.add_flag("-q,--quiet", registry.options.quiet, "Show no progress");
 
+    // Building a command's options is most of a short run's start-up: a run that names its command
+    // builds that one only; help, usage errors and the generated documents see every command.
+    struct CommandAdder {
+        std::string_view Word;
+        void (*Add)(CLI::App&, CommandRegistry&);
+    };
+    static constexpr CommandAdder kCommands[] = {
+        {"create", RegisterCreateCommand}, {"list", RegisterListCommand},     {"test", RegisterTestCommand},
+        {"cat", RegisterCatCommand},       {"extract", RegisterExtractCommand}, {"expand", RegisterCodecCommands},
+        {"compress", RegisterCodecCommands}, {"setup", RegisterSetupCommands},
+    };
+    for (const CommandAdder& command : kCommands) {
+        if (command.Word == only) {
+            command.Add(app, registry);
+            AddExamples(app);
+            return;
+        }
+    }
     RegisterCreateCommand(app, registry);
     RegisterListCommand(app, registry);
     RegisterTestCommand(app, registry);
@@ -241,10 +259,22 @@ void BuildCommandLine(CLI::App& app, CommandRegistry& registry) {
 
 namespace {
 
+std::string_view CommandWord(int argc, char** argv) {
+    // The options of qvx itself (-q, --version, --help) take no values, so the first word that is
+    // not an option is the command.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == "--") return i + 1 < argc ? std::string_view(argv[i + 1]) : std::string_view();
+        if (word.size() > 1 && word[0] == '-') continue;
+        return word;
+    }
+    return {};
+}
+
 int RunCommandLine(int argc, char** argv) {
     CLI::App app{"", "qvx"};
     CommandRegistry registry;
-    BuildCommandLine(app, registry);
+    BuildCommandLine(app, registry, CommandWord(argc, argv));
 
     int exitCode = kExitOk;
     if (!CheckCommandWords(app, argc, argv, &exitCode)) return exitCode;

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,8 +45,9 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setu
 
 // Builds the tool's whole command line on app: the tool's own options, every command with its
 // options, the help command, and the examples each help ends with. The tool and the generator of
-// the shell completions and the manual page share it.
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry);
+// the shell completions and the manual page share it. When only names a command ("expand"), that
+// command alone is built, with its examples (a run that names its command needs no other).
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, std::string_view only = {});
 
 // The command as it is typed: "qvx", "qvx extract", "qvx setup build".
 std::string CommandPath(const CLI::App& command);
