@@ -66,6 +66,16 @@ put("fuzz_archive_walk", "cus.bin", walk_input("c", archive(b"CUS", [entry("c", 
 put("fuzz_archive_walk", "custom-id.bin", walk_input("c", archive(b"XYZ", [entry("c", 3, cus, len(cus), sum(cus)),
                                                                           entry("C", 0, cus, len(cus), 0)], 2 * len(cus))))
 put("fuzz_archive_walk", "short.bin", walk_input("", b"SPIS\x1aLH5"))
+# Damage the walk refuses: no LH5 bytes for 2 GB, a stored size past the end, a total size short of
+# the entries, a flipped stored byte.
+put("fuzz_archive_walk", "lh5-nothing-for-2gb.bin",
+    walk_input("x.bin", archive(b"LH5", [entry("x.bin", 4, b"", 0x7FFFFFFF, 0)], 0x7FFFFFFF)))
+past_end = bytearray(archive(b"NON", [entry("e", 0, b"payload", 7, sum(b"payload"))], 7))
+past_end[21 + 12:21 + 16] = struct.pack("<i", 0x7FFFFFFF)
+put("fuzz_archive_walk", "stored-past-end.bin", walk_input("e", bytes(past_end)))
+put("fuzz_archive_walk", "total-short.bin", walk_input("z", archive(b"NON", [entry("a", 0, b"first", 5, sum(b"first")),
+                                                                          entry("z", 0, b"last", 4, sum(b"last"))], 5)))
+put("fuzz_archive_walk", "stored-flipped.bin", walk_input("e", archive(b"NON", [entry("e", 0, b"paxload", 7, sum(b"payload"))], 7)))
 
 # Raw streams: a 4-byte little-endian expanded size, then the stream.
 def sized(size, data):

@@ -38,7 +38,10 @@ std::uint8_t CodecEngine::Refill() {
     requestSize_ = std::min(requestSize_, remainingInput_);
     const std::int32_t n = std::clamp<std::int32_t>(source_.Read(inBuf_, requestSize_), 0, requestSize_);
     remainingInput_ -= n;
-    if (n == 0) return 0;
+    if (n == 0) {
+        if (checked_) throw ETruncatedArchive(kStoredPastEndMessage);
+        return 0;
+    }
     inEnd_ = inBuf_ + n;
     if (progress_) {
         consumed_ += n;
@@ -46,6 +49,7 @@ std::uint8_t CodecEngine::Refill() {
         progress_(percentageDone);
         if (percentageDone == -1) {
             cancelled_ = true;
+            if (checked_) throw Stopped{};
             return 0;  // the block stays for later reads
         }
     }
@@ -59,8 +63,13 @@ void CodecEngine::UpdateOutputStop() noexcept {
     outStop_ = outBuf_ + std::clamp<std::int64_t>(allowed, 0, kBlockSize);
 }
 
+void CodecEngine::RaiseDataEndsEarly() { throw EDataError(kDataEndsEarlyMessage); }
+
 void CodecEngine::MakeRoom() {
-    if (flushedCount_ + (outCur_ - outBuf_) >= outputLimit_) throw EUnableToCompress();
+    if (flushedCount_ + (outCur_ - outBuf_) >= outputLimit_) {
+        if (checked_) throw EDataError(kDataRunsPastSizeMessage);
+        throw EUnableToCompress();
+    }
     // The buffer is full: it goes out only now that the next byte has arrived.
     if (yield_) yield_();
     dest_.WriteBuffer(outBuf_, kBlockSize);

@@ -72,6 +72,22 @@ public:
     std::uint8_t* OutputStop() const noexcept { return outStop_; }
     void SetOutputCursor(std::uint8_t* cursor) noexcept { outCur_ = cursor; }
 
+    // Checked expansion (CodecSettings::CheckedExpansion), set before the codec runs: the output
+    // limit is the expanded size and passing it raises EDataError instead of EUnableToCompress, a
+    // source that delivers fewer than sourceSize bytes raises ETruncatedArchive, a cancel throws
+    // Stopped, and UsedPastEnd raises EDataError.
+    void CheckExpansion() noexcept { checked_ = true; }
+    // Thrown through the codec when the progress handler cancels a checked expansion; RunCodec
+    // catches it and ends the request with the bytes produced so far.
+    struct Stopped {};
+    // A decoder reports that it has used bits past the end of its input (so the stored data ends
+    // before its output is complete). In a checked expansion this raises EDataError; otherwise the
+    // codec goes on, reading zero bits. Decoders call it where they take input past the end, never
+    // per symbol.
+    void UsedPastEnd() {
+        if (checked_) RaiseDataEndsEarly();
+    }
+
     bool EndOfInput() const noexcept { return endOfInput_; }
     // The progress handler cancelled at least once in this request.
     bool Cancelled() const noexcept { return cancelled_; }
@@ -102,6 +118,7 @@ public:
     static std::int32_t Percent(std::int32_t a, std::int32_t b) noexcept;
 
 private:
+    [[noreturn]] static void RaiseDataEndsEarly();
     std::uint8_t Refill();
     void MakeRoom();
     void UpdateOutputStop() noexcept;
@@ -118,6 +135,7 @@ private:
 
     bool endOfInput_ = false;
     bool cancelled_ = false;
+    bool checked_ = false;
     std::int64_t inputBitsUsed_ = -1;
     std::int32_t remainingInput_;
     std::int32_t requestSize_ = kBlockSize;

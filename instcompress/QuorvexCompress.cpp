@@ -1,6 +1,8 @@
 #include <instcompress/QuorvexCompress.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
 
 #include <instcompress/Exceptions.h>
 #include <instcompress/RunCodec.h>
@@ -73,6 +75,8 @@ void TQuorvexCompress::ReadArchiveHeader(TStream& stream, ArchiveHeader& header,
     if (header.ArchiveType != caMulti) throw EInvalidHeaderArchiveType();
     methodId.assign(header.MethodId.begin(), header.MethodId.end());
     RecognizeMethod(methodId);
+    if (header.TotalSize < 0)
+        throw EInvalidSize("negative total size " + std::to_string(header.TotalSize) + " in the archive header");
 }
 
 void TQuorvexCompress::MakeDefaultHeader(ArchiveHeader& header, const std::string& methodId,
@@ -100,31 +104,56 @@ bool TQuorvexCompress::ReadEntryHeader(TStream& stream, EntryHeader& entry, std:
     return entry.NameLength == 0 || stream.Read(name.data(), entry.NameLength) == entry.NameLength;
 }
 
+namespace {
+
+// Copies a stored entry's bytes in pieces of at most 61,440 bytes and returns their byte sum. A
+// source that runs short is an archive cut inside the entry.
+std::uint32_t CopyStored(TStream& dest, TStream& source, std::int32_t size) {
+    const auto pieceSize = std::min<std::int32_t>(size, TStream::kCopyPieceSize);
+    const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(pieceSize));
+    std::uint32_t sum = 0;
+    for (std::int32_t left = size; left > 0;) {
+        const std::int32_t n = std::min(left, pieceSize);
+        if (source.Read(piece.get(), n) != n) throw ETruncatedArchive(kStoredPastEndMessage);
+        sum = ByteSum(piece.get(), static_cast<std::size_t>(n), sum);
+        dest.WriteBuffer(piece.get(), n);
+        left -= n;
+    }
+    return sum;
+}
+
+}  // namespace
+
 void TQuorvexCompress::ExpandEntry(TStream& dest, TStream& source, std::int32_t Sourcesize, std::int32_t Destsize,
                                    std::uint32_t storedChecksum, CompressMethod method,
                                    const std::string& CompressID) const {
+    if (Sourcesize < 0 || Destsize < 0) throw EInvalidSize("Negative size in archive entry");
     std::uint32_t computed = 0;
     switch (method) {
         case cmNON:
-            if (Sourcesize > 0) dest.CopyFrom(source, Sourcesize);
+            if (Destsize != Sourcesize)
+                throw EInvalidSize("stored entry of " + std::to_string(Sourcesize) + " bytes claims an expanded size of " +
+                                   std::to_string(Destsize));
+            computed = CopyStored(dest, source, Sourcesize);
+            if (!verifyStoredChecksums_ || storedChecksum == 0) return;
             break;
         case cmRLE:
         case cmLZH:
-        case cmLH5:
-            RunCodec(*this, dest, source, Sourcesize, Destsize, method, computed, true);
+        case cmLH5: {
+            const CodecResult result = RunCodec(Settings(), dest, source, Sourcesize, Destsize, method, true);
+            // A cut expansion is not the entry's data, whatever its checksum.
+            if (result.Cancelled) throw EBadChecksum();
+            computed = result.Checksum;
             break;
+        }
         case cmCUS:
-            if (onExpand_) {
-                onExpand_(dest, source, Sourcesize, Destsize, CompressID, computed);
-                break;
-            }
-            [[fallthrough]];
-        default:
-            // Nothing can expand these bytes; moving over them keeps the walk on the entry boundaries.
-            if (Sourcesize > 0) source.Seek(Sourcesize, SeekOrigin::Current);
+            if (!onExpand_) throw ECustomMethodUnavailable();
+            onExpand_(dest, source, Sourcesize, Destsize, CompressID, computed);
             break;
+        default:
+            throw EUnrecognizedCompressionMethod(UnknownEntryMethodMessage(MethodIndex(method)));
     }
-    if (method != cmNON && computed != storedChecksum) throw EBadChecksum();
+    if (computed != storedChecksum) throw EBadChecksum();
 }
 
 }  // namespace qvx

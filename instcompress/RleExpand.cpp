@@ -12,8 +12,9 @@ void RleExpand(CodecEngine& engine) {
         if (c != RleEscape) {
             engine.WriteByte(c);
         } else {
-            // The count byte is not tested for the end of the input: there it reads as 0.
+            // A count byte past the end of the input reads as 0 (a checked expansion stops there).
             const std::uint8_t n = engine.ReadByte();
+            if (engine.EndOfInput()) [[unlikely]] engine.UsedPastEnd();
             if (n == 0) {
                 engine.WriteByte(RleEscape);
             } else {

@@ -15,6 +15,14 @@ public:
     const char* ClassName() const noexcept override { return "EEngineNotFound"; }
 };
 
+// The engine entry expanded to fewer or more bytes than it declares, or the engine file no longer
+// holds what was expanded into it.
+class EEngineCheckError : public Exception {
+public:
+    explicit EEngineCheckError(std::string message) : Exception(std::move(message)) {}
+    const char* ClassName() const noexcept override { return "EEngineCheckError"; }
+};
+
 // The engine could not be started.
 class EEngineStartError : public Exception {
 public:

@@ -4,13 +4,12 @@
 #include <memory>
 #include <new>
 
-#include <instcompress/ArchiveWalker.h>
 #include <instcompress/Exceptions.h>
-#include <instcompress/FileStream.h>
-#include <instcompress/QuorvexCompress.h>
 
+#include "EnginePlacement.h"
 #include "ErrorReport.h"
 #include "LauncherErrors.h"
+#include "LauncherFile.h"
 #include "PayloadLocator.h"
 
 namespace qvx::launcher {
@@ -34,68 +33,67 @@ std::int32_t ReadArchiveSize(TStream& source, std::int32_t offset) {
     return size;
 }
 
-// Copies the first archive into the staged archive file.
-void StageArchive(TStream& source, const std::string& tempArchivePath, std::int32_t archiveSize) {
-    TFileStream target(tempArchivePath, FileMode::Create);
-    target.CopyFrom(source, archiveSize);
-}
+// The files of one run. Unless the run is kept, they are removed again on every path (the engine
+// and the staged archive, then the run's temporary directory).
+class RunFiles {
+public:
+    explicit RunFiles(Platform& platform) : platform_(platform) {}
+    ~RunFiles() {
+        if (kept_) return;
+        if (Engine) Engine->Remove();
+        if (Archive) Archive->Remove();
+        if (!Directory.empty()) platform_.ReleaseTempDirectory(Directory);
+    }
+    RunFiles(const RunFiles&) = delete;
+    RunFiles& operator=(const RunFiles&) = delete;
+    void Keep() noexcept { kept_ = true; }
 
-// Expands the engine entry into enginePath, or into the staged archive's directory when the file
-// cannot be created there. Returns the path the engine was written to. A failed or missing
-// expansion removes the engine file and raises.
-std::string ExpandEngine(Platform& platform, const std::string& tempArchivePath, std::string enginePath) {
-    std::unique_ptr<TFileStream> target;
-    try {
-        target = std::make_unique<TFileStream>(enginePath, FileMode::Create);
-    } catch (const EFCreateError&) {
-        enginePath = DirectoryPart(platform, tempArchivePath) + kEngineFileName;
-        target = std::make_unique<TFileStream>(enginePath, FileMode::Create);
-    }
-    int found = 0;
-    try {
-        found = ExtractEntryToStream(tempArchivePath, *target, kEngineEntryName, {});
-    } catch (...) {
-        target.reset();
-        platform.RemoveFile(enginePath);
-        throw;
-    }
-    target.reset();
-    if (found == 0) {
-        platform.RemoveFile(enginePath);
-        throw EEngineNotFound(std::string("The setup archive holds no entry ") + kEngineEntryName);
-    }
-    return enginePath;
-}
+    std::string Directory;
+    std::unique_ptr<LauncherFile> Archive;
+    std::unique_ptr<LauncherFile> Engine;
+
+private:
+    Platform& platform_;
+    bool kept_ = false;
+};
 
 int MainSequence(Platform& platform) {
     const std::string ownPath = platform.ModuleFileName();
-    const std::int32_t offset = PayloadLocator(ownPath);
+    std::unique_ptr<LauncherFile> source = LauncherFile::OpenReadShared(ownPath);
+    const std::int32_t offset = PayloadLocator(*source);
     if (offset < 1) {
         platform.Beep();
         return 0;
     }
+    const std::int32_t archiveSize = ReadArchiveSize(*source, offset);
 
-    std::string tempArchivePath;
-    std::string enginePath;
-    {
-        TFileStream source(ownPath, FileMode::ReadShared);
-        const std::int32_t archiveSize = ReadArchiveSize(source, offset);
-        tempArchivePath = platform.MakeTempArchiveName();
-        enginePath = GetWindowsDirPath(platform) + kEngineFileName;
-        StageArchive(source, tempArchivePath, archiveSize);
+    RunFiles run(platform);
+    run.Directory = platform.TempDirectory();
+    const std::uint32_t seed = platform.UniqueSeed();
+    run.Archive = CreateUniqueFile(run.Directory, kTempArchivePrefix, kTempArchiveSuffix, seed, false);
+    run.Archive->CopyFrom(*source, archiveSize);
+    source.reset();
+
+    run.Engine = PlaceEngine(*run.Archive, GetWindowsDirPath(platform), seed);
+    if (!run.Engine) {
+        const std::string fallback = DirectoryPart(platform, run.Archive->Path());
+        run.Engine = PlaceEngine(*run.Archive, fallback, seed);
+        if (!run.Engine) throw EFCreateError("Cannot create file " + fallback + kEngineFileName);
     }
+    // The engine opens the staged archive itself.
+    run.Archive->Close();
 
-    enginePath = ExpandEngine(platform, tempArchivePath, enginePath);
-
+    const std::string& tempArchivePath = run.Archive->Path();
     EngineCommand command;
-    command.Program = enginePath;
+    command.Program = run.Engine->Path();
     command.Parameters = EngineParameters(ownPath, tempArchivePath);
     command.Arguments = {"/SOURCE=" + ownPath, "/DATA=" + tempArchivePath};
     command.ShowCommand = 1;
-    const RunResult result = platform.RunAndWait(command);
+    const RunResult result = platform.RunAndWait(command, *run.Engine);
     if (!result.Started) {
-        throw EEngineStartError("Cannot start " + enginePath + (result.Error.empty() ? "" : ": " + result.Error));
+        throw EEngineStartError("Cannot start " + command.Program + (result.Error.empty() ? "" : ": " + result.Error));
     }
+    run.Keep();
     return 0;
 }
 
@@ -131,19 +129,6 @@ std::string DirectoryPart(const Platform& platform, const std::string& path) {
 
 std::string EngineParameters(const std::string& ownPath, const std::string& tempArchivePath) {
     return "\"/SOURCE=" + ownPath + "\" \"/DATA=" + tempArchivePath + "\"";
-}
-
-int ExtractEntryToStream(const std::string& archivePath, TStream& dest, const std::string& entryName,
-                         TShowProgressEvent progress) {
-    TQuorvexCompress component;
-    component.SetOnShowProgress(std::move(progress));
-    int matches = 0;
-    WalkArchive(component, archivePath, [&](const ArchiveEntry& entry) -> TStream* {
-        if (!SameEntryName(entry.Name, entryName)) return nullptr;
-        ++matches;
-        return &dest;
-    });
-    return matches;
 }
 
 int RunLauncher(Platform& platform) noexcept {

@@ -2,20 +2,19 @@
 //
 // - The launcher's own path comes from /proc/self/exe.
 // - Each run creates a private directory "QVX.XXXXXX" (mode 0700) in $TMPDIR, or /tmp when that is
-//   unset or empty, and the staged archive inside it as a new file "QVXxxxxxx.tmp" (mode 0600,
-//   exclusive create). The fallback engine file goes into the same private directory, so no file
-//   is ever created under a fixed, guessable name in a shared directory.
+//   unset or empty; the staged archive and the fallback engine file go into it, so no file is ever
+//   created under a guessable name in a shared directory. A failed run removes it again.
 // - The "Windows directory" is $WINDIR when set and not empty, else /usr/local/lib/qvx: a
 //   system-wide directory an ordinary user cannot write, so that for ordinary users the engine
 //   lands in the private run directory.
-// - The engine is made executable for its owner and started directly (posix_spawn, no shell) with
-//   the two arguments as argv[1] and argv[2]; the launcher waits for it in 100 ms slices.
+// - The engine is started from the file the launcher holds open (through /proc/self/fd, so a name
+//   changed meanwhile starts nothing else), without a shell, with the two arguments as argv[1]
+//   and argv[2]; the launcher waits for it in 100 ms slices.
 // - The beep is a BEL character and the error report its title and text, both on stderr.
 #ifndef _WIN32
 
 #include <dlfcn.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,7 +37,7 @@ namespace {
 
 constexpr char kSystemEngineDirectory[] = "/usr/local/lib/qvx";
 
-std::string TempDirectory() {
+std::string TempRoot() {
     const char* env = std::getenv("TMPDIR");
     std::string dir = (env != nullptr && *env != '\0') ? env : "/tmp";
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
@@ -69,14 +68,16 @@ public:
         }
     }
 
-    std::string MakeTempArchiveName() override {
-        std::string dir = TempDirectory() + "/QVX.XXXXXX";
+    std::string TempDirectory() override {
+        std::string dir = TempRoot() + "/QVX.XXXXXX";
         if (::mkdtemp(dir.data()) == nullptr) throw EFCreateError("Cannot create file " + dir);
-        std::string name = dir + "/QVXXXXXXX.tmp";
-        const int fd = ::mkstemps(name.data(), 4);
-        if (fd < 0) throw EFCreateError("Cannot create file " + name);
-        ::close(fd);
-        return name;
+        return dir + "/";
+    }
+
+    void ReleaseTempDirectory(const std::string& dir) override { ::rmdir(dir.c_str()); }
+
+    std::uint32_t UniqueSeed() override {
+        return static_cast<std::uint32_t>(::getpid()) ^ static_cast<std::uint32_t>(std::time(nullptr));
     }
 
     std::string WindowsDirectory() override {
@@ -87,12 +88,8 @@ public:
     char PathDelimiter() const override { return '/'; }
     bool IsDirectoryDelimiter(char c) const override { return c == '/'; }
 
-    RunResult RunAndWait(const EngineCommand& command) override {
+    RunResult RunAndWait(const EngineCommand& command, LauncherFile& engine) override {
         RunResult result;
-        if (::chmod(command.Program.c_str(), S_IRWXU) != 0) {
-            result.Error = std::strerror(errno);
-            return result;
-        }
         std::vector<std::string> args;
         args.push_back(command.Program);
         args.insert(args.end(), command.Arguments.begin(), command.Arguments.end());
@@ -100,12 +97,14 @@ public:
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
 
+        const std::string image = "/proc/self/fd/" + std::to_string(engine.NativeHandle());
         pid_t pid = 0;
-        const int rc = ::posix_spawn(&pid, command.Program.c_str(), nullptr, nullptr, argv.data(), environ);
+        const int rc = ::posix_spawn(&pid, image.c_str(), nullptr, nullptr, argv.data(), environ);
         if (rc != 0) {
             result.Error = std::strerror(rc);
             return result;
         }
+        engine.Close();
         result.Started = true;
         int status = 0;
         for (;;) {
@@ -122,8 +121,6 @@ public:
     }
 
     void Beep() override { WriteStderr("\a"); }
-
-    void RemoveFile(const std::string& path) override { ::unlink(path.c_str()); }
 
     void ShowErrorReport(const std::string& title, const std::string& text) override {
         WriteStderr(title + "\n" + text + "\n");

@@ -19,6 +19,8 @@ void __verbose_terminate_handler() { std::abort(); }
 namespace std {
 
 [[noreturn]] void __throw_bad_alloc() { throw std::bad_alloc(); }
+// An array too long to allocate: out of memory, as the main sequence reports it.
+[[noreturn]] void __throw_bad_array_new_length() { throw std::bad_alloc(); }
 [[noreturn]] void __throw_bad_function_call() { throw qvx::Exception("Bad function call"); }
 [[noreturn]] void __throw_logic_error(const char* what) { throw qvx::Exception(what); }
 [[noreturn]] void __throw_length_error(const char* what) { throw qvx::Exception(what); }

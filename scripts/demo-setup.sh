@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Demo of a complete self-extracting installer: builds the launcher, qvx and the example engine
-# (release preset), packs some sample files into a setup file, runs it, and shows what the engine
-# installed.
+# (only these three, with the demo preset unless QVX_DEMO_PRESET names another, e.g. release),
+# packs some sample files into a setup file, runs it, and shows what the engine installed.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build=build/release
+preset=${QVX_DEMO_PRESET:-demo}
+build=build/$preset
 
-echo "== Building the launcher, qvx and the example engine (release preset)"
-[ -f "$build/CMakeCache.txt" ] || cmake --preset release -G Ninja >/dev/null
-cmake --build --preset release -j2 --target Setup qvx QuorvexEngine
+echo "== Building the launcher, qvx and the example engine ($preset preset)"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset "$preset" -G Ninja >/dev/null
+cmake --build --preset "$preset" -j "${QVX_JOBS:-2}" --target Setup qvx QuorvexEngine
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/qvx-demo.XXXXXX")
 trap 'rm -rf "$demo"' EXIT

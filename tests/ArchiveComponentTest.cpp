@@ -147,20 +147,9 @@ TEST_F(ComponentTest, EntriesOfOneNameAreAllExpandedInOrder) {
     EXPECT_EQ(ExpandByName(archive, "dup"), ToBytes("first-AAA"));
 }
 
-TEST_F(ComponentTest, TotalSizeZeroReadsEmpty) {
-    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "hello")}, 0);
+TEST_F(ComponentTest, TotalSizeZeroReadsEmptyWhenOnlyEmptyEntriesFollow) {
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "")}, 0);
     EXPECT_TRUE(ExpandByName(archive, "a").empty());
-}
-
-TEST_F(ComponentTest, TotalSizeLimitsTheWalk) {
-    // TotalSize 3: the first entry (3 bytes) is taken; at the second the sum has reached it.
-    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), StoredEntry("b", "def")}, 3);
-    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
-    EXPECT_TRUE(ExpandByName(archive, "b").empty());
-    // A TotalSize smaller than the first entry still lets that entry be read.
-    const Bytes small = ArchiveBytes("NON", {StoredEntry("a", "abc"), StoredEntry("b", "def")}, 1);
-    EXPECT_EQ(ExpandByName(small, "a"), ToBytes("abc"));
-    EXPECT_TRUE(ExpandByName(small, "b").empty());
 }
 
 TEST_F(ComponentTest, TrailingEmptyEntriesAreUnreachable) {
@@ -178,20 +167,25 @@ TEST_F(ComponentTest, TrailingEmptyEntriesAreUnreachable) {
     EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
 }
 
-TEST_F(ComponentTest, TruncatedEntryHeaderOrNameEndsTheWalkSilently) {
+TEST_F(ComponentTest, TruncatedEntryHeaderOrNameEndsTheWalkAsATruncatedArchive) {
     Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), StoredEntry("bbbb", "def")});
     const Bytes whole = archive;
-    archive.resize(whole.size() - 3 - 2);  // cut inside the second name
-    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
-    EXPECT_TRUE(ExpandByName(archive, "bbbb").empty());
-    archive.resize(21 + 25 + 1 + 3 + 10);  // cut inside the second entry header
-    EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
+    const std::string path = dir.Path("a.qvx");
+    for (const std::size_t size : {whole.size() - 3 - 2, std::size_t{21 + 25 + 1 + 3 + 10}}) {  // in the name, the header
+        archive.resize(size);
+        dir.Write("a.qvx", archive);
+        TMemoryStream out;
+        // The entries before the cut are expanded; the walk's end finds the archive cut.
+        EXPECT_EQ(MessageOf<ETruncatedArchive>([&] { component.ExpandEntryByName(path, out, "a"); }),
+                  "archive is truncated: its entries hold 3 of 6 bytes");
+        EXPECT_EQ(out.Data(), ToBytes("abc"));
+    }
 }
 
 TEST_F(ComponentTest, NegativeNameLengthEndsTheWalk) {
     TestEntry bad = StoredEntry("", "zz");
     bad.NameLength = 0x8001;
-    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), bad, StoredEntry("c", "cc")}, 100);
+    const Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), bad, StoredEntry("c", "cc")}, 3);
     EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
     EXPECT_TRUE(ExpandByName(archive, "c").empty());
     std::string name;
@@ -201,11 +195,20 @@ TEST_F(ComponentTest, NegativeNameLengthEndsTheWalk) {
     EXPECT_EQ(e.NameLength, -32767);
 }
 
-TEST_F(ComponentTest, ShortStoredEntryRaisesReadError) {
+TEST_F(ComponentTest, StoredBytesPastTheEndAreATruncatedArchive) {
     TestEntry e = StoredEntry("a", "abc");
     e.StoredSize = 10;
     e.ExpandedSize = 10;
-    EXPECT_EQ(MessageOf<EReadError>([&] { ExpandByName(ArchiveBytes("NON", {e}), "a"); }), "Stream read error");
+    // The walk knows the file's size and refuses the entry before anything is expanded...
+    EXPECT_EQ(MessageOf<ETruncatedArchive>([&] { ExpandByName(ArchiveBytes("NON", {e}), "a"); }),
+              "stored bytes run past the end of the archive: stored size 10, 3 bytes left");
+    // ...and a stream that runs short under the expansion itself gives the same fault.
+    for (CompressMethod method : {cmNON, cmRLE, cmLZH, cmLH5}) {
+        TMemoryStream src(ToBytes("abc")), out;
+        EXPECT_EQ(MessageOf<ETruncatedArchive>([&] { component.ExpandEntry(out, src, 10, 10, 0, method, "NON"); }),
+                  kStoredPastEndMessage)
+            << MethodName(method);
+    }
 }
 
 TEST_F(ComponentTest, FailingDestRaisesWriteError) {
@@ -216,12 +219,22 @@ TEST_F(ComponentTest, FailingDestRaisesWriteError) {
     EXPECT_EQ(MessageOf<EWriteError>([&] { component.ExpandEntryByName(path, out, "r"); }), "Stream write error");
 }
 
-TEST_F(ComponentTest, StoredEntriesAreNeverVerified) {
+TEST_F(ComponentTest, StoredEntriesAreVerifiedUnlessTheirChecksumIsZeroOrTheCheckIsOff) {
     TestEntry e = StoredEntry("a", "abc");
     e.Checksum = 0xDEADBEEF;
     TestEntry empty = StoredEntry("b", "");
     empty.Checksum = 7;
-    const Bytes archive = ArchiveBytes("NON", {e, empty, StoredEntry("c", "c")});
+    TestEntry none = StoredEntry("n", "xyz");
+    none.Checksum = 0;  // a writer that records no sum
+    const Bytes archive = ArchiveBytes("NON", {e, empty, none, StoredEntry("c", "c")});
+    const std::string path = dir.Write("a.qvx", archive);
+    TMemoryStream out;
+    EXPECT_THROW(component.ExpandEntryByName(path, out, "a"), EBadChecksum);
+    EXPECT_EQ(out.Data(), ToBytes("abc"));  // raised after the bytes were written, as for the codecs
+    EXPECT_THROW(ExpandByName(archive, "b"), EBadChecksum);
+    EXPECT_EQ(ExpandByName(archive, "n"), ToBytes("xyz"));
+    EXPECT_TRUE(component.VerifyStoredChecksums());
+    component.SetVerifyStoredChecksums(false);
     EXPECT_EQ(ExpandByName(archive, "a"), ToBytes("abc"));
     EXPECT_TRUE(ExpandByName(archive, "b").empty());
 }
@@ -244,10 +257,13 @@ TEST_F(ComponentTest, WrongRleChecksumRaisesAfterTheDataIsWritten) {
     EXPECT_EQ(out.Data(), ToBytes("xxxx"));
 }
 
-TEST_F(ComponentTest, CancelledRleExpansionReportsBadChecksum) {
+TEST_F(ComponentTest, CancelledExpansionReportsBadChecksumWhateverTheChecksum) {
     component.SetOnShowProgress([](std::int32_t& p) { p = -1; });
     const Bytes archive = ArchiveBytes("RLE", {RleEntry("r", {'x', 'y'}, ToBytes("xy"))});
     EXPECT_THROW(ExpandByName(archive, "r"), EBadChecksum);
+    // Entries of zero bytes: a cut expansion would give a matching sum.
+    const Bytes zeros = ArchiveBytes("RLE", {RleEntry("z", {0x00, 0x94, 0xFF}, Bytes(255, 0))});
+    EXPECT_THROW(ExpandByName(zeros, "z"), EBadChecksum);
 }
 
 TEST_F(ComponentTest, ProgressHandlerSeesRleEntries) {
@@ -306,22 +322,40 @@ TEST_F(ComponentTest, RecognizeHandlerThatDeclinesStillRaises) {
     EXPECT_THROW(ExpandByName(HeaderBytes("QQQ", 0), "x"), EUnrecognizedCompressionMethod);
 }
 
-TEST_F(ComponentTest, UnexpandableEntriesNeedChecksumZeroAndKeepTheWalkAligned) {
-    for (CompressMethod method : {cmCUS, CompressMethod{5}, CompressMethod{255}}) {
+TEST_F(ComponentTest, UnexpandableEntriesAreNamedAndTheWalkCanGoOn) {
+    const struct {
+        CompressMethod Method;
+        const char* Class;
+        const char* Message;
+    } cases[] = {
+        {cmCUS, "ECustomMethodUnavailable", "entry uses a custom method and no OnExpand handler is set"},
+        {CompressMethod{5}, "EUnrecognizedCompressionMethod", "unknown compression method 5"},
+        {CompressMethod{200}, "EUnrecognizedCompressionMethod", "unknown compression method 200"},
+    };
+    for (const auto& c : cases) {
         TestEntry e;
         e.Name = "u";
-        e.Method = method;
+        e.Method = c.Method;
         e.Stored = ToBytes("stored-bytes");
         e.ExpandedSize = 4;
-        e.Checksum = 0;
-        // Checksum 0: nothing written, no error, and the following entry is still found.
-        const Bytes ok = ArchiveBytes("CUS", {e, StoredEntry("u", "next")});
-        EXPECT_EQ(ExpandByName(ok, "u"), ToBytes("next")) << MethodName(method);
-        e.Checksum = 1;
-        const std::string path = dir.Write("b.qvx", ArchiveBytes("CUS", {e}));
-        TMemoryStream out;
-        EXPECT_THROW(component.ExpandEntryByName(path, out, "u"), EBadChecksum) << MethodName(method);
+        e.Checksum = 0;  // checksum 0 passes nothing either
+        TMemoryStream archive(ArchiveBytes("CUS", {e, StoredEntry("u", "next")})), out;
+        ArchiveWalker walker(component, archive);
+        ArchiveEntry entry;
+        ASSERT_TRUE(walker.Next(entry));
+        try {
+            walker.Expand(entry, out);
+            ADD_FAILURE() << c.Message;
+        } catch (const Exception& x) {
+            EXPECT_STREQ(x.ClassName(), c.Class);
+            EXPECT_EQ(x.Message(), c.Message);
+        }
         EXPECT_TRUE(out.Data().empty());
+        walker.SeekPastEntry(entry);
+        ASSERT_TRUE(walker.Next(entry));
+        walker.Expand(entry, out);
+        EXPECT_EQ(out.Data(), ToBytes("next"));
+        EXPECT_FALSE(walker.Next(entry));
     }
 }
 
@@ -346,8 +380,9 @@ TEST_F(ComponentTest, RunningSumOverflowRaisesInvalidSize) {
     TestEntry more = StoredEntry("more", "x");
     // The first entry brings the sum to 2^31 - 1 (allowed); the next one would pass it.
     const Bytes archive = ArchiveBytes("NON", {big, more, StoredEntry("big", "")}, 0x7FFFFFFF);
-    // The walk stops at TotalSize before "more" is taken: no overflow, no error.
-    EXPECT_TRUE(ExpandByName(archive, "more").empty());
+    // The walk stops at TotalSize before "more" is taken: no overflow, but an entry left out.
+    EXPECT_EQ(MessageOf<EInvalidSize>([&] { ExpandByName(archive, "more"); }),
+              "the header's total size 2147483647 leaves out a further entry of 1 byte");
 
     TestEntry half = StoredEntry("half", "");
     half.ExpandedSize = 0x40000000;
@@ -402,6 +437,63 @@ TEST_F(ComponentTest, OtherCodecEntriesAreSkippedUnread) {
     lzh.Method = cmLZH;
     const Bytes archive = ArchiveBytes("LH5", {lh5, lzh, StoredEntry("small", "ok")});
     EXPECT_EQ(ExpandByName(archive, "small"), ToBytes("ok"));
+}
+
+// Sizes that disagree and compressed data that cannot give its entry are refused with their own
+// fault, whatever the entry's checksum says, and at once: an entry claiming 2 GB from no stored
+// bytes writes nothing.
+TEST_F(ComponentTest, DamagedArchivesAreRefusedWithTheirFault) {
+    const auto lh5 = [](Bytes stored, std::int64_t size, std::uint32_t checksum) {
+        TestEntry e;
+        e.Name = "e";
+        e.Method = cmLH5;
+        e.Stored = std::move(stored);
+        e.ExpandedSize = size;
+        e.Checksum = checksum;
+        return e;
+    };
+    const Bytes literalAndMatch = {0x00, 0x02, 0x20, 0x04, 0x30, 0x10, 0xB6, 0x55, 0x40, 0x10};  // "AAAA"
+    TestEntry claims = StoredEntry("e", "sixsix");
+    claims.ExpandedSize = 0x7FFFFFFF;
+    TestEntry rle = RleEntry("e", {}, {});
+    rle.ExpandedSize = 100000000;
+    Bytes cut = ArchiveBytes("LH5", {lh5(literalAndMatch, 4, 4 * 'A')});
+    cut.resize(cut.size() - 4);
+    cut[21 + 12] -= 4;  // the stored size says what is left: the stream itself ends early
+    const struct {
+        const char* What;
+        Bytes Archive;
+        const char* Class;
+        std::string Message;
+    } cases[] = {
+        {"stored sizes that differ", ArchiveBytes("NON", {claims}), "EInvalidSize",
+         "stored entry of 6 bytes claims an expanded size of 2147483647"},
+        {"no LH5 bytes for 2 GB, checksum 0", ArchiveBytes("LH5", {lh5({}, 0x7FFFFFFF, 0)}), "EDataError",
+         kDataEndsEarlyMessage},
+        {"LH5 bytes cut", cut, "EDataError", kDataEndsEarlyMessage},
+        {"a last match past the size", ArchiveBytes("LH5", {lh5(literalAndMatch, 2, 2 * 'A')}), "EDataError",
+         kDataRunsPastSizeMessage},
+        {"no RLE bytes for 100 MB", ArchiveBytes("RLE", {rle}), "EDataError", kDataEndsEarlyMessage},
+        {"total size -1", ArchiveBytes("NON", {StoredEntry("e", "abc")}, -1), "EInvalidSize",
+         "negative total size -1 in the archive header"},
+        {"total size 0", ArchiveBytes("NON", {StoredEntry("e", "abc")}, 0), "EInvalidSize",
+         "the header's total size 0 leaves out a further entry of 3 bytes"},
+        {"total size below the entries", ArchiveBytes("NON", {StoredEntry("e", "abc"), StoredEntry("f", "d")}, 2),
+         "EInvalidSize", "the entries hold 3 bytes, more than the header's total size 2"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.Write("d.qvx", c.Archive);
+        TMemoryStream out;
+        try {
+            component.ExpandEntryByName(path, out, "e");
+            ADD_FAILURE() << c.What << ": no error";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.ClassName(), c.Class) << c.What;
+            EXPECT_EQ(e.Message(), c.Message) << c.What;
+        }
+        // Nothing is written; a fault of the walk's end comes after the entries were expanded.
+        EXPECT_EQ(out.Data().empty(), std::string(c.What) != "total size below the entries") << c.What;
+    }
 }
 
 TEST(ExceptionFamily, FixedMessagesAndCommonBase) {

@@ -288,7 +288,7 @@ TEST(RunCodecDispatch, RleWithSourcesizeZeroReadsNothing) {
     component.SetOnShowProgress([&](std::int32_t&) { ++calls; });
     ProbeStream src(ToBytes("abc")), dst;
     std::uint32_t checksum = 42;
-    EXPECT_EQ(RunCodec(component, dst, src, 0, 10, cmRLE, checksum, true), 0);
+    EXPECT_EQ(RunCodec(component, dst, src, 0, 0, cmRLE, checksum, true), 0);
     EXPECT_EQ(checksum, 0u);
     EXPECT_TRUE(src.ReadRequests.empty());
     EXPECT_TRUE(dst.WriteSizes.empty());
@@ -301,7 +301,7 @@ TEST(RunCodecDispatch, OutputBlockBoundaryThroughRunCodec) {
         const Bytes literals(static_cast<std::size_t>(n), 'L');
         ProbeStream src(literals), dst;
         std::uint32_t checksum = 0;
-        EXPECT_EQ(RunCodec(component, dst, src, n, 0, cmRLE, checksum, true), n);
+        EXPECT_EQ(RunCodec(component, dst, src, n, n, cmRLE, checksum, true), n);
         std::vector<std::int32_t> expected(static_cast<std::size_t>((n - 1) / 8192), 8192);
         expected.push_back(n - 8192 * ((n - 1) / 8192));
         EXPECT_EQ(dst.WriteSizes, expected) << n;
@@ -327,7 +327,7 @@ TEST(RunCodecDispatch, RleExpandGivesOutputChecksumAndCount) {
     const Bytes rle = {'A', 0x94, 0x05, 0xFF, 0x94, 0x00};
     ProbeStream src(rle), dst;
     std::uint32_t checksum = 0;
-    const auto count = RunCodec(component, dst, src, 6, 0, cmRLE, checksum, true);
+    const auto count = RunCodec(component, dst, src, 6, 7, cmRLE, checksum, true);
     const Bytes expected = {'A', 'A', 'A', 'A', 'A', 0xFF, 0x94};
     EXPECT_EQ(dst.Data(), expected);
     EXPECT_EQ(checksum, Sum(expected));
@@ -344,7 +344,7 @@ TEST(RunCodecDispatch, ExceptionLeavesOnlyFullBlocksInDest) {
     dst.FailWritesAfter = 8192 * 2;
     std::uint32_t checksum = 5;
     // The final partial write (3616 bytes) fails: the exception passes and checksum is not assigned.
-    EXPECT_THROW(RunCodec(component, dst, src, 20000, 0, cmRLE, checksum, true), EWriteError);
+    EXPECT_THROW(RunCodec(component, dst, src, 20000, 20000, cmRLE, checksum, true), EWriteError);
     EXPECT_EQ(dst.Data().size(), 8192u * 2);
     EXPECT_EQ(checksum, 5u);
 }
@@ -360,7 +360,7 @@ TEST(RunCodecDispatch, CodecExceptionLeavesOnlyFullBlocks) {
     Bytes rle(8192 * 3, 'y');
     ProbeStream src(rle), dst;
     std::uint32_t checksum = 5;
-    EXPECT_THROW(RunCodec(component, dst, src, 8192 * 3, 0, cmRLE, checksum, true), EBadChecksum);
+    EXPECT_THROW(RunCodec(component, dst, src, 8192 * 3, 8192 * 3, cmRLE, checksum, true), EBadChecksum);
     EXPECT_EQ(dst.WriteSizes, (std::vector<std::int32_t>{8192}));
     EXPECT_EQ(dst.Data(), Bytes(8192, 'y'));
     EXPECT_EQ(checksum, 5u);
@@ -388,7 +388,7 @@ TEST(RunCodecSettings, YieldRunsOncePerInputBlockAndPerFullOutputBlock) {
         settings.Yield = c.Hook ? YieldHook([&] { ++yields; }) : YieldHook{};
         if (c.Cancel) settings.OnShowProgress = [](std::int32_t& p) { p = -1; };
         TMemoryStream src(data), dst;
-        const CodecResult r = RunCodec(settings, dst, src, static_cast<std::int32_t>(data.size()), 0, cmRLE, true);
+        const CodecResult r = RunCodec(settings, dst, src, static_cast<std::int32_t>(data.size()), 20000, cmRLE, true);
         EXPECT_EQ(yields, c.Yields) << c.Hook << c.Cancel;
         EXPECT_EQ(r.Cancelled, c.Cancel);
         EXPECT_EQ(r.OutputCount, c.Cancel ? 0 : 20000);
@@ -429,8 +429,8 @@ TEST(RunCodecDispatch, ChecksumWrapsOver32Bits) {
     ProbeStream src(rle);
     TNullStream dst;
     std::uint32_t checksum = 0;
-    const auto count = RunCodec(component, dst, src, static_cast<std::int32_t>(rle.size()), 0, cmRLE, checksum, true);
     const std::uint64_t n = 70000ull * 255;
+    const auto count = RunCodec(component, dst, src, static_cast<std::int32_t>(rle.size()), static_cast<std::int32_t>(n), cmRLE, checksum, true);
     EXPECT_EQ(count, static_cast<std::int32_t>(n));
     EXPECT_EQ(dst.Size(), static_cast<std::int64_t>(n));
     EXPECT_GT(n * 0xFF, 0xFFFFFFFFull);

@@ -15,12 +15,14 @@ struct Expansion {
     std::uint32_t Checksum = 0;
 };
 
+// The codec's own behaviour: an unchecked expansion, which runs to the end of the input.
 Expansion Expand(const Bytes& rle, const TQuorvexCompress& component = {}, std::int32_t pieceSize = 0x7FFFFFFF) {
     ProbeStream src(rle), dst;
     src.PieceSize = pieceSize;
-    Expansion e;
-    RunCodec(component, dst, src, static_cast<std::int32_t>(rle.size()), 0, cmRLE, e.Checksum, true);
-    e.Output = dst.Data();
+    CodecSettings settings = component.Settings();
+    settings.CheckedExpansion = false;
+    const CodecResult r = RunCodec(settings, dst, src, static_cast<std::int32_t>(rle.size()), 0, cmRLE, true);
+    Expansion e{dst.Data(), r.Checksum};
     EXPECT_EQ(e.Checksum, Sum(e.Output));
     return e;
 }
@@ -96,6 +98,38 @@ TEST(RleExpand, CancelOnTheCountByteOfAnEscapeWritesOneEscape) {
     // is written; then the expansion stops although the block holding 05 42 is buffered.
     EXPECT_EQ(Expand({0x41, 0x94, 0x05, 0x42}, component, 2).Output, (Bytes{0x41, 0x94}));
     EXPECT_EQ(calls, 2);
+}
+
+TEST(RleExpand, CheckedExpansionGivesExactlyTheSizeFromTheStoredBytes) {
+    // An RLE stream has no end of its own: checked, what it gives is held to the expanded size,
+    // and a count byte past the end means the stream was cut.
+    struct Case {
+        Bytes Rle;
+        std::int32_t Size;
+        const char* Error;  // nullptr: expands to Size bytes
+        std::size_t Written;  // bytes that reached dest
+    } cases[] = {
+        {{0x41, 0x94, 0x05}, 5, nullptr, 5},
+        {{}, 0, nullptr, 0},
+        {{0x41, 0x94, 0x05}, 6, kDataEndsEarlyMessage, 0},
+        {{}, 100000000, kDataEndsEarlyMessage, 0},
+        {{0x41, 0x94, 0x05}, 4, kDataRunsPastSizeMessage, 0},
+        {{0x41, 0x94}, 2, kDataEndsEarlyMessage, 0},  // a lone escape: its count byte is missing
+        {Bytes(20000, 'x'), 10000, kDataRunsPastSizeMessage, 8192},  // whole blocks only, none past the size
+    };
+    for (const Case& c : cases) {
+        ProbeStream src(c.Rle), dst;
+        CodecSettings settings;
+        const auto size = static_cast<std::int32_t>(c.Rle.size());
+        if (c.Error == nullptr) {
+            const CodecResult r = RunCodec(settings, dst, src, size, c.Size, cmRLE, true);
+            EXPECT_EQ(r.OutputCount, c.Size);
+        } else {
+            EXPECT_EQ(MessageOf<EDataError>([&] { RunCodec(settings, dst, src, size, c.Size, cmRLE, true); }), c.Error)
+                << c.Size;
+        }
+        EXPECT_EQ(dst.Data().size(), c.Written) << c.Size;
+    }
 }
 
 TEST(RleExpand, OutputLimitPassesThrough) {

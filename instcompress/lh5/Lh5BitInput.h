@@ -5,6 +5,10 @@
 // ceil((n + 16) / 8) bytes have been read. Once the engine reports EndOfInput, ReadByte is not
 // called again and the stream continues with zero bits.
 //
+// So the look-ahead takes at most two zero bytes past the end of the input: the third is taken only
+// once bits past the end have been consumed, and then the bit input tells the engine
+// (CodecEngine::UsedPastEnd), which stops a checked expansion there.
+//
 // The bits are kept in a 64-bit accumulator (the low `have_` bits are the unconsumed ones, at least
 // 16 between calls), so FillBits does one subtraction when the look-ahead is deep enough. The
 // object is a small value: a hot loop may work on a local copy (kept in registers) and hand it
@@ -53,11 +57,30 @@ public:
     }
 
 private:
-    unsigned NextByte() { return engine_->EndOfInput() ? 0u : engine_->ReadByte(); }
+    unsigned NextByte() {
+        if (!engine_->EndOfInput()) {
+            const unsigned b = engine_->ReadByte();
+            if (!engine_->EndOfInput()) [[likely]] return b;
+        }
+        return PastEnd();
+    }
+
+    // A zero byte past the end of the input.
+    unsigned PastEnd() {
+        if (padding_ == kLookAheadBytes) {
+            engine_->UsedPastEnd();
+        } else {
+            ++padding_;
+        }
+        return 0;
+    }
+
+    static constexpr unsigned kLookAheadBytes = 2;
 
     CodecEngine* engine_;
     std::uint64_t acc_ = 0;
-    unsigned have_ = 16;  // a run starts with 16 zero bits that Start() shifts out
+    unsigned have_ = 16;    // a run starts with 16 zero bits that Start() shifts out
+    unsigned padding_ = 0;  // zero bytes taken past the end of the input, up to kLookAheadBytes
 };
 
 }  // namespace qvx::lh5

@@ -9,8 +9,9 @@
 // spaces; writing starts at 4036.
 //
 // Any bit sequence decodes: every path through the tree ends at a leaf and every 8-bit value starts
-// an offset code, so damaged input only gives wrong bytes (which the checksum reports). A match is
-// always written whole, so up to 59 bytes beyond the expanded size may be written.
+// an offset code, so damaged input only gives wrong bytes (which the checksum reports), or runs
+// past the end of the input (which a checked expansion stops at). A match is always written whole,
+// so up to 59 bytes beyond the expanded size may be written (a checked expansion refuses them).
 #include <algorithm>
 #include <memory>
 
@@ -59,6 +60,7 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
     while (produced < expandedSize) {
         const int s = LzhDecodeSymbol(model, in);
         if (s < 256) {
+            if (in.PastEnd()) [[unlikely]] engine.UsedPastEnd();
             const auto b = static_cast<std::uint8_t>(s);
             engine.WriteByte(b);
             window[r] = b;
@@ -66,6 +68,7 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
             ++produced;
         } else {
             const auto offset = static_cast<unsigned>(LzhDecodeOffset(in));
+            if (in.PastEnd()) [[unlikely]] engine.UsedPastEnd();
             const unsigned from = (r - offset - 1) & kWindowMask;
             const auto length = static_cast<unsigned>(s - 253);
             // In increasing order, one byte at a time: a match may overlap the bytes it produces.

@@ -164,8 +164,8 @@ check "extract --codepage 932 gives back the names and contents" eval '[ $rc = 0
 check "the same archive as the native qvx" cmp -s tree932.spis native932.spis
 
 step "A damaged archive"
-# Compressible data, so that the entry is LH5 and its checksum is verified (never for stored
-# entries).
+# Compressible data, so that the entry is LH5: flipped bytes in its compressed data are found by
+# the decoder or the checksum.
 mkdir -p big
 seq 1 60000 >big/big.txt
 run cbig create -C big big.spis .

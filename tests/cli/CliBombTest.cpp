@@ -29,13 +29,16 @@ struct Measured {
     long PeakKb = 0;
 };
 
-// Four zero bytes: an LH5 stream of zero bits, whose blocks of single-symbol codes give zero bytes
-// without end (checksum 0), and an LZH stream of zero bits, which gives bytes forever as well.
+// Zero bytes. In LH5, 52 zero bits are a whole block: 65,536 symbols of single-symbol codes, each
+// the literal 0 and taking no bits; so expandedSize / 65,536 such blocks are a sound stream of
+// zeros (checksum 0). In LZH zero bits give bytes forever, but not zeros: the stream's four bytes
+// run out long before the size and the checksum would not match either.
 RawEntry ZeroBitsEntry(CompressMethod method, std::int32_t expandedSize) {
     RawEntry e;
     e.Name = "bomb.bin";
     e.Method = method;
-    e.Stored = {0, 0, 0, 0};
+    const std::size_t blocks = static_cast<std::size_t>(expandedSize) / 65536;
+    e.Stored.assign(method == cmLH5 ? (blocks * 52 + 7) / 8 : 4, 0);
     e.ExpandedSize = expandedSize;
     e.Checksum = 0;
     return e;

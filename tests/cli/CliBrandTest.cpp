@@ -108,7 +108,9 @@ TEST_F(BrandTest, TheSetupFileCarriesTheResourcesAskedFor) {
               launcher.substr(0, 0x400).replace(0x58 + 64, 4, Read("out.exe").substr(0x58 + 64, 4)));
     EXPECT_EQ(Read("out.exe").substr(0x400, launcher.size() - 0x400),
               launcher.substr(0x400).replace(0x28, 4, Read("out.exe").substr(0x428, 4)));
-    EXPECT_EQ(Qvx({"--version"}).Out, std::string("qvx ") + QVX_VERSION_TEXT + "\n");
+    // The tool's own --version is still the tool's (with the commit of a build from a checkout).
+    const std::string version = Qvx({"--version"}).Out;
+    EXPECT_EQ(version.substr(0, version.find_first_of(" \n", 4)), std::string("qvx ") + QVX_VERSION_TEXT) << version;
 }
 
 TEST_F(BrandTest, ARewrittenManifestAndAManifestOfTheAuthorsOwn) {

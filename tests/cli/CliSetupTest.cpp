@@ -10,7 +10,10 @@
 #include <set>
 #include <sstream>
 
+#include <instcompress/ArchiveWalker.h>
+#include <instcompress/Exceptions.h>
 #include <instcompress/MemoryStream.h>
+#include <instcompress/QuorvexCompress.h>
 
 #include "CliTestSupport.h"
 #include "ElfTestFiles.h"
@@ -145,14 +148,12 @@ std::vector<Damage> DamagesOf(bool windows, bool isSigned) {
         {"first archive's method", [](ByteVector& b, const Layout& l) { b[l.First + 7] = '4'; },
          "archive 1: Unrecognized compression method: \"LH4\" in header"},
         {"first archive's total size", [](ByteVector& b, const Layout& l) { b[l.First + 8] ^= 0x01; }, "archive 1: "},
-        {"first archive's reserved field", [](ByteVector& b, const Layout& l) { b[l.First + 15] = 1; },
-         "archive 1: the header's reserved fields are not 0"},
         {"engine's compressed data", [](ByteVector& b, const Layout& l) { b[l.First + l.FirstLength / 2] ^= 0xFF; },
          "archive 1: Installer\\Quorvex.exe: "},
         {"engine's name", [](ByteVector& b, const Layout& l) { b[l.First + 21 + 25 + 3] ^= 0x01; },
          "archive 1: no engine entry Installer\\Quorvex.exe"},
         {"first archive's total size lowered", [](ByteVector& b, const Layout& l) { PutLe(b, l.First + 8, U32(b, l.First + 8) - 1, 4); },
-         "archive 1: its entries hold "},
+         "archive 1: the entries hold "},
         {"first length field grown", [](ByteVector& b, const Layout& l) { PutLe(b, l.Offset, static_cast<std::uint32_t>(l.FirstLength + 1), 4); },
          "payload damaged: the second archive's length"},
         {"first length field past the end", [](ByteVector& b, const Layout& l) { PutLe(b, l.Offset, 0x7FFFFFFF, 4); },
@@ -322,10 +323,160 @@ TEST_F(SetupFileTest, NamesTheFaultOfAFileCutAtABlockBoundary) {
     Write("data.arc", archive);
     Write("engine", Engine(false));
     ASSERT_EQ(Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-a", "data.arc", "-o", "setup"}).Code, 0);
-    EXPECT_EQ(Qvx({"setup", "test", "setup"}).Err, "qvx: setup: archive 2: 1 byte follows its last entry\n");
+    const RunResult trailing = Qvx({"setup", "test", "setup"});
+    EXPECT_EQ(trailing.Code, 0);  // neither the launcher nor the engine reads it
+    EXPECT_EQ(trailing.Err, "qvx: setup: warning: archive 2: 1 byte follows its last entry\n");
     Write("launcher", Launcher(false));
     EXPECT_EQ(Qvx({"setup", "test", "launcher"}).Err,
               "qvx: launcher: no payload: the launcher's size marker was never patched\n");
+}
+
+// A payload offset whose first byte is "X" (an image of 0x658 bytes, unpadded): the launcher takes
+// it for the placeholder. setup test and info name that instead of "never patched".
+TEST_F(SetupFileTest, NamesAnOffsetTheLauncherTakesForThePlaceholder) {
+    const ByteVector good = BuildSetupFile(false);
+    ByteVector file = Launcher(false);
+    file.resize(0x658, 0xCC);
+    PutLe(file, 700 + 8, 0x658, 4);
+    file.insert(file.end(), good.begin() + static_cast<std::ptrdiff_t>(LayoutOf(good, 1536).Offset), good.end());
+    Write("setup", file);
+    const std::string fault = "qvx: setup: the payload offset 1624 begins with the byte of the placeholder \"X\": the "
+                              "launcher takes it for never patched and never starts the engine (built by a tool that "
+                              "does not pad the launcher image)\n";
+    for (const char* command : {"test", "info"}) {
+        const RunResult r = Qvx({"setup", command, "setup"});
+        EXPECT_EQ(r.Code, 1) << command;
+        EXPECT_EQ(r.Err, fault) << command;
+    }
+}
+
+// The builder pads the launcher image to 16 bytes, and refuses a setup file that would hold the
+// size marker twice (a copy stored in the data).
+TEST_F(SetupFileTest, BuildPadsTheImageAndRefusesASecondMarker) {
+    ByteVector launcher = Launcher(false);
+    launcher.resize(0x658, 0xCC);
+    Write("launcher", launcher);
+    Write("engine", Engine(false));
+    ASSERT_EQ(Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-o", "setup"}).Code, 0);
+    const std::string built = Read("setup");
+    EXPECT_EQ(U32(ByteVector(built.begin(), built.end()), 700 + 8), 0x660u);
+    EXPECT_EQ(built.substr(0x658, 8), std::string(8, '\0'));
+    EXPECT_EQ(Qvx({"setup", "test", "setup"}).Code, 0);
+
+    Write("data/copy.bin", std::string("QVX_") + "SIZE");
+    const RunResult r = Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-m", "non", "-o", "again"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "qvx: again: the setup file would hold the size marker 2 times (the payload holds a copy of it)\n");
+    EXPECT_FALSE(Exists("again"));
+}
+
+// What the launcher makes of the first archive: it expands the engine entry with the library's
+// component and starts the engine only when that raises nothing and finds the entry.
+bool LauncherRefuses(const ByteVector& file, const Layout& l) {
+    const auto first = file.begin() + static_cast<std::ptrdiff_t>(l.First);
+    TMemoryStream archive(ByteVector(first, first + static_cast<std::ptrdiff_t>(l.FirstLength)));
+    TNullStream engine;
+    int found = 0;
+    try {
+        WalkArchive(TQuorvexCompress{}, archive, [&](const ArchiveEntry& e) -> TStream* {
+            if (!SameEntryName(e.Name, "Installer\\Quorvex.exe")) return nullptr;
+            ++found;
+            return &engine;
+        });
+    } catch (const Exception&) {
+        return true;
+    }
+    return found == 0;
+}
+
+// setup test, qvx test and the launcher call the same first archives damaged: bit flips in every
+// field of the engine entry and the header, stored (-m non) or compressed.
+TEST_F(SetupFileTest, SetupTestQvxTestAndTheLauncherAgreeOnTheFirstArchive) {
+    const auto flip = [](std::size_t offset, std::uint8_t bits) {
+        return [offset, bits](ByteVector& b, const Layout& l) { b[l.First + offset] ^= bits; };
+    };
+    const auto add = [](std::size_t offset, std::int32_t delta) {
+        return [offset, delta](ByteVector& b, const Layout& l) {
+            PutLe(b, l.First + offset, U32(b, l.First + offset) + static_cast<std::uint32_t>(delta), 4);
+        };
+    };
+    constexpr std::size_t kEntry = 21;  // the engine entry's header
+    const struct {
+        const char* What;
+        std::function<void(ByteVector&, const Layout&)> Apply;
+        bool Damaged;
+    } cases[] = {
+        {"nothing", [](ByteVector&, const Layout&) {}, false},
+        {"a data byte", [](ByteVector& b, const Layout& l) { b[l.First + l.FirstLength / 2] ^= 0x10; }, true},
+        {"total size + 1", add(8, 1), true},
+        {"total size - 1", add(8, -1), true},
+        {"total size negative", flip(11, 0x80), true},
+        {"expanded size + 1", add(kEntry + 8, 1), true},
+        {"expanded size - 1", add(kEntry + 8, -1), true},
+        {"expanded size x 2^20", flip(kEntry + 10, 0x10), true},
+        {"stored size - 1", add(kEntry + 12, -1), true},
+        {"stored size + 1", add(kEntry + 12, 1), true},
+        {"method byte", flip(kEntry + 16, 0x04), true},  // NON <-> LH5
+        {"method 200", [](ByteVector& b, const Layout& l) { b[l.First + kEntry + 16] = 200; }, true},
+        {"checksum", flip(kEntry + 17, 0x01), true},
+        {"engine name", flip(kEntry + 25 + 3, 0x01), true},
+        {"header reserved field", flip(15, 0x01), false},
+        {"entry reserved field", flip(kEntry + 21, 0x01), false},
+    };
+    for (const char* method : {"lh5", "non"}) {
+        Write("launcher", Launcher(false));
+        Write("engine", Engine(false));
+        ASSERT_EQ(Qvx({"setup", "build", "-m", method, "-l", "launcher", "-e", "engine", "-d", "data", "-o", "good"}).Code, 0);
+        const std::string built = Read("good");
+        const ByteVector good(built.begin(), built.end());
+        const Layout l = LayoutOf(good, Launcher(false).size());
+        for (const auto& c : cases) {
+            ByteVector file = good;
+            c.Apply(file, l);
+            Write("setup", file);
+            const RunResult setupTest = Qvx({"setup", "test", "setup"});
+            const RunResult qvxTest = Qvx({"test", "setup"});
+            EXPECT_EQ(setupTest.Code, c.Damaged ? 1 : 0) << method << ": " << c.What << ": " << setupTest.Err;
+            EXPECT_EQ(qvxTest.Code, setupTest.Code) << method << ": " << c.What << ": " << qvxTest.Err;
+            EXPECT_EQ(LauncherRefuses(file, l), c.Damaged) << method << ": " << c.What;
+        }
+    }
+}
+
+// setup build refuses a data archive holding a name extract would refuse, and setup test finds one
+// in a file built otherwise (here the name's bytes changed after the build).
+TEST_F(SetupFileTest, DataNamesFollowExtractsRules) {
+    const struct {
+        std::string Safe;
+        std::string Unsafe;
+        std::string Reason;
+    } cases[] = {
+        {"aa\\bb\\x", "..\\..\\x", "'..' component"},
+        {"Cw\\w\\x", "C:\\w\\x", "drive letter or ':' in name"},
+        {"CAN", "CON", "reserved device name 'CON'"},
+        {"ok.txt", "ok.tx ", "name ends in a space"},
+    };
+    Write("launcher", Launcher(false));
+    Write("engine", Engine(false));
+    for (const auto& c : cases) {
+        std::filesystem::remove(Path("setup"));
+        Write("data.arc", BuildArchive({StoredEntry("first.txt", "1"), StoredEntry(c.Unsafe, "x")}));
+        RunResult r = Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-a", "data.arc", "-o", "setup"});
+        EXPECT_EQ(r.Code, 1) << c.Unsafe;
+        EXPECT_EQ(r.Err, "qvx: data.arc: " + c.Unsafe + ": refused unsafe entry name (" + c.Reason + ")\n");
+        EXPECT_FALSE(Exists("setup"));
+
+        Write("data.arc", BuildArchive({StoredEntry("first.txt", "1"), StoredEntry(c.Safe, "x")}));
+        ASSERT_EQ(Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-a", "data.arc", "-o", "setup"}).Code, 0);
+        std::string file = Read("setup");
+        const auto at = file.rfind(c.Safe);
+        ASSERT_NE(at, std::string::npos);
+        file.replace(at, c.Safe.size(), c.Unsafe);
+        Write("setup", file);
+        r = Qvx({"setup", "test", "setup"});
+        EXPECT_EQ(r.Code, 1) << c.Unsafe;
+        EXPECT_EQ(r.Err, "qvx: setup: archive 2: " + c.Unsafe + ": unsafe entry name (" + c.Reason + ")\n");
+    }
 }
 
 TEST_F(SetupFileTest, StoredEntriesAreCheckedUnlessTheirChecksumWasNotRecorded) {

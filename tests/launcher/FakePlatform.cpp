@@ -1,27 +1,19 @@
 #include "FakePlatform.h"
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-
 namespace qvx::launcher::test {
 
-std::string FakePlatform::MakeTempArchiveName() {
-    const std::string name = tempDirectory + "QVX" + std::to_string(++tempNamesMade) + ".tmp";
-    std::ofstream(name, std::ios::binary);  // created new and empty, as the system does
-    return name;
-}
-
-RunResult FakePlatform::RunAndWait(const EngineCommand& command) {
+RunResult FakePlatform::RunAndWait(const EngineCommand& command, LauncherFile& engine) {
     runs.push_back(command);
-    std::ifstream in(command.Program, std::ios::binary);
-    engineBytesAtStart.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    engineOpenAtStart = engine.IsOpen();
+    std::string bytes;
+    if (engine.IsOpen()) {
+        engine.SetPosition(0);
+        char buffer[4096];
+        for (std::int32_t n; (n = engine.Read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    engineBytesAtStart.push_back(bytes);
+    if (runResult.Started) engine.Close();
     return runResult;
-}
-
-void FakePlatform::RemoveFile(const std::string& path) {
-    removed.push_back(path);
-    std::remove(path.c_str());
 }
 
 }  // namespace qvx::launcher::test

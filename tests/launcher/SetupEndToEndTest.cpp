@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -38,6 +40,10 @@ std::vector<std::string> Lines(const std::string& text) {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
+
+// Where setup build puts the payload behind a launcher of the given size: the image padded to 16.
+std::size_t PayloadOffsetFor(std::size_t launcherSize) { return (launcherSize + 15) / 16 * 16; }
+std::size_t PayloadOffset() { return PayloadOffsetFor(ReadFile(QVX_SETUP_PATH).size()); }
 
 std::uint32_t U32At(const Bytes& b, std::size_t at) {
     return static_cast<std::uint32_t>(b.at(at)) | (static_cast<std::uint32_t>(b.at(at + 1)) << 8) |
@@ -100,7 +106,6 @@ TEST_F(SetupEndToEnd, SetupStagesTheArchiveAndStartsTheEngineWithBothPaths) {
     ASSERT_EQ(::stat(setup_.c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IXUSR);
     const Bytes setupBytes = ReadFile(setup_);
-    const Bytes launcher = ReadFile(QVX_SETUP_PATH);
     EXPECT_EQ(CountMarkers(setupBytes), 1u);
 
     const std::string argvFile = dir_ / "argv.txt";
@@ -123,7 +128,7 @@ TEST_F(SetupEndToEnd, SetupStagesTheArchiveAndStartsTheEngineWithBothPaths) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     // The staged archive is exactly the first payload archive.
-    const std::size_t offset = launcher.size();
+    const std::size_t offset = PayloadOffset();
     const std::uint32_t length = U32At(setupBytes, offset);
     EXPECT_EQ(ReadFile(staged.string()),
               Bytes(setupBytes.begin() + static_cast<std::ptrdiff_t>(offset + 4),
@@ -148,37 +153,174 @@ TEST_F(SetupEndToEnd, UnpatchedLauncherBeepsExitsZeroAndCreatesNothing) {
     EXPECT_TRUE(fs::is_empty(dir_ / "win"));
 }
 
-TEST_F(SetupEndToEnd, DamagedPayloadIsReportedAndTheEngineNeverStarts) {
+// Damage to the engine entry: the launcher reports it, starts nothing, keeps an earlier engine at
+// the engine's path and leaves no file of its own (the run directory is gone too).
+TEST_F(SetupEndToEnd, DamagedEngineEntriesStartNothingAndLeaveNothing) {
     ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
-    Bytes bytes = ReadFile(setup_);
-    bytes[ReadFile(QVX_SETUP_PATH).size() + 4] ^= 0xFF;  // the first archive's magic
-    WriteFile(setup_, bytes);
+    const Bytes good = ReadFile(setup_);
+    const std::size_t archive = PayloadOffset() + 4;
+    const std::size_t entry = archive + 21;  // the engine's entry header
+    const std::size_t length = U32At(good, PayloadOffset());
+    struct Case {
+        std::string What;
+        std::function<void(Bytes&)> Damage;
+        std::string Report;  // the beginning of the report's second line
+    };
+    const std::vector<Case> cases = {
+        {"archive magic", [&](Bytes& b) { b[archive] ^= 0xFF; }, "Exception EInvalidHeader in module My Setup at "},
+        {"compressed data", [&](Bytes& b) { for (std::size_t i = 0; i < 16; ++i) b[archive + length / 2 + i] ^= 0x5A; },
+         "Exception E"},
+        {"method LH5 made NON", [&](Bytes& b) { b[entry + 16] = 0; }, "Exception E"},
+        {"method LH5 made undefined", [&](Bytes& b) { b[entry + 16] = 9; }, "Exception E"},
+        {"checksum", [&](Bytes& b) { b[entry + 17] ^= 0x01; }, "Exception EBadChecksum in module My Setup at "},
+    };
+    const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    WriteFile(dir_ / "win/Quorvex.exe", earlier);
     const std::string argvFile = dir_ / "argv.txt";
-    EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 1);
-    EXPECT_FALSE(fs::exists(argvFile));
-    EXPECT_FALSE(fs::exists(dir_ / "win/Quorvex.exe"));
-    EXPECT_TRUE(Stderr().starts_with("Application Error\nException EInvalidHeader in module My Setup at "));
-    EXPECT_NE(Stderr().find(".\nCan't recognize compressed file header.\n"), std::string::npos);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        Bytes bytes = good;
+        c.Damage(bytes);
+        WriteFile(setup_, bytes);
+        EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 1);
+        EXPECT_FALSE(fs::exists(argvFile));
+        EXPECT_EQ(ReadFile(dir_ / "win/Quorvex.exe"), earlier);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "win"), fs::directory_iterator()), 1);
+        EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+        EXPECT_TRUE(Stderr().starts_with("Application Error\n" + c.Report)) << Stderr();
+    }
 }
 
-TEST_F(SetupEndToEnd, DamagedCompressedEngineIsRemovedAndNeverStarted) {
-    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
-    Bytes bytes = ReadFile(setup_);
-    const std::size_t offset = ReadFile(QVX_SETUP_PATH).size();
-    const std::uint32_t length = U32At(bytes, offset);
-    for (std::size_t i = 0; i < 16; ++i) bytes[offset + 4 + length / 2 + i] ^= 0x5A;  // inside the LH5 data
-    WriteFile(setup_, bytes);
+// A setup file laid out by hand behind the real launcher: the image padded and patched, the given
+// first archive, an empty second archive.
+Bytes HandMadeSetup(const Bytes& firstArchive) {
+    Bytes file = ReadFile(QVX_SETUP_PATH);
+    const auto pattern = MarkerPattern();
+    const auto marker = std::search(file.begin(), file.end(), pattern.begin(), pattern.end());
+    const auto field = static_cast<std::size_t>(marker - file.begin()) + 8;
+    file.resize(PayloadOffsetFor(file.size()), 0);
+    PutU32(file, field, static_cast<std::uint32_t>(file.size()));
+    AppendU32(file, static_cast<std::uint32_t>(firstArchive.size()));
+    file.insert(file.end(), firstArchive.begin(), firstArchive.end());
+    const Bytes empty = MakeArchive({});
+    AppendU32(file, static_cast<std::uint32_t>(empty.size()));
+    file.insert(file.end(), empty.begin(), empty.end());
+    return file;
+}
+
+// Damage in a stored engine entry, and in the size fields of a compressed one: the launcher starts
+// nothing and leaves nothing; the sound files run. The engine ends in zero bytes, which add nothing
+// to the checksum: one byte less is caught because the last match then runs past the entry's end.
+TEST_F(SetupEndToEnd, DamagedStoredEnginesAndSizeFieldsStartNothing) {
+    const Bytes engine = ReadFile(QVX_RECORD_ENGINE_PATH);
+    const Bytes stored = HandMadeSetup(MakeArchive({{"Installer\\Quorvex.exe", engine}}));
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH, ""), 0) << Stderr();
+    const Bytes compressed = ReadFile(setup_);
+    const std::size_t archive = PayloadOffset() + 4;
+    const std::size_t entry = archive + 21;
+    const std::size_t data = entry + 25 + 21;  // behind the name "Installer\Quorvex.exe"
+    const auto grow = [&](std::int32_t by) {
+        return [=](Bytes& b) { PutU32(b, entry + 8, U32At(b, entry + 8) + static_cast<std::uint32_t>(by)); };
+    };
+    struct Case {
+        std::string What;
+        const Bytes* Good;
+        std::function<void(Bytes&)> Damage;  // none: the sound file, which runs
+    };
+    const std::vector<Case> cases = {
+        {"stored engine", &stored, nullptr},
+        {"stored engine, a bit flipped early", &stored, [&](Bytes& b) { b[data + 3] ^= 0x01; }},
+        {"stored engine, a bit flipped late", &stored, [&](Bytes& b) { b[data + engine.size() - 7] ^= 0x80; }},
+        {"stored engine, expanded size one more", &stored, grow(1)},
+        {"compressed engine, expanded size one more", &compressed, grow(1)},
+        {"compressed engine, expanded size 4096 more", &compressed, grow(4096)},
+        {"compressed engine, expanded size 1 GiB more", &compressed, grow(0x40000000)},
+        {"compressed engine, expanded size one less", &compressed, grow(-1)},
+    };
     const std::string argvFile = dir_ / "argv.txt";
-    EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 1);
-    EXPECT_FALSE(fs::exists(argvFile));
-    EXPECT_FALSE(fs::exists(dir_ / "win/Quorvex.exe"));
-    EXPECT_TRUE(Stderr().starts_with("Application Error\nException E")) << Stderr();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        Bytes bytes = *c.Good;
+        if (c.Damage) c.Damage(bytes);
+        WriteFile(setup_, bytes);
+        fs::remove(argvFile);
+        for (const char* d : {"win", "tmp"}) {
+            fs::remove_all(dir_ / d);
+            fs::create_directory(dir_ / d);
+        }
+        const int code = Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_));
+        if (!c.Damage) {
+            EXPECT_EQ(code, 0) << Stderr();
+            EXPECT_EQ(ReadFile(dir_ / "win/Quorvex.exe"), engine);
+            continue;
+        }
+        EXPECT_EQ(code, 1);
+        EXPECT_FALSE(fs::exists(argvFile));
+        EXPECT_TRUE(fs::is_empty(dir_ / "win"));
+        EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+        EXPECT_TRUE(Stderr().starts_with("Application Error\nException E")) << Stderr();
+        EXPECT_EQ(Stderr().find("EEngineStartError"), std::string::npos) << Stderr();  // refused before the start
+    }
+}
+
+// A link or FIFO at the engine's path in the Windows directory is never written through: the
+// engine goes to the private run directory, and the link's target stays as it was.
+TEST_F(SetupEndToEnd, ALinkAtTheEnginePathIsNeverWrittenThrough) {
+    ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
+    const Bytes victim = {'v', 'i', 'c', 't', 'i', 'm'};
+    WriteFile(dir_ / "victim", victim);
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    const std::vector<std::pair<std::string, fs::path>> links = {
+        {"link to a file", dir_ / "victim"}, {"dangling link", dir_ / "nothing"}, {"link to a FIFO", dir_ / "fifo"}};
+    const std::string argvFile = dir_ / "argv.txt";
+    for (const auto& [what, target] : links) {
+        SCOPED_TRACE(what);
+        fs::remove(dir_ / "win/Quorvex.exe");
+        fs::create_symlink(target, dir_ / "win/Quorvex.exe");
+        ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 0)
+            << Stderr();
+        EXPECT_EQ(Lines(ReadText(argvFile)).size(), 2u);
+        EXPECT_EQ(ReadFile((RunDirectory() / "Quorvex.exe").string()), ReadFile(QVX_RECORD_ENGINE_PATH));
+        EXPECT_TRUE(fs::is_symlink(dir_ / "win/Quorvex.exe"));
+        EXPECT_EQ(ReadFile(dir_ / "victim"), victim);
+        EXPECT_FALSE(fs::exists(dir_ / "nothing"));
+        EXPECT_EQ(fs::status(dir_ / "fifo").type(), fs::file_type::fifo);
+        fs::remove_all(RunDirectory());
+        fs::remove(argvFile);
+    }
+}
+
+// Launchers whose size ends in any byte build setup files that run; 0x58 ("X") made the patched
+// offset look like the unpatched placeholder before the image was padded.
+TEST_F(SetupEndToEnd, LaunchersOfAnySizeBuildSetupFilesThatRun) {
+    const Bytes launcher = ReadFile(QVX_SETUP_PATH);
+    for (const std::size_t low : {0x58, 0x00, 0x0F, 0xFF}) {
+        SCOPED_TRACE(low);
+        Bytes grown = launcher;
+        grown.resize(launcher.size() + (low + 256 - launcher.size() % 256) % 256, 0xEE);
+        ASSERT_EQ(grown.size() % 256, low);
+        WriteFile(dir_ / "grown", grown);
+        ::chmod((dir_ / "grown").c_str(), 0755);
+        ASSERT_EQ(Qvx("setup build -l grown -e " + Quote(QVX_RECORD_ENGINE_PATH) + " -o " + Quote(setup_)), 0) << Stderr();
+        const Bytes built = ReadFile(setup_);
+        const std::size_t offset = PayloadOffsetFor(grown.size());
+        EXPECT_TRUE(std::all_of(built.begin() + static_cast<std::ptrdiff_t>(grown.size()),
+                                built.begin() + static_cast<std::ptrdiff_t>(offset), [](std::uint8_t b) { return b == 0; }));
+        const std::string argvFile = dir_ / "argv.txt";
+        ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 0)
+            << Stderr();
+        EXPECT_EQ(Lines(ReadText(argvFile)), (std::vector<std::string>{"/SOURCE=" + setup_, Lines(ReadText(argvFile)).back()}));
+        EXPECT_EQ(ReadFile(dir_ / "win/Quorvex.exe"), ReadFile(QVX_RECORD_ENGINE_PATH));
+        ASSERT_EQ(Qvx("setup info " + Quote(setup_)), 0);
+        EXPECT_NE(Stdout().find("payload offset: " + std::to_string(offset) + "\n"), std::string::npos) << Stdout();
+        fs::remove(argvFile);
+    }
 }
 
 TEST_F(SetupEndToEnd, OversizedArchiveLengthIsRejectedBeforeAnythingIsWritten) {
     ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
     Bytes bytes = ReadFile(setup_);
-    PutU32(bytes, ReadFile(QVX_SETUP_PATH).size(), 0x7FFFFFF0u);
+    PutU32(bytes, PayloadOffset(), 0x7FFFFFF0u);
     WriteFile(setup_, bytes);
     EXPECT_EQ(Run("WINDIR=" + Quote(dir_ / "win"), Quote(setup_)), 1);
     EXPECT_NE(Stderr().find("EInvalidSize"), std::string::npos);
@@ -237,7 +379,7 @@ TEST_F(SetupEndToEnd, InfoShowsThePayloadOrNone) {
     ASSERT_EQ(BuildSetup(QVX_RECORD_ENGINE_PATH), 0) << Stderr();
     ASSERT_EQ(Qvx("setup info " + Quote(setup_)), 0) << Stderr();
     const std::string out = Stdout();
-    EXPECT_NE(out.find("payload offset: " + std::to_string(ReadFile(QVX_SETUP_PATH).size()) + "\n"), std::string::npos);
+    EXPECT_NE(out.find("payload offset: " + std::to_string(PayloadOffset()) + "\n"), std::string::npos);
     EXPECT_NE(out.find("Installer\\Quorvex.exe"), std::string::npos);
     EXPECT_NE(out.find("sub dir\\big.bin"), std::string::npos);
     EXPECT_NE(out.find("method LH5"), std::string::npos);
@@ -296,8 +438,11 @@ TEST_F(SetupEndToEnd, StoredSetupInstallsToo) {
         << Stderr();
     EXPECT_EQ(ReadFile(dir_ / "installed/sub dir/big.bin"), ReadFile(dir_ / "data/sub dir/big.bin"));
     ASSERT_EQ(Qvx("setup info " + Quote(setup_)), 0);
-    EXPECT_NE(Stdout().find("method NON"), std::string::npos);
-    EXPECT_EQ(Stdout().find("LH5"), std::string::npos);
+    // -m chooses the data's method; the engine is always compressed.
+    const std::string out = Stdout();
+    EXPECT_NE(out.find("archive 1: "), std::string::npos) << out;
+    EXPECT_NE(out.find(", method LH5, 1 entry\n  LH5 "), std::string::npos) << out;
+    EXPECT_NE(out.find(", method NON, 2 entries\n  NON "), std::string::npos) << out;
 }
 
 }  // namespace

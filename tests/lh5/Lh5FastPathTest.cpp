@@ -145,5 +145,61 @@ TEST(Lh5FastPath, ACancelReadsTheRestAsZeroBitsWhateverTheReadSize) {
     EXPECT_EQ(calls, 2);
 }
 
+TEST(Lh5FastPath, ACheckedExpansionStopsWhereTheStoredBytesRunOutWhateverTheReadSize) {
+    // Streams cut short and sizes asked too large or too small. The reference is the codec's own
+    // run over the cut stream followed by zero bytes, read one byte at a time: the decoder used bits
+    // past the cut exactly when it took 3 or more bytes past it (its look-ahead takes at most 2).
+    // Checked, that is "ends before"; a last match past the size is "expands past"; otherwise the
+    // output is the reference's. Whichever loop meets the end, the verdict and the bytes are the same.
+    const Bytes plain = MixedData(20000, 4);
+    const Bytes full = CompressLh5(plain);
+    const auto size = static_cast<std::int32_t>(plain.size());
+    std::vector<std::pair<std::size_t, std::int32_t>> runs;  // (bytes kept, size asked)
+    for (std::size_t cut = 0; cut <= 40; ++cut) runs.emplace_back(full.size() - cut, size);
+    for (std::size_t keep : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, full.size() / 2})
+        runs.emplace_back(keep, size);
+    for (std::int32_t asked : {size - 1, size - 2, size - 100, size / 2, size + 1}) runs.emplace_back(full.size(), asked);
+    int endsEarly = 0, runsPast = 0, exact = 0;
+    for (const auto& [keep, asked] : runs) {
+        SCOPED_TRACE(::testing::Message() << keep << " bytes, size " << asked);
+        const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(keep));
+        Bytes padded = cut;
+        padded.resize(keep + 4, 0);
+        ExpandResult reference;
+        try {
+            reference = ExpandLh5(padded, asked);
+        } catch (const ELZHBadDecodeTable&) {
+            // Zero bits past the cut can describe a broken code; it is met past the cut or before.
+            for (const std::int32_t piece : kPieces) {
+                try {
+                    ExpandLh5(cut, asked, -1, TQuorvexCompress{}, piece, true);
+                    ADD_FAILURE() << "expanded " << piece;
+                } catch (const EDataError& e) {
+                    EXPECT_EQ(e.Message(), kDataEndsEarlyMessage);
+                } catch (const ELZHBadDecodeTable&) {
+                }
+            }
+            continue;
+        }
+        const bool early = reference.SourcePosition >= static_cast<std::int64_t>(keep) + 3;
+        const bool past = !early && reference.Output.size() > static_cast<std::size_t>(asked);
+        early ? ++endsEarly : past ? ++runsPast : ++exact;
+        for (const std::int32_t piece : kPieces) {
+            SCOPED_TRACE(piece);
+            const auto run = [&] { return ExpandLh5(cut, asked, -1, TQuorvexCompress{}, piece, true); };
+            if (early) {
+                EXPECT_EQ(test::MessageOf<EDataError>(run), kDataEndsEarlyMessage);
+            } else if (past) {
+                EXPECT_EQ(test::MessageOf<EDataError>(run), kDataRunsPastSizeMessage);
+            } else {
+                EXPECT_EQ(run().Output, reference.Output);
+            }
+        }
+    }
+    EXPECT_GT(endsEarly, 30);
+    EXPECT_GT(runsPast, 0);
+    EXPECT_GE(exact, 2);
+}
+
 }  // namespace
 }  // namespace qvx::lh5

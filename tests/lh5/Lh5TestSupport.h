@@ -55,17 +55,21 @@ struct ExpandResult {
     std::int64_t SourcePosition = 0;  // bytes taken from the source
 };
 
-// Expands stream with Destsize through RunCodec. By default the source delivers one byte per read,
-// so that its position counts exactly the bytes the decoder asked for. sourceSize < 0 means the
-// stream's size.
+// Expands stream with Destsize through RunCodec with the component's progress handler. By default
+// the source delivers one byte per read, so that its position counts exactly the bytes the decoder
+// asked for. sourceSize < 0 means the stream's size. Unless checked, the expansion has the codec's
+// own behaviour (bits past the end of the input read as zeros, a last match is written whole).
 inline ExpandResult ExpandLh5(const std::vector<std::uint8_t>& stream, std::int32_t Destsize,
                               std::int32_t sourceSize = -1, const TQuorvexCompress& component = TQuorvexCompress{},
-                              std::int32_t piece = 1) {
+                              std::int32_t piece = 1, bool checked = false) {
     TrickleStream source(stream, piece);
     TMemoryStream dest;
     ExpandResult result;
-    RunCodec(component, dest, source, sourceSize < 0 ? static_cast<std::int32_t>(stream.size()) : sourceSize,
-             Destsize, cmLH5, result.Checksum, true);
+    CodecSettings settings = component.Settings();
+    settings.CheckedExpansion = checked;
+    result.Checksum = RunCodec(settings, dest, source, sourceSize < 0 ? static_cast<std::int32_t>(stream.size()) : sourceSize,
+                               Destsize, cmLH5, true)
+                          .Checksum;
     result.Output = dest.Data();
     result.SourcePosition = source.Position();
     return result;

@@ -44,13 +44,17 @@ inline Bytes CompressUnlimited(const Bytes& in) {
     return dest.TakeData();
 }
 
-// Expands through RunCodec.
-inline Bytes ExpandRun(const Bytes& stream, std::int32_t expandedSize, std::uint32_t* checksum = nullptr) {
-    TQuorvexCompress component;
+// Expands through RunCodec with the codec's own behaviour (unchecked: zero bits past the end of
+// the input, a last match written whole).
+inline Bytes ExpandRun(const Bytes& stream, std::int32_t expandedSize, std::uint32_t* checksum = nullptr,
+                       std::int64_t* bitsUsed = nullptr) {
+    CodecSettings settings;
+    settings.CheckedExpansion = false;
     TMemoryStream source(stream), dest;
-    std::uint32_t sum = 0xDEADBEEF;
-    RunCodec(component, dest, source, static_cast<std::int32_t>(stream.size()), expandedSize, cmLZH, sum, true);
-    if (checksum) *checksum = sum;
+    const CodecResult r =
+        RunCodec(settings, dest, source, static_cast<std::int32_t>(stream.size()), expandedSize, cmLZH, true);
+    if (checksum) *checksum = r.Checksum;
+    if (bitsUsed) *bitsUsed = r.InputBitsUsed;
     return dest.TakeData();
 }
 

@@ -4,12 +4,14 @@
 #include <vector>
 
 #include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
 
 #include "ErrorReport.h"
 #include "FileStreams.h"
 #include "ProgramImage.h"
 #include "SetupFile.h"
 #include "SetupStream.h"
+#include "ToolSettings.h"
 
 namespace qvx::cli {
 
@@ -80,7 +82,8 @@ std::string OpenedArchive::TruncationProblem(const ArchiveWalker& walker) const 
     if (walker.WalkedSize() < total)
         return "archive is truncated: its entries hold " + std::to_string(walker.WalkedSize()) + " of " +
                std::to_string(total) + " bytes";
-    if (forward_ && forward_->MovedPastEnd()) return "archive is truncated: it ends inside an entry's stored bytes";
+    // A stream cannot tell its size in advance: an entry skipped past its end shows only now.
+    if (forward_ && forward_->MovedPastEnd()) return kStoredPastEndMessage;
     return {};
 }
 
@@ -99,6 +102,7 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
             const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
             if (!layout.IsSetupFile()) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
             opened.owned_ = setup::OpenPayloadBlock(std::move(file), layout, block, path);
+            opened.setupBlock_ = block;
         }
         opened.archive_ = opened.owned_.get();
         return opened;
@@ -114,6 +118,7 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
     }
     opened.owned_ = setup::OpenStreamedPayloadBlock(in, block, path);
     if (!opened.owned_) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+    opened.setupBlock_ = block;
     opened.archive_ = opened.owned_.get();
     return opened;
 }
@@ -136,6 +141,28 @@ std::unique_ptr<TStream> OpenSetupInput(const std::string& path) {
     }
     spool->SetPosition(0);
     return spool;
+}
+
+void AddStoredChecksumOption(CLI::App& command, ArchiveInputOptions& options) {
+    command.add_flag("--skip-stored-checksums", options.SkipStoredChecksums,
+                     "Do not verify stored (NON) entries' checksums: for archives whose writer puts something "
+                     "else in that field");
+}
+
+void SetUpReadingComponent(TQuorvexCompress& component, const ArchiveInputOptions& options) {
+    component.SetYield(kNoYield);
+    component.SetVerifyStoredChecksums(!options.SkipStoredChecksums);
+}
+
+void ExpandEntry(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest) {
+    try {
+        walker.Expand(entry, dest);
+    } catch (const EBadChecksum& e) {
+        if (entry.Header.Method() != cmNON) throw;
+        throw EBadChecksum(e.Message() + " (stored entry; --skip-stored-checksums skips this check)");
+    } catch (const ECustomMethodUnavailable&) {
+        throw ECustomMethodUnavailable("entry uses a custom method that qvx cannot expand");
+    }
 }
 
 }  // namespace qvx::cli

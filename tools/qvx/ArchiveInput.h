@@ -25,10 +25,22 @@ namespace qvx::cli {
 struct ArchiveInputOptions {
     std::string Path;  // the archive as named on the command line; "-" for standard input
     int Block = 0;     // block of a setup file to read (1 or 2); 0: the archive, or a setup file's first block
+    bool SkipStoredChecksums = false;  // stored entries' checksums are not verified (commands that expand)
 };
 
 // Registers the options of ArchiveInputOptions on a reading command, the ARCHIVE argument first.
 void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options);
+// Registers --skip-stored-checksums, for the reading commands that expand entries.
+void AddStoredChecksumOption(CLI::App& command, ArchiveInputOptions& options);
+
+// The component a reading command expands with: no yield between blocks, and stored entries'
+// checksums verified unless the options skip them.
+void SetUpReadingComponent(TQuorvexCompress& component, const ArchiveInputOptions& options);
+
+// Expands the entry the walker has just read (ArchiveWalker::Expand), in the tool's words for two
+// faults: a stored entry's bad checksum names --skip-stored-checksums, and a CUS entry is one
+// "that qvx cannot expand" (ECustomMethodUnavailable, with that message).
+void ExpandEntry(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest);
 
 // An archive opened for reading.
 class OpenedArchive {
@@ -39,9 +51,12 @@ public:
     // this of the file; the library reads a short stream as an empty archive). Reads nothing.
     bool HoldsArchiveHeader();
     // After a walk that ended: why the archive is not whole ("archive is truncated: its entries
-    // hold 10 of 20 bytes"), or empty when the entries walked reach the header's total size and
-    // the input held their stored bytes.
+    // hold 10 of 20 bytes"; read forward, "stored bytes run past the end of the archive" when an
+    // entry skipped ran past the input's end), or empty when the entries walked reach the
+    // header's total size and the input held their stored bytes.
     std::string TruncationProblem(const ArchiveWalker& walker) const;
+    // The number of the setup file's block opened (1 or 2), or 0 when the input is an archive.
+    int SetupBlock() const noexcept { return setupBlock_; }
 
 private:
     friend OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options);
@@ -49,6 +64,7 @@ private:
     std::unique_ptr<TForwardStream> forward_;  // the input, when it is read forward
     std::unique_ptr<TStream> owned_;           // the file or the block's window over it
     TStream* archive_ = nullptr;
+    int setupBlock_ = 0;
 };
 
 // The archive the options name. Raises FileError ("not an archive", a file that cannot be opened

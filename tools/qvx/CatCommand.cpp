@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <instcompress/ArchiveWalker.h>
+#include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
 
 #include "ArchiveInput.h"
@@ -31,7 +32,7 @@ int RunCat(const CatOptions& options) {
     EntrySelection selection(options.Selection);
     try {
         TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
+        SetUpReadingComponent(component, options.Input);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         const auto out = BinaryStandardOutput();
@@ -43,8 +44,15 @@ int RunCat(const CatOptions& options) {
                 walker.Skip(entry);
                 continue;
             }
-            progress.Start(ShownName(options.Names, entry.Name));
-            walker.Expand(entry, *out);
+            const std::string name = ShownName(options.Names, entry.Name);
+            progress.Start(name);
+            try {
+                ExpandEntry(walker, entry, *out);
+            } catch (const ETruncatedArchive&) {
+                throw;  // read forward, the input ended inside this entry: the archive's fault, as for a file
+            } catch (const qvx::Exception& e) {
+                throw FileError(options.Input.Path + ": " + name, e.Message());
+            }
             progress.Finish();
         }
         if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty())
@@ -68,6 +76,7 @@ void RegisterCatCommand(CLI::App& app, CommandRegistry& registry) {
     CLI::App* cmd = app.add_subcommand("cat", "Expand entries to standard output, in archive order");
     AddArchiveInputOptions(*cmd, o->Input);
     AddCodePageOption(*cmd, o->Names);
+    AddStoredChecksumOption(*cmd, o->Input);
     AddSelectionOptions(*cmd, o->Selection, "Entries to write (at least one)");
     cmd->get_option("PATTERN")->required();
     registry.Add(cmd, [o, &global] {

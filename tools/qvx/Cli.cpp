@@ -211,7 +211,8 @@ void AddSelectionOptions(CLI::App& command, SelectionOptions& options, const std
         ->type_name("PATTERN");
 }
 
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry, std::string_view only) {
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, const std::string& versionLine,
+                      std::string_view only) {
     // The same options everywhere: on Windows too "/x" is a path (a drive's root or an absolute
     // path under Wine), never an option. Set before the commands are added, which inherit it.
     app.allow_windows_style_options(false);
@@ -222,7 +223,7 @@ void BuildCommandLine(CLI::App& app, CommandRegistry& registry, std::string_view
     formatter->label("SUBCOMMAND", "COMMAND");
     formatter->column_width(30);
     app.description("Create, inspect and expand SPIS archives; run the raw codecs; build setup files");
-    app.set_version_flag("--version", std::string("qvx ") + QVX_VERSION);
+    app.set_version_flag("--version", versionLine);
     app.require_subcommand(1);
     // Options of the tool itself (-q) may also follow the command.
     app.fallthrough();
@@ -271,10 +272,10 @@ std::string_view CommandWord(int argc, char** argv) {
     return {};
 }
 
-int RunCommandLine(int argc, char** argv) {
+int RunCommandLine(int argc, char** argv, const std::string& versionLine) {
     CLI::App app{"", "qvx"};
     CommandRegistry registry;
-    BuildCommandLine(app, registry, CommandWord(argc, argv));
+    BuildCommandLine(app, registry, versionLine, CommandWord(argc, argv));
 
     int exitCode = kExitOk;
     if (!CheckCommandWords(app, argc, argv, &exitCode)) return exitCode;
@@ -299,9 +300,9 @@ int RunCommandLine(int argc, char** argv) {
 
 }  // namespace
 
-int Run(int argc, char** argv) {
+int Run(int argc, char** argv, const std::string& versionLine) {
     StandardStreams streams;
-    return streams.Finish(RunCommandLine(argc, argv));
+    return streams.Finish(RunCommandLine(argc, argv, versionLine));
 }
 
 }  // namespace qvx::cli

@@ -44,10 +44,12 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // comp
 void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
 
 // Builds the tool's whole command line on app: the tool's own options, every command with its
-// options, the help command, and the examples each help ends with. The tool and the generator of
-// the shell completions and the manual page share it. When only names a command ("expand"), that
-// command alone is built, with its examples (a run that names its command needs no other).
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry, std::string_view only = {});
+// options, the help command, and the examples each help ends with; --version prints versionLine.
+// The tool and the generator of the shell completions and the manual page share it. When only
+// names a command ("expand"), that command alone is built, with its examples (a run that names
+// its command needs no other).
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, const std::string& versionLine,
+                      std::string_view only = {});
 
 // The command as it is typed: "qvx", "qvx extract", "qvx setup build".
 std::string CommandPath(const CLI::App& command);
@@ -75,7 +77,7 @@ inline std::string AsciiLower(std::string text) {
 }
 
 // Runs the tool on argv with its standard streams checked (StandardStreams.h); returns the
-// process exit code.
-int Run(int argc, char** argv);
+// process exit code. versionLine is what --version prints.
+int Run(int argc, char** argv, const std::string& versionLine);
 
 }  // namespace qvx::cli

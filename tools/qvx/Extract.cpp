@@ -15,16 +15,15 @@
 #include "AtomicFile.h"
 #include "Cli.h"
 #include "CodePageOption.h"
+#include "EntryNameRules.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "ExtractionTree.h"
 #include "Progress.h"
 #include "ReadAhead.h"
-#include "SafePath.h"
 #include "ShownText.h"
 #include "StampPolicy.h"
 #include "Utf8.h"
-#include "WindowsNames.h"
 #include "platform/FileSystem.h"
 
 namespace qvx::cli {
@@ -38,32 +37,6 @@ using platform::Utf8Path;
 
 constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 
-// The components of the file an entry name gives, or std::nullopt with the reason it is refused:
-// bytes the code page does not define, a name that would leave the directory (SafePath.h), one
-// Windows cannot hold, one too long for Windows to open below a directory whose absolute path is
-// directoryLength characters long, or one equal to an earlier entry's ignoring case
-// (WindowsNames.h).
-std::optional<std::vector<std::string>> FileComponents(const std::string& stored, CodePage names,
-                                                        std::size_t directoryLength, NameCollisions& taken,
-                                                        std::string* reason) {
-    const auto name = names.Decode(stored);
-    if (!name) {
-        *reason = "bytes that code page " + names.Name() + " does not define";
-        return std::nullopt;
-    }
-    auto components = SplitEntryName(*name, reason);
-    if (!components) return std::nullopt;
-    *reason = WindowsNameProblem(*components);
-    if (reason->empty()) *reason = WindowsPathLengthProblem(directoryLength, *name);
-    if (!reason->empty()) return std::nullopt;
-    std::string earlier;
-    if (!taken.Take(*name, &earlier)) {
-        *reason = CollisionMessage(earlier);
-        return std::nullopt;
-    }
-    return components;
-}
-
 }  // namespace
 
 int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer) {
@@ -71,7 +44,7 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
     try {
         const std::string base = options.Directory.empty() ? std::string(".") : options.Directory;
         TQuorvexCompress component;
-        component.SetYield(cli::kNoYield);
+        SetUpReadingComponent(component, options.Input);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         TShowProgressEvent bar = progress.Handler();
         if (observer) {
@@ -99,7 +72,7 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
             }
             const std::string name = ShownName(options.Names, entry.Name);
             std::string reason;
-            const auto components = FileComponents(entry.Name, options.Names, baseLength, taken, &reason);
+            const auto components = EntryNameComponents(entry.Name, options.Names, taken, &reason, baseLength);
             if (!components) {
                 ReportError(options.Input.Path, name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
@@ -121,8 +94,11 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 out.SetSync(options.Sync);
                 progress.Start(name);
                 try {
-                    walker.Expand(entry, out.Stream());
+                    ExpandEntry(walker, entry, out.Stream());
                 } catch (const FileError&) {
+                    throw;
+                } catch (const ETruncatedArchive&) {
+                    // Read forward, the input ended inside this entry: the archive's fault, as for a file.
                     throw;
                 } catch (const qvx::Exception& e) {
                     throw FileError(options.Input.Path + ": " + name, e.Message());
@@ -135,6 +111,10 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 out.Commit(options.Force);
                 tree.Done();
                 if (options.Verbose) std::cout << ShownText(target) << '\n';
+            } catch (const ETruncatedArchive&) {
+                progress.Finish();
+                tree.Undo();
+                throw;
             } catch (...) {
                 progress.Finish();
                 tree.Undo();
@@ -165,6 +145,7 @@ void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry) {
     cmd->add_flag("-v,--verbose", o->Verbose, "Print the path of every file written");
     cmd->add_flag("--sync", o->Sync, "Write every file through to the disk before it is put in place");
     AddCodePageOption(*cmd, o->Names);
+    AddStoredChecksumOption(*cmd, o->Input);
     cmd->add_flag("--utc", o->Utc, "The stored times are UTC (default: local time)");
     AddArchiveInputOptions(*cmd, o->Input);
     AddSelectionOptions(*cmd, o->Selection, "Entries to extract (default: all)");

@@ -35,6 +35,8 @@ int RunList(const ListOptions& options) {
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
+        // Listing needs no codec: a header naming a custom method is listed as it is.
+        component.SetOnRecognize([](const std::string&, bool& recognized) { recognized = true; });
         OpenedArchive archive = OpenArchiveInput(options.Input);
         ArchiveWalker walker(component, archive.Stream());
         ListingHeader header;

@@ -122,7 +122,11 @@ RawExpansion Expand(const CodecSettings& settings, TStream& dest, MeteredInput& 
     const std::int64_t limit = expandedSize < 0 ? std::numeric_limits<std::int64_t>::max() : expandedSize;
     LimitedOutput output(dest, limit);
     const std::int32_t destSize = std::max(0, expandedSize);
-    const CodecResult result = RunCodec(settings, output, input, input.EngineSize(), destSize, method, true);
+    // The codecs' own behaviour (zero bits past the end, a last match written whole): the verdict
+    // comes from the metering above, and --partial keeps what they decoded.
+    CodecSettings own = settings;
+    own.CheckedExpansion = false;
+    const CodecResult result = RunCodec(own, output, input, input.EngineSize(), destSize, method, true);
 
     RawExpansion r;
     r.Produced = result.OutputCount;

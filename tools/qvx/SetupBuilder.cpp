@@ -14,13 +14,16 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "AtomicFile.h"
+#include "EngineEntry.h"
+#include "EntryNameRules.h"
 #include "EntryPipeline.h"
 #include "ErrorReport.h"
 #include "FileStreams.h"
 #include "PeFile.h"
-#include "StreamWindow.h"
+#include "PayloadLocator.h"
 #include "SizeMarker.h"
 #include "StandardStreams.h"
+#include "StreamWindow.h"
 #include "ToolSettings.h"
 #include "platform/FileSystem.h"
 
@@ -32,6 +35,12 @@ using cli::EntryPipeline;
 namespace {
 
 constexpr std::int64_t kMaxOffset = 0x7FFFFFFF;
+constexpr std::size_t kImageAlignment = 16;
+
+std::uint32_t LittleEndian32(const std::array<std::uint8_t, 4>& b) noexcept {
+    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+}
 
 // Refuses a device, pipe or socket as an input: it would be taken as empty or read forever.
 // (Opening reports a file that is missing or a directory.)
@@ -126,13 +135,20 @@ void WriteFramedBlock(TStream& out, const std::string& file, WriteBlock write) {
     out.SetPosition(end);
 }
 
-// Refuses an archive file the launcher's engine could not read.
-void CheckArchiveFile(const std::string& path) {
+// Refuses an archive file the launcher's engine could not read, or one holding a name extract
+// would refuse (the engine could not install it).
+void CheckArchiveFile(const std::string& path, cli::CodePage names) {
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
         const auto archive = cli::OpenReadFile(path);
-        WalkArchive(component, *archive, [](const ArchiveEntry&) -> TStream* { return nullptr; });
+        cli::NameCollisions taken;
+        WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
+            std::string reason;
+            if (!cli::EntryNameComponents(entry.Name, names, taken, &reason))
+                throw SetupError(path, names.DecodeForDisplay(entry.Name) + ": refused unsafe entry name (" + reason + ")");
+            return nullptr;
+        });
     } catch (const Exception& e) {
         throw SetupError(path, e.Message());
     }
@@ -188,8 +204,9 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
     out.WriteBuffer(image.data(), static_cast<std::int32_t>(image.size()));
     std::string current = options.Engine;
     try {
+        // The engine is always compressed: its checksum then covers it wherever it is read.
         WriteFramedBlock(out, options.Engine, [&] {
-            ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
+            ArchiveWriter writer(out, cmLH5, {}, cli::kNoYield);
             AddFile(writer, engine);
             writer.Finish();
         });
@@ -235,7 +252,47 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
     }
 }
 
+// Discards what is written; its position is the number of bytes written.
+class TDiscardingStream final : public TStream {
+public:
+    std::int32_t Read(void*, std::int32_t) override { return 0; }
+    std::int32_t Write(const void*, std::int32_t count) override {
+        if (count > 0) size_ += count;
+        return count;
+    }
+    std::int64_t Seek(std::int64_t, SeekOrigin) override { return size_; }
+
+private:
+    std::int64_t size_ = 0;
+};
+
 }  // namespace
+
+void PadLauncherImage(std::vector<char>& image) {
+    image.resize((image.size() + kImageAlignment - 1) / kImageAlignment * kImageAlignment, 0);
+}
+
+void ReadBackAsLauncher(TStream& file, std::int32_t offset, const std::string& name) {
+    if (const std::int64_t markers = CountMarkers(file); markers != 1)
+        throw SetupError(name, "the setup file would hold the size marker " + std::to_string(markers) +
+                                   " times (the payload holds a copy of it)");
+    if (const std::int32_t found = launcher::PayloadLocator(file); found != offset)
+        throw SetupError(name, "the launcher would find the payload offset " + std::to_string(found) + ", not " +
+                                   std::to_string(offset));
+    std::array<std::uint8_t, 4> field{};
+    file.SetPosition(offset);
+    const std::int64_t behind = file.Size() - offset - 4;
+    const auto length = static_cast<std::int64_t>(file.Read(field.data(), 4) == 4 ? LittleEndian32(field) : 0xFFFFFFFFu);
+    if (length > 0x7FFFFFFF || length > behind)
+        throw SetupError(name, "the launcher would find no first archive behind the payload offset " + std::to_string(offset));
+    try {
+        cli::TStreamWindow archive(file, offset + 4, length);
+        TDiscardingStream engine;
+        launcher::ExpandEngineEntry(archive, engine);
+    } catch (const Exception& e) {
+        throw SetupError(name, "the launcher could not start the engine: " + e.Message());
+    }
+}
 
 std::vector<std::size_t> FindMarkers(const std::vector<char>& image) {
     const auto pattern = launcher::MarkerPattern();
@@ -265,6 +322,7 @@ void BuildSetup(const BuildOptions& options) {
     if (field + 4 > image.size()) throw SetupError(options.Launcher, "the size marker is cut short");
     if (image[field] != launcher::kPlaceholderByte)
         throw SetupError(options.Launcher, "the launcher is already patched (it carries a payload)");
+    PadLauncherImage(image);
     const auto offset = static_cast<std::int64_t>(image.size());
     if (offset > kMaxOffset - 4) throw SetupError(options.Launcher, "launcher larger than 2 GB");
     std::array<std::uint8_t, 4> patched{};
@@ -287,11 +345,12 @@ void BuildSetup(const BuildOptions& options) {
     engine.Name = kEngineEntryName;
     std::vector<cli::SourceFile> dataFiles;
     if (!options.DataDirectory.empty()) dataFiles = CollectFiles(options, stamps);
-    if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive);
+    if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive, options.Names);
 
     if (options.Output == "-") {
         const auto temp = cli::AnonymousTemporaryFile("qvx-setup");
         WriteSetup(*temp, options, image, engine, dataFiles);
+        ReadBackAsLauncher(*temp, static_cast<std::int32_t>(offset), "-");
         temp->SetPosition(0);
         cli::BinaryStandardOutput()->CopyFrom(*temp, temp->Size());
         return;
@@ -299,6 +358,7 @@ void BuildSetup(const BuildOptions& options) {
 
     cli::AtomicFile out(platform::PathFromUtf8(options.Output));
     WriteSetup(out.Stream(), options, image, engine, dataFiles);
+    ReadBackAsLauncher(out.Stream(), static_cast<std::int32_t>(offset), options.Output);
     out.SetExecutable(true);
     out.Commit(true);
 }

@@ -2,8 +2,10 @@
 // and the payload's offset patched into the launcher's size marker.
 //
 // Layout of a setup file:
-//   the launcher image, its offset field holding the image's size (= the payload offset)
-//   u32 N1, then the first archive (N1 bytes): the engine as entry "Installer\Quorvex.exe"
+//   the launcher image, padded with zero bytes to a multiple of 16 bytes, its offset field holding
+//   the padded size (= the payload offset; its low byte is never the placeholder's "X")
+//   u32 N1, then the first archive (N1 bytes): the engine as entry "Installer\Quorvex.exe", always
+//   compressed with LH5
 //   u32 N2, then the second archive (N2 bytes): the data the engine installs
 // All integers little-endian.
 #pragma once
@@ -29,7 +31,7 @@ struct BuildOptions {
     std::string DataDirectory;  // archive this directory as the second block, or
     std::string DataArchive;    // use this archive file as it is (neither: an empty archive)
     std::string Output;
-    CompressMethod Method = cmLH5;  // compression of both archives the builder writes
+    CompressMethod Method = cmLH5;  // compression of the data archive the builder writes
     unsigned Jobs = 0;            // data entries compressed at once; 0 = one per processor, at most 8
     bool Force = false;           // build with an engine that does not suit the launcher
     cli::CodePage Names = cli::CodePage::Default();  // code page of the data's entry names
@@ -45,8 +47,19 @@ struct BuildOptions {
 // executable; an Output of "-" writes it to standard output. Refuses a launcher that does not hold
 // exactly one unpatched size marker, and unless Force an engine that does not suit the launcher.
 // The copy of a Windows launcher is branded first (LauncherBranding.h). Behind a Windows launcher
-// the PE header's checksum is set over the whole file.
+// the PE header's checksum is set over the whole file. Before the file is committed it is read
+// back as the launcher reads it (ReadBackAsLauncher); a file that would not start its engine is
+// never written.
 void BuildSetup(const BuildOptions& options);
+
+// Pads a launcher image with zero bytes to a multiple of 16 bytes, so that the payload offset
+// behind it ends in a zero nibble and its first byte is never the placeholder's "X".
+void PadLauncherImage(std::vector<char>& image);
+
+// Reads the setup file in the stream as the launcher will: the size marker occurs exactly once,
+// the payload locator finds offset, the first archive's length fits the file, and the engine entry
+// expands completely and verifies. Raises SetupError(name, ...) naming the first fault.
+void ReadBackAsLauncher(TStream& file, std::int32_t offset, const std::string& name);
 
 struct EntrySummary {
     std::string Name;

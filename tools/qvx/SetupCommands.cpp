@@ -11,6 +11,7 @@
 #include "ArchiveInput.h"
 #include "BrandCommandLine.h"
 #include "Cli.h"
+#include "CodePageOption.h"
 #include "Create.h"
 #include "ErrorReport.h"
 #include "SetupBuilder.h"
@@ -107,13 +108,17 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
     });
 
     auto tested = std::make_shared<std::string>();
+    auto testedNames = std::make_shared<CodePage>(CodePage::Default());
     CLI::App* test = setup->add_subcommand(
-        "test", "Check a setup file: payload framing, every entry of both archives, the engine, the signature's place");
+        "test", "Check a setup file: payload framing, every entry of both archives, the data's names, the engine, "
+                "the signature's place");
     test->add_option("file", *tested, "The setup file (- reads standard input)")->required();
-    registry.Add(test, [tested]() {
+    AddCodePageOption(*test, *testedNames);
+    registry.Add(test, [tested, testedNames]() {
         try {
             const auto input = OpenSetupInput(*tested);
-            setup::TestSetup(*input, *tested, std::cout, [&](const std::string& warning) { Fail(*tested, warning); });
+            setup::TestSetup(
+                *input, *tested, std::cout, [&](const std::string& warning) { Fail(*tested, warning); }, *testedNames);
         } catch (const setup::SetupError& e) {
             std::cout.flush();
             return Fail(e.File, e.what());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "PayloadLocator.h"
 #include "ProgramImage.h"
@@ -38,24 +39,36 @@ std::vector<std::uint8_t> ReadHead(TStream& file) {
     return head;
 }
 
-// The file offset of the first occurrence of the marker characters that starts before
-// imageEnd, or -1.
-std::int64_t FindFirstMarker(TStream& file, std::int64_t imageEnd) {
+// Calls found(offset) for each occurrence of the marker characters that starts before limit, in
+// file order, until it returns false; returns the offset it stopped at, or -1 when no further
+// occurrence starts before limit.
+template <typename Found>
+std::int64_t ScanMarkers(TStream& file, std::int64_t limit, Found found) {
     const auto pattern = launcher::MarkerPattern();
     constexpr std::int64_t kOverlap = launcher::kMarkerPatternLength - 1;
     std::vector<char> window(65536);
     std::int64_t start = 0;
-    while (start < imageEnd) {
+    while (start < limit) {
         file.SetPosition(start);
-        const auto wanted = std::min<std::int64_t>(static_cast<std::int64_t>(window.size()), imageEnd - start + kOverlap);
-        const std::int32_t n = file.Read(window.data(), static_cast<std::int32_t>(wanted));
+        const auto full = static_cast<std::int64_t>(window.size());
+        const std::int64_t wanted = limit - start < full ? limit - start + kOverlap : full;
+        const std::int32_t n = file.Read(window.data(), static_cast<std::int32_t>(std::min(wanted, full)));
         if (n < static_cast<std::int32_t>(pattern.size())) return -1;
         const auto end = window.begin() + n;
-        const auto hit = std::search(window.begin(), end, pattern.begin(), pattern.end());
-        if (hit != end) return start + (hit - window.begin()) < imageEnd ? start + (hit - window.begin()) : -1;
+        for (auto hit = window.begin(); (hit = std::search(hit, end, pattern.begin(), pattern.end())) != end; ++hit) {
+            const std::int64_t offset = start + (hit - window.begin());
+            if (offset >= limit) return -1;
+            if (!found(offset)) return offset;
+        }
         start += n - kOverlap;
     }
     return -1;
+}
+
+// The file offset of the first occurrence of the marker characters that starts before imageEnd,
+// or -1.
+std::int64_t FindFirstMarker(TStream& file, std::int64_t imageEnd) {
+    return ScanMarkers(file, imageEnd, [](std::int64_t) { return false; });
 }
 
 // Why the launcher finds no payload behind the marker at markerOffset.
@@ -63,10 +76,17 @@ std::string NoPayloadFault(TStream& file, std::int64_t markerOffset, std::int64_
     std::array<std::uint8_t, 4> field{};
     if (!ReadAt(file, markerOffset + launcher::kMarkerPatternLength, field.data(), 4))
         return "the size marker is cut short";
-    neverPatched = field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte);
-    if (neverPatched)
-        return "no payload: the launcher's size marker was never patched";
     const auto offset = static_cast<std::int32_t>(LittleEndian32(field));
+    if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte)) {
+        // An offset behind the marker, inside the file, was patched in: its first byte happens to be
+        // the placeholder's.
+        if (offset > markerOffset + static_cast<std::int64_t>(launcher::kSizeMarkerLength) && offset + 4 <= fileSize)
+            return "the payload offset " + std::to_string(offset) +
+                   " begins with the byte of the placeholder \"X\": the launcher takes it for never patched and "
+                   "never starts the engine (built by a tool that does not pad the launcher image)";
+        neverPatched = true;
+        return "no payload: the launcher's size marker was never patched";
+    }
     if (offset == 0) return "the payload offset is 0";
     if (offset < 0) return "the payload offset " + std::to_string(offset) + " is negative";
     return "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
@@ -125,6 +145,19 @@ std::string CheckPayloadEnd(TStream& file, const SetupLayout& layout) {
 }
 
 }  // namespace
+
+std::int64_t CountMarkers(TStream& file) {
+    std::int64_t count = 0;
+    ScanMarkers(file, std::numeric_limits<std::int64_t>::max(), [&](std::int64_t) { return ++count > 0; });
+    return count;
+}
+
+std::string EngineEntryProblem(std::size_t count, std::int64_t expandedSize) {
+    if (count == 0) return std::string("no engine entry ") + kEngineEntryName;
+    if (count > 1) return "the engine entry occurs " + std::to_string(count) + " times";
+    if (expandedSize == 0) return "the engine entry is empty";
+    return {};
+}
 
 std::string BytesFollow(std::int64_t count, const std::string& what) {
     return std::to_string(count) + (count == 1 ? " byte follows " : " bytes follow ") + what;

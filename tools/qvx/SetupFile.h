@@ -30,6 +30,13 @@ public:
 };
 
 inline constexpr char kEngineEntryName[] = "Installer\\Quorvex.exe";
+// The block that holds the data the engine installs.
+inline constexpr int kDataBlock = 2;
+
+// Why the first archive cannot give the launcher its engine, from the entries of the engine's name
+// and their expanded sizes: "no engine entry Installer\Quorvex.exe", "the engine entry occurs 2
+// times", "the engine entry is empty"; empty when it can.
+std::string EngineEntryProblem(std::size_t count, std::int64_t expandedSize);
 
 struct PayloadBlock {
     std::int64_t Offset = 0;  // file offset of the block's archive (behind its length field)
@@ -52,6 +59,9 @@ struct SetupLayout {
     // Bytes behind the certificate table (a signed file ends with the table).
     std::int64_t BytesAfterCertificateTable() const noexcept;
 };
+
+// How often the size marker's characters occur in the file.
+std::int64_t CountMarkers(TStream& file);
 
 // "<count> bytes follow <what>", with "byte follows" for one.
 std::string BytesFollow(std::int64_t count, const std::string& what);

@@ -6,8 +6,10 @@
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/Exceptions.h>
+#include <instcompress/MemoryStream.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "EntryNameRules.h"
 #include "LauncherBranding.h"
 #include "SetupFile.h"
 #include "ShownText.h"
@@ -17,24 +19,6 @@
 namespace qvx::setup {
 
 namespace {
-
-// Discards what is written and keeps the byte sum of it.
-class TSummingStream final : public TStream {
-public:
-    std::int32_t Read(void*, std::int32_t) override { return 0; }
-    std::int32_t Write(const void* buffer, std::int32_t count) override {
-        if (count <= 0) return 0;
-        sum_ = ByteSum(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(count), sum_);
-        size_ += count;
-        return count;
-    }
-    std::int64_t Seek(std::int64_t, SeekOrigin) override { return size_; }
-    std::uint32_t Sum() const noexcept { return sum_; }
-
-private:
-    std::uint32_t sum_ = 0;
-    std::int64_t size_ = 0;
-};
 
 std::string Hex(std::uint32_t value) {
     char text[16];
@@ -53,14 +37,18 @@ struct ArchiveCheck {
     std::int64_t EngineSize = 0;
 };
 
-// Expands every entry of the block, verifying every checksum, and checks that the entries fill
-// the block exactly. Raises SetupError naming the archive (and the entry) at the first fault.
-ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, const std::string& name) {
+// Expands every entry of the block with the launcher's checks (a stored entry's checksum, the
+// sizes against each other and the block), and for the data block applies extract's name rules.
+// Raises SetupError naming the archive (and the entry) at the first fault; what the launcher and
+// the engine pass over (reserved fields that are not 0, bytes after the last entry) is a warning.
+ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, const std::string& name,
+                          cli::CodePage names, const std::function<void(const std::string&)>& warn) {
     const std::string archive = "archive " + std::to_string(number) + ": ";
     cli::TStreamWindow window(file, block.Offset, block.Length);
     TQuorvexCompress component;
     component.SetYield(cli::kNoYield);
     ArchiveCheck check;
+    cli::NameCollisions taken;
     std::string current;
     try {
         ArchiveWalker walker(component, window);
@@ -71,36 +59,26 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
         }
         check.MethodId = walker.MethodId();
         if (walker.Header().Reserved1 != 0 || walker.Header().Reserved2 != 0)
-            throw SetupError(name, archive + "the header's reserved fields are not 0");
-        std::int64_t sum = 0;
+            warn("warning: " + archive + "the header's reserved fields are not 0");
         std::int64_t end = ArchiveHeader::kSize;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            current = cli::ShownName(cli::CodePage::Default(), entry.Name) + ": ";
+            current = cli::ShownName(names, entry.Name) + ": ";
             ++check.Entries;
-            sum += entry.Header.ExpandedSize;
-            if (entry.Header.EntryReserved != 0) throw SetupError(name, archive + current + "the reserved field is not 0");
-            TSummingStream data;
+            if (entry.Header.EntryReserved != 0) warn("warning: " + archive + current + "the reserved field is not 0");
+            std::string reason;
+            if (number == kDataBlock && !cli::EntryNameComponents(entry.Name, names, taken, &reason))
+                throw SetupError(name, archive + current + "unsafe entry name (" + reason + ")");
+            TNullStream data;
             walker.Expand(entry, data);
-            // The component leaves stored entries unverified. qvx's writer records their sum too;
-            // a writer that records none leaves 0, which the format allows.
-            if (entry.Header.Method() == cmNON && entry.Header.Checksum != 0 && data.Sum() != entry.Header.Checksum)
-                throw EBadChecksum();
             if (SameEntryName(entry.Name, kEngineEntryName)) {
                 ++check.EngineEntries;
                 check.EngineSize += entry.Header.ExpandedSize;
             }
             end = entry.DataOffset + entry.Header.StoredSize;
+            current.clear();
         }
-        current.clear();
-        const std::int64_t total = walker.Header().TotalSize;
-        if (sum < total)
-            throw SetupError(name, archive + "cut short: its entries hold " + std::to_string(sum) + " of " +
-                                       std::to_string(total) + " bytes");
-        if (sum > total)
-            throw SetupError(name, archive + "its entries hold " + std::to_string(sum) +
-                                       " bytes, more than the header's total size " + std::to_string(total));
-        if (end != block.Length) throw SetupError(name, archive + BytesFollow(block.Length - end, "its last entry"));
+        if (end != block.Length) warn("warning: " + archive + BytesFollow(block.Length - end, "its last entry"));
     } catch (const Exception& e) {
         throw SetupError(name, archive + current + e.Message());
     }
@@ -124,19 +102,17 @@ void CheckCertificateTable(TStream& file, const SetupLayout& layout, const std::
 }  // namespace
 
 void TestSetup(TStream& file, const std::string& name, std::ostream& out,
-               const std::function<void(const std::string&)>& warn) {
+               const std::function<void(const std::string&)>& warn, cli::CodePage names) {
     const SetupLayout layout = ReadSetupLayout(file);
     if (!layout.Fault.empty()) throw SetupError(name, layout.Fault);
 
     for (std::size_t i = 0; i < layout.Blocks.size(); ++i) {
         const int number = static_cast<int>(i + 1);
         const PayloadBlock& block = layout.Blocks[i];
-        const ArchiveCheck check = CheckArchive(file, block, number, name);
+        const ArchiveCheck check = CheckArchive(file, block, number, name, names, warn);
         if (number == 1) {
-            if (check.EngineEntries == 0) throw SetupError(name, std::string("archive 1: no engine entry ") + kEngineEntryName);
-            if (check.EngineEntries > 1)
-                throw SetupError(name, "archive 1: the engine entry occurs " + std::to_string(check.EngineEntries) + " times");
-            if (check.EngineSize == 0) throw SetupError(name, "archive 1: the engine entry is empty");
+            if (const std::string problem = EngineEntryProblem(check.EngineEntries, check.EngineSize); !problem.empty())
+                throw SetupError(name, "archive 1: " + problem);
         }
         out << "archive " << number << ": " << block.Length << " bytes at offset " << block.Offset;
         if (!check.MethodId.empty()) out << ", method " << check.MethodId;

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "BuildInfo.h"
 #include "Cli.h"
 #include "platform/Console.h"
 #include "platform/TemporaryFiles.h"
@@ -14,5 +15,5 @@ int main(int argc, char** argv) {
     std::vector<char*> pointers;
     for (std::string& argument : arguments) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    return qvx::cli::Run(static_cast<int>(arguments.size()), pointers.data());
+    return qvx::cli::Run(static_cast<int>(arguments.size()), pointers.data(), qvx::cli::VersionLine());
 }

@@ -2,6 +2,11 @@
 // walker is made; Next reads entry after entry while the running sum of the expanded sizes of the
 // entries already walked is below the header's TotalSize; each entry is then expanded or skipped.
 // WalkArchive runs the whole walk with a visitor that picks the entries to expand.
+//
+// The walk checks the size fields against each other and against the archive, so that every reader
+// (the launcher, the tool, any library caller) refuses the same damage: an entry's stored bytes
+// that run past the end of the archive, entries that end before the header's TotalSize is reached
+// (a cut archive), and a TotalSize that the entries do not add up to.
 #pragma once
 
 #include <cstdint>
@@ -35,13 +40,20 @@ public:
     const ArchiveHeader& Header() const noexcept { return header_; }
     // The header's three-character identifier (NUL characters for a default header).
     const std::string& MethodId() const noexcept { return methodId_; }
-    // The expanded sizes of the entries read so far. When Next() has returned false with this still
-    // below Header().TotalSize, the archive ended before its last entry: it is truncated.
+    // The expanded sizes of the entries read so far.
     std::int64_t WalkedSize() const noexcept { return sum_; }
 
-    // Reads the next entry; false when the walk ends (an entry header or name that cannot be read
-    // in full, or TotalSize reached). An entry with a negative size, or whose expanded size carries
-    // the running sum past 2^31 - 1, raises EInvalidSize: the walk never moves backwards or wraps.
+    // Reads the next entry; false when the walk ends: an entry header or name that cannot be read
+    // in full (the end of the archive), or TotalSize reached. Raises
+    //   EInvalidSize for an entry with a negative size, or whose expanded size carries the running
+    //     sum past 2^31 - 1 (the walk never moves backwards or wraps);
+    //   ETruncatedArchive when the entry's stored bytes run past the end of a stream whose size is
+    //     known ("stored bytes run past the end of the archive: stored size 2147483647, 130 bytes
+    //     left"), and when the archive ends before the entries reach TotalSize ("archive is
+    //     truncated: its entries hold 10 of 20 bytes");
+    //   EInvalidSize when the walk ends with the entries holding more than TotalSize, or with an
+    //     entry of non-zero expanded size left past TotalSize (entries of size 0 there are allowed:
+    //     no reader reaches them).
     bool Next(ArchiveEntry& entry);
 
     // Expands the entry just read into dest, verifying its checksum (TQuorvexCompress::ExpandEntry,
@@ -54,11 +66,15 @@ public:
     void SeekPastEntry(const ArchiveEntry& entry);
 
 private:
+    // The checks at the end of the walk; next is the entry header read past TotalSize, if any.
+    void CheckEnd(const EntryHeader* next) const;
+
     const TQuorvexCompress& component_;
     TStream& archive_;
     ArchiveHeader header_;
     std::string methodId_;
     std::int64_t sum_ = 0;
+    std::int64_t end_ = -1;  // the archive stream's size; -1 when the stream cannot tell it
 };
 
 // Walks the archive from the stream's position with the component's settings; each entry the

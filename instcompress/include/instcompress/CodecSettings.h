@@ -29,6 +29,15 @@ struct CodecSettings {
     std::int32_t MinimumSaving = 0;
     // The yield between blocks; an empty hook never yields (a command-line program needs none).
     YieldHook Yield = YieldTimeSlice;
+    // Expanding: the Sourcesize bytes must expand to exactly Destsize bytes, and the request stops
+    // at the first sign that they do not. EDataError when the decoder needs bits past the end of
+    // its input (the look-ahead of the LH5 bit reader past the last symbol does not count) or when
+    // the output would pass Destsize (no byte past it reaches dest), or an RLE stream ends short of
+    // it; ETruncatedArchive when source delivers fewer than Sourcesize bytes; a cancel ends the
+    // request at once with CodecResult::Cancelled. false: the codecs' own behaviour, in which bits
+    // past the end read as zeros, a last match is written whole and RLE runs to the end of its
+    // input whatever Destsize says. Not used when compressing.
+    bool CheckedExpansion = true;
 };
 
 }  // namespace qvx

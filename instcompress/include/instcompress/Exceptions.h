@@ -54,9 +54,31 @@ QVX_EXCEPTION_CLASS(EInvalidSize, "Invalid size in archive")
 // A progress handler cancelled the writing of an archive entry.
 QVX_EXCEPTION_CLASS(EOperationCancelled, "Operation cancelled")
 
+// Compressed data that does not give its entry: the decoder needs bits past the end of the stored
+// bytes, or the data expands to more or fewer bytes than the entry's expanded size.
+QVX_EXCEPTION_CLASS(EDataError, "compressed data does not match the entry")
+
+// An archive cut short: the entries end before the header's total size is reached, or an entry's
+// stored bytes run past the end of the archive.
+QVX_EXCEPTION_CLASS(ETruncatedArchive, "archive is truncated")
+
+// A CUS entry met with no OnExpand handler to expand it.
+QVX_EXCEPTION_CLASS(ECustomMethodUnavailable, "entry uses a custom method and no OnExpand handler is set")
+
 #undef QVX_EXCEPTION_CLASS
 
 // The message of EUnrecognizedCompressionMethod raised for an unknown header identifier.
 INSTCOMPRESS_API std::string UnrecognizedMethodMessage(const std::string& methodId);
+
+// The messages of the faults above, as the library raises them.
+// EDataError: the decoder used bits past the end of the entry's stored bytes.
+inline constexpr char kDataEndsEarlyMessage[] = "compressed data ends before the entry is complete";
+// EDataError: the decoder produced more bytes than the entry's expanded size.
+inline constexpr char kDataRunsPastSizeMessage[] = "compressed data expands past the entry's size";
+// ETruncatedArchive: a read of an entry's stored bytes came back short.
+inline constexpr char kStoredPastEndMessage[] = "stored bytes run past the end of the archive";
+// EUnrecognizedCompressionMethod for an entry whose method index is 5 or more
+// ("unknown compression method 200").
+INSTCOMPRESS_API std::string UnknownEntryMethodMessage(unsigned methodIndex);
 
 }  // namespace qvx

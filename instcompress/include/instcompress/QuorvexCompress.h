@@ -53,6 +53,11 @@ public:
     void SetExceptionOnFileError(bool v) noexcept { exceptionOnFileError_ = v; }
     bool CheckSpaceBeforeExpand() const noexcept { return checkSpaceBeforeExpand_; }
     void SetCheckSpaceBeforeExpand(bool v) noexcept { checkSpaceBeforeExpand_ = v; }
+    // Whether ExpandEntry verifies the checksum of a NON (stored) entry whose stored checksum is not
+    // 0 (a writer that records no sum for stored entries leaves 0 there). On by default; turn it off
+    // for archives from a writer that puts something else in that field.
+    bool VerifyStoredChecksums() const noexcept { return verifyStoredChecksums_; }
+    void SetVerifyStoredChecksums(bool v) noexcept { verifyStoredChecksums_ = v; }
 
     // Unpublished settings of the codec engine.
 
@@ -64,25 +69,28 @@ public:
     const YieldHook& Yield() const noexcept { return yield_; }
     void SetYield(YieldHook hook) { yield_ = std::move(hook); }
 
-    // The codec settings of this component: its OnShowProgress, MinimumSaving and yield hook.
+    // The codec settings of this component: its OnShowProgress, MinimumSaving and yield hook, with
+    // checked expansion (CodecSettings::CheckedExpansion).
     CodecSettings Settings() const;
 
     // Expands every entry named entryName (same length, equal bytes, ASCII letters compared
     // without case) from the archive file into dest, in archive order, appending at dest's
     // position. A name that does not occur leaves dest untouched and raises nothing. The archive
-    // is opened read-exclusive and closed on every path. Errors: EFOpenError, the header faults
-    // of ReadArchiveHeader, EBadChecksum (after the entry's bytes were written), ELZHBadDecodeTable,
-    // EInvalidSize for an entry size outside the format, and the streams' errors.
+    // is opened read-exclusive and closed on every path. The whole archive is walked, with the
+    // checks of ArchiveWalker (a truncated archive, sizes that disagree) and of ExpandEntry for the
+    // entries expanded. Errors: EFOpenError, the header faults of ReadArchiveHeader, the faults of
+    // ArchiveWalker::Next and of ExpandEntry, and the streams' errors.
     void ExpandEntryByName(const std::string& archivePath, TStream& dest, const std::string& entryName);
 
     // The steps of the walk, usable on their own.
 
     // Reads the archive header at the stream's position. Fewer than 21 bytes left read as the
     // default (empty) header and nothing is validated; otherwise EInvalidHeader (magic),
-    // EInvalidHeaderArchiveType (type not 1) and EUnrecognizedCompressionMethod are checked, in
-    // that order. methodId receives the header's three-character identifier. A stream whose
-    // Size() is negative (one that cannot tell it, such as a pipe) is read forward instead: the
-    // header's bytes are read, and fewer than 21 before its end give the default header.
+    // EInvalidHeaderArchiveType (type not 1), EUnrecognizedCompressionMethod and EInvalidSize (a
+    // negative TotalSize) are checked, in that order. methodId receives the header's
+    // three-character identifier. A stream whose Size() is negative (one that cannot tell it, such as
+    // a pipe) is read forward instead: the header's bytes are read, and fewer than 21 before its end
+    // give the default header.
     void ReadArchiveHeader(TStream& stream, ArchiveHeader& header, std::string& methodId) const;
     // Fills header with the magic, methodId's first three characters, totalSize and archiveType.
     static void MakeDefaultHeader(ArchiveHeader& header, const std::string& methodId, std::int32_t totalSize,
@@ -94,9 +102,15 @@ public:
     // read in full or the name length is negative.
     static bool ReadEntryHeader(TStream& stream, EntryHeader& entry, std::string& name);
     // Expands one entry's Sourcesize stored bytes from source into dest by method, then raises
-    // EBadChecksum when the checksum of the expanded data differs from storedChecksum (never for
-    // NON). CompressID is handed to OnExpand for CUS entries. Entries of undefined methods, and CUS
-    // entries without OnExpand, write nothing and are moved over.
+    // EBadChecksum when the checksum of the expanded data differs from storedChecksum (raised after
+    // the bytes were written). A NON entry must have Destsize equal to Sourcesize (EInvalidSize,
+    // before anything is copied); its checksum is verified unless it is 0 or VerifyStoredChecksums
+    // is off. RLE, LZH and LH5 run as a checked expansion (CodecSettings::CheckedExpansion: EDataError
+    // when the stored bytes do not give exactly Destsize bytes); a cancelled one raises EBadChecksum.
+    // A source that runs short raises ETruncatedArchive. CompressID is handed to OnExpand for CUS
+    // entries; a CUS entry without OnExpand raises ECustomMethodUnavailable, an entry of an undefined
+    // method EUnrecognizedCompressionMethod ("unknown compression method 200"), both before
+    // anything is read.
     void ExpandEntry(TStream& dest, TStream& source, std::int32_t Sourcesize, std::int32_t Destsize,
                      std::uint32_t storedChecksum, CompressMethod method, const std::string& CompressID) const;
 
@@ -110,6 +124,7 @@ private:
     bool makeDirectories_ = false;
     bool exceptionOnFileError_ = false;
     bool checkSpaceBeforeExpand_ = false;
+    bool verifyStoredChecksums_ = true;
     std::int32_t minimumSaving_ = 0;
     YieldHook yield_ = YieldTimeSlice;
 };

@@ -35,10 +35,19 @@ struct CodecResult {
 //   compress: LZH, LH5; RLE raises EUnrecognizedCompressionMethod ("RLE compression disabled in
 //             this build") before anything is read
 //   NON, CUS and undefined methods read and write nothing and give checksum 0.
+// Expanding with settings.CheckedExpansion (the default), the stored bytes must give exactly
+// Destsize bytes: EDataError when the decoder needs bits past the end of its Sourcesize bytes
+// ("compressed data ends before the entry is complete", raised as soon as it does) or the output
+// would pass Destsize ("compressed data expands past the entry's size"; no byte past it reaches
+// dest), ETruncatedArchive when source runs out before Sourcesize bytes, EInvalidSize for a
+// negative Destsize; a cancel by the progress handler ends the request at once (Cancelled, with
+// the bytes expanded so far written). Without it, the codecs' own behaviour: bits past the end of
+// the input read as zeros, a last match is written whole, RLE ignores Destsize, and damage shows
+// only in the checksum.
 // Errors: EUnableToCompress when the output limit is reached (compressing: Sourcesize -
-// MinimumSaving bytes; expanding: 2^31 - 1), ELZHBadDecodeTable for a damaged LH5 code, EInvalidSize
-// for a negative Sourcesize, and the streams' EWriteError. On an error dest keeps the full 8 KB
-// blocks already written. Damaged input otherwise shows only in the checksum.
+// MinimumSaving bytes; expanding unchecked: 2^31 - 1), ELZHBadDecodeTable for a damaged LH5 code,
+// EInvalidSize for a negative Sourcesize, the checked expansion's errors above, and the streams'
+// EWriteError. On an error dest keeps the full 8 KB blocks already written.
 INSTCOMPRESS_API CodecResult RunCodec(const CodecSettings& settings, TStream& dest, TStream& source,
                                       std::int32_t Sourcesize, std::int32_t Destsize, CompressMethod Method,
                                       bool Expanding);
