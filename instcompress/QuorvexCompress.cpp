@@ -38,14 +38,38 @@ std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream&
     return result.OutputCount;
 }
 
+namespace {
+
+// Reads up to count bytes, joining short reads; the bytes read.
+std::int32_t ReadUpTo(TStream& stream, std::uint8_t* buffer, std::int32_t count) {
+    std::int32_t done = 0;
+    while (done < count) {
+        const std::int32_t n = stream.Read(buffer + done, count - done);
+        if (n <= 0) break;
+        done += n;
+    }
+    return done;
+}
+
+}  // namespace
+
 void TQuorvexCompress::ReadArchiveHeader(TStream& stream, ArchiveHeader& header, std::string& methodId) const {
     methodId.resize(3);
-    if (stream.Size() - stream.Position() < static_cast<std::int64_t>(ArchiveHeader::kSize)) {
+    std::array<std::uint8_t, ArchiveHeader::kSize> bytes{};
+    constexpr auto kHeaderSize = static_cast<std::int32_t>(ArchiveHeader::kSize);
+    const std::int64_t size = stream.Size();
+    if (size >= 0) {
+        if (size - stream.Position() < kHeaderSize) {
+            MakeDefaultHeader(header, methodId, 0, caMulti);
+            return;
+        }
+        stream.ReadBuffer(bytes.data(), kHeaderSize);
+    } else if (ReadUpTo(stream, bytes.data(), kHeaderSize) < kHeaderSize) {
+        // A stream that cannot tell its size (a pipe) is read forward: one that ends within the
+        // header's 21 bytes reads as the default header all the same.
         MakeDefaultHeader(header, methodId, 0, caMulti);
         return;
     }
-    std::array<std::uint8_t, ArchiveHeader::kSize> bytes{};
-    stream.ReadBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
     header = ArchiveHeader::Decode(bytes);
     if (header.Magic != kArchiveMagic) throw EInvalidHeader();
     if (header.ArchiveType != caMulti) throw EInvalidHeaderArchiveType();

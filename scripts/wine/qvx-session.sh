@@ -344,6 +344,25 @@ check "the engine installed every file with its name and contents" diff -r tree 
 (cd tree && find . -type f -printf '%P\n') | sed 's|/|\\|g' | iconv -f UTF-8 -t CP1252 | LC_ALL=C sort >expected.lst
 check "the engine's list of what it installed is the names' code page 1252 bytes" cmp -s expected.lst installed.lst
 
+step "Pipes and standard output"
+run pipe-list list - < <(cat tree.spis)
+check "list - reads an archive from a pipe as it reads the file" sh -c "[ $rc = 0 ] && cmp -s list.out pipe-list.out"
+run pipe-extract extract -C pipe-out - < <(cat tree.spis)
+check "extract - writes from a pipe what the archive holds" sh -c "[ $rc = 0 ] && diff -r tree pipe-out >/dev/null"
+run pipe-setup setup test - < <(cat "My Setup.exe")
+check "setup test - reads a setup file from a pipe as it reads the file" \
+    sh -c "[ $rc = 0 ] && cmp -s sinfo.out pipe-setup.out"
+run pipe-yes list - < <(yes)
+check "a pipe that holds no archive is refused at once" one_error pipe-yes '^qvx: -: not an archive$'
+$QVX list tree.spis >/dev/full 2>full.err.raw
+rc=$?
+tr -d '\r' <full.err.raw >full.err
+check "standard output on a full device: exit code 1 and the system's reason" \
+    sh -c "[ $rc = 1 ] && [ \"\$(cat full.err)\" = 'qvx: standard output: No space left on device' ]"
+$QVX cat tree.spis 'nested\deeper\deepest\random.bin' 2>closed.err | head -c 10 >/dev/null
+rc=${PIPESTATUS[0]}
+check "a reader that goes away ends qvx quietly with exit code 1" sh -c "[ $rc = 1 ] && [ ! -s closed.err ]"
+
 step "The same bytes everywhere (SOURCE_DATE_EPOCH)"
 # 2020-09-13 12:26:40 UTC: the tree's 2021 times are clamped to it, the 2019 one is kept.
 export SOURCE_DATE_EPOCH=1600000000 TZ=UTC

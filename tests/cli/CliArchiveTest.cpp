@@ -163,7 +163,7 @@ TEST_F(CliTest, ListTableAndTotals) {
 }
 
 TEST_F(CliTest, ShortFileListsAsEmptyArchive) {
-    Write("short.spis", "SPIS");
+    Write("short.spis", "SPIS\x1A" "LH5");
     const auto r = Qvx({"list", "--json", "short.spis"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     const auto j = nlohmann::json::parse(r.Out);

@@ -82,7 +82,7 @@ TEST_F(BrandTest, TheSetupFileCarriesTheResourcesAskedFor) {
                                "--copyright",
                                "(c) Example",
                                "--version-string",
-                               "Comments=Hello",
+                               "Comments=Hel\x1B[2Jlo\r",
                                "--version-string",
                                "ProductVersion=2.3 beta",
                                "--execution-level",
@@ -92,7 +92,7 @@ TEST_F(BrandTest, TheSetupFileCarriesTheResourcesAskedFor) {
     for (const char* line : {"file version: 2.3.4.5\n", "product version: 2.3.0.0\n", "version strings (040904B0):\n",
                              "  InternalName: Setup\n  ProductName: Product\n  FileVersion: 2.3.4.5\n"
                              "  ProductVersion: 2.3 beta\n  CompanyName: Example\n  FileDescription: Installer\n"
-                             "  LegalCopyright: (c) Example\n  Comments: Hello\n",
+                             "  LegalCopyright: (c) Example\n  Comments: Hel^[[2Jlo^M\n",
                              "execution level: asInvoker\n", "icon: 1 image (16x16)\n"})
         EXPECT_NE(info.find(line), std::string::npos) << line << "in:\n" << info;
     const RunResult test = Qvx({"setup", "test", "out.exe"});

@@ -101,7 +101,7 @@ TEST_F(CliTest, ErrorLinesAndExitCodes) {
     auto r = Qvx({"list", "bad.spis"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Out, "");
-    EXPECT_EQ(r.Err, "qvx: bad.spis: Can't recognize compressed file header\n");
+    EXPECT_EQ(r.Err, "qvx: bad.spis: not an archive\n");
 
     auto bytes = BuildArchive({StoredEntry("f", "x")});
     bytes[12] = 2;

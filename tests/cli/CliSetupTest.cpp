@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <set>
+#include <sstream>
 
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/Exceptions.h>
@@ -14,6 +16,7 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "CliTestSupport.h"
+#include "ElfTestFiles.h"
 #include "PeFile.h"
 #include "PeTestFiles.h"
 
@@ -29,9 +32,10 @@ std::uint32_t U32(const ByteVector& b, std::size_t at) {
 
 ByteVector FromText(const std::string& s) { return ByteVector(s.begin(), s.end()); }
 
-// A launcher stand-in: the headers (or none), the unpatched size marker, padding.
+// A launcher stand-in: the headers of a program image of 1536 bytes (PE, or ELF as a native one),
+// the unpatched size marker, padding.
 ByteVector Launcher(bool windows) {
-    ByteVector image = windows ? PeHeaderBytes() : FromText("#!plain launcher\n");
+    ByteVector image = windows ? PeHeaderBytes({.ImageEnd = 1536}) : ElfHeaderBytes(1536);
     image.resize(700, 0);
     const std::string marker = std::string("QVX_") + "SIZE" + "XXXX";
     image.insert(image.end(), marker.begin(), marker.end());
@@ -578,13 +582,39 @@ TEST_F(SetupFileTest, ReadingCommandsReadEitherBlockOfASetupFile) {
     EXPECT_EQ(Qvx({"cat", "--block", "2", "setup", "readme.txt"}).Out, "read me\n");
     EXPECT_EQ(Qvx({"extract", "--block", "2", "-C", "out", "setup"}).Code, 0);
     EXPECT_EQ(Read("out/docs/manual.txt"), Read("data/docs/manual.txt"));
-    // Standard input: a redirected file is read in place, a pipe through a temporary copy.
+    // Standard input: a redirected file is read in place, a pipe forward as it comes.
     EXPECT_EQ(Qvx({"cat", "--block", "2", "-", "readme.txt"}, "setup").Out, "read me\n");
     r = Pipe("cat setup", "cat --block 2 - readme.txt");
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_EQ(r.Out, "read me\n");
     EXPECT_EQ(Pipe("cat plain.arc", "cat - a.txt").Out, "abc");
     EXPECT_EQ(Pipe("cat setup", "setup test -").Code, 0);
+    // From a pipe, of either kind of launcher, every reading command gives what it gives for the
+    // file: the blocks are reached by reading forward.
+    for (const bool windows : {true, false}) {
+        BuildSetupFile(windows);
+        for (const std::string args : {"list", "list --block 2", "test --block 2", "cat --block 2 @ docs/manual.txt",
+                                       "setup info", "setup test"}) {
+            std::string file = args + " setup";
+            std::string pipe = args + " -";
+            if (const auto at = args.find('@'); at != std::string::npos) {
+                file = std::string(args).replace(at, 1, "setup");
+                pipe = std::string(args).replace(at, 1, "-");
+            }
+            std::istringstream words(file);
+            const RunResult expected = Qvx({std::istream_iterator<std::string>(words), {}});
+            r = Pipe("cat setup", pipe);
+            EXPECT_EQ(r.Code, 0) << pipe << r.Err;
+            EXPECT_EQ(r.Out, expected.Out) << pipe;
+        }
+    }
+    // Standard output on a full device: the setup commands say so and fail.
+    for (const std::string args : {"setup info setup", "setup test setup"}) {
+        const std::string command = "cd '" + dir_.string() + "' && '" + QVX_BINARY + "' " + args + " >/dev/full 2>full.err";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 1) << args;
+        EXPECT_EQ(Read("full.err"), "qvx: standard output: No space left on device\n") << args;
+    }
     EXPECT_EQ(Qvx({"list", "--block", "2", "plain.arc"}).Err,
               "qvx: plain.arc: not a setup file (--block reads a setup file's blocks)\n");
     EXPECT_EQ(Qvx({"list", "--block", "3", "setup"}).Code, 2);
@@ -597,13 +627,14 @@ TEST_F(SetupFileTest, ReadingCommandsReportADamagedSetupFileAsADamagedArchive) {
     Write("setup", file);
     Write("plain.arc", ByteVector(file.begin() + static_cast<std::ptrdiff_t>(l.First),
                                   file.begin() + static_cast<std::ptrdiff_t>(l.First + l.FirstLength)));
-    // test calls a file without the magic "not an archive"; the others give the library's message.
+    // A file that starts like neither an archive nor a program is "not an archive" to every
+    // command; in a block, test says the same and the others give the library's message.
     for (const std::string command : {"list", "test", "extract"}) {
         const std::string message = command == "test" ? "not an archive" : "Can't recognize compressed file header";
         const RunResult setup = Qvx({command, "setup"});
         EXPECT_EQ(setup.Code, 1) << command;
         EXPECT_EQ(setup.Err, "qvx: setup: " + message + "\n") << command;
-        EXPECT_EQ(Qvx({command, "plain.arc"}).Err, "qvx: plain.arc: " + message + "\n") << command;
+        EXPECT_EQ(Qvx({command, "plain.arc"}).Err, "qvx: plain.arc: not an archive\n") << command;
     }
     // The first block can still be read when only the second is cut short.
     file[l.First] ^= 0x20;

@@ -90,6 +90,17 @@ RunResult CliTest::QvxWithEnvironment(const std::vector<std::string>& environmen
     return Run(environment, args, "");
 }
 
+RunResult CliTest::Sh(const std::string& script) const {
+    Write("script.sh", "QVX='" + std::string(QVX_BINARY) + "'\n" + script + "\n");
+    const std::string command = "cd '" + dir_.string() + "' && bash script.sh >sh.out 2>sh.err";
+    const int status = std::system(command.c_str());
+    RunResult r;
+    r.Code = WEXITSTATUS(status);
+    r.Out = Read("sh.out");
+    r.Err = Read("sh.err");
+    return r;
+}
+
 RunResult CliTest::Run(const std::vector<std::string>& environment, const std::vector<std::string>& args,
                        const std::string& stdinFile) const {
     // Built by appending only: GCC 12 warns falsely about "literal" + std::string at -O3.

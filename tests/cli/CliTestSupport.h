@@ -45,6 +45,9 @@ protected:
     RunResult Qvx(const std::vector<std::string>& args, const std::string& stdinFile = "") const;
     // The same with variables set in qvx's environment ("TZ=Asia/Tokyo").
     RunResult QvxWithEnvironment(const std::vector<std::string>& environment, const std::vector<std::string>& args) const;
+    // Runs a bash script in the test directory, $QVX the tool (for pipes: "cat f | \"$QVX\" list -");
+    // returns the script's status and output.
+    RunResult Sh(const std::string& script) const;
 
     std::filesystem::path Path(const std::string& relative) const { return dir_ / relative; }
     void Write(const std::string& relative, const std::string& data) const;

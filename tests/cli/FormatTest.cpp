@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "Create.h"
 #include "ListFormat.h"
 #include "Progress.h"
@@ -29,11 +31,16 @@ TEST(ListFormat, AttributesRatioAndChecksum) {
     EXPECT_EQ(FormatChecksum(0xFFFFFFFFu), "ffffffff");
 }
 
-Listing SampleListing() {
-    Listing l;
-    l.Archive = "a.spis";
-    l.MethodId = "LH5";
-    l.TotalSize = 300;
+struct SampleListing {
+    ListingHeader Header;
+    std::vector<ArchiveEntry> Entries;
+};
+
+SampleListing Sample() {
+    SampleListing l;
+    l.Header.Archive = "a.spis";
+    l.Header.MethodId = "LH5";
+    l.Header.TotalSize = 300;
     ArchiveEntry e;
     e.Name = "dir\\one";
     e.Header.MethodIndex = 4;
@@ -50,18 +57,36 @@ Listing SampleListing() {
     return l;
 }
 
-TEST(ListFormat, TableHasOneRowPerEntryAndTotals) {
+// The listing as a writer writes it, ended with problem.
+std::string Written(std::unique_ptr<ListingWriter> (*make)(std::ostream&), const SampleListing& l,
+                    const std::string& problem = "") {
     std::ostringstream out;
-    PrintListingTable(out, SampleListing());
-    const std::string text = out.str();
+    const auto writer = make(out);
+    writer->Begin(l.Header);
+    for (const ArchiveEntry& e : l.Entries) writer->Entry(e);
+    writer->End(problem);
+    return out.str();
+}
+
+nlohmann::ordered_json JsonOf(const SampleListing& l, const std::string& problem = "") {
+    return nlohmann::ordered_json::parse(Written(JsonListing, l, problem));
+}
+
+TEST(ListFormat, TableHasOneRowPerEntryAndTotals) {
+    SampleListing l = Sample();
+    l.Entries.push_back(l.Entries[1]);
+    l.Entries.back().Name = "esc\x1B[2Jbel\a";
+    const std::string text = Written(TableListing, l);
     EXPECT_NE(text.find("LH5            50        200   25.0%"), std::string::npos) << text;
     EXPECT_NE(text.find("R---A  0000beef  dir\\one\n"), std::string::npos) << text;
     EXPECT_NE(text.find("#9            100        100  100.0%"), std::string::npos) << text;
-    EXPECT_NE(text.find("Total         150        300   50.0%  2 entries\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  esc^[[2Jbel^G\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Total         250        400   62.5%  3 entries\n"), std::string::npos) << text;
 }
 
 TEST(ListFormat, JsonCarriesTheSameFields) {
-    const auto j = ListingJson(SampleListing());
+    const auto j = JsonOf(Sample());
+    EXPECT_EQ(j["archive"], "a.spis");
     EXPECT_EQ(j["method"], "LH5");
     EXPECT_EQ(j["totalSize"], 300);
     ASSERT_EQ(j["entries"].size(), 2u);
@@ -72,23 +97,46 @@ TEST(ListFormat, JsonCarriesTheSameFields) {
     EXPECT_EQ(j["totals"]["storedSize"], 150);
     EXPECT_EQ(j["totals"]["expandedSize"], 300);
     EXPECT_EQ(j["totals"]["entries"], 2);
+    EXPECT_FALSE(j.contains("error"));
+}
+
+// Written entry by entry, the document is laid out as nlohmann lays out the whole, with or without
+// entries, with or without the error that cut it short (which keeps it valid JSON).
+TEST(ListFormat, JsonStreamedIsLaidOutAsTheWholeDocument) {
+    SampleListing none = Sample();
+    none.Entries.clear();
+    const struct {
+        const SampleListing Listing;
+        std::string Problem;
+    } cases[] = {{Sample(), ""}, {none, ""}, {Sample(), "Negative size in archive entry"}, {none, "cut \"short\"\n"}};
+    for (const auto& c : cases) {
+        const std::string text = Written(JsonListing, c.Listing, c.Problem);
+        const auto j = nlohmann::ordered_json::parse(text);
+        EXPECT_EQ(text, j.dump(2) + "\n");
+        EXPECT_EQ(j["entries"].size(), c.Listing.Entries.size());
+        if (c.Problem.empty())
+            EXPECT_FALSE(j.contains("error"));
+        else
+            EXPECT_EQ(j["error"], c.Problem);
+    }
 }
 
 // Names are decoded from the listing's code page, bytes it does not define shown in hex; the
 // stored bytes are given as they are. Stamps in UTC are shown in local time.
 TEST(ListFormat, NamesFromTheCodePageAndStampsFromUtc) {
-    Listing l = SampleListing();
+    SampleListing l = Sample();
     l.Entries[0].Name = "caf\xE9\x81";
     l.Entries[0].Header.FileDate = (44 << 9) | (5 << 5) | 17;
     l.Entries[0].Header.FileTime = (12 << 11) | (34 << 5) | 28;
-    auto j = ListingJson(l);
+    auto j = JsonOf(l);
     EXPECT_EQ(j["entries"][0]["name"], "caf\xC3\xA9\\x81");
     EXPECT_EQ(j["entries"][0]["nameBytes"], "636166e981");
     EXPECT_EQ(j["entries"][1]["nameBytes"], "74776f");
     EXPECT_EQ(j["entries"][0]["time"], "12:34:56");
-    l.Names = *CodePage::Parse("1251");
-    l.Utc = true;
-    j = ListingJson(l);
+    EXPECT_NE(Written(TableListing, l).find("  caf\xC3\xA9?\n"), std::string::npos);
+    l.Header.Names = *CodePage::Parse("1251");
+    l.Header.Utc = true;
+    j = JsonOf(l);
     EXPECT_EQ(j["entries"][0]["name"], "caf\xD0\xB9\xD0\x83");
     const DosStamp local = ToDosStamp(FromDosStampUtc(DosStamp{l.Entries[0].Header.FileTime, l.Entries[0].Header.FileDate}));
     EXPECT_EQ(j["entries"][0]["time"], FormatDosTime(local.Time));

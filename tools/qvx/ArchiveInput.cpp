@@ -1,6 +1,5 @@
 #include "ArchiveInput.h"
 
-#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -9,21 +8,49 @@
 
 #include "ErrorReport.h"
 #include "FileStreams.h"
+#include "ProgramImage.h"
 #include "SetupFile.h"
+#include "SetupStream.h"
 #include "ToolSettings.h"
 
 namespace qvx::cli {
 
 namespace {
 
-bool StartsWithArchiveMagic(TStream& file) {
-    std::array<std::uint8_t, kArchiveMagic.size()> head{};
+constexpr char kNotASetupFile[] = "not a setup file (--block reads a setup file's blocks)";
+
+// The input a path names, opened: "-" is standard input. A terminal is refused: nobody types an
+// archive.
+std::unique_ptr<FileStream> OpenInput(const std::string& path) {
+    std::unique_ptr<FileStream> in;
+    if (path == "-") {
+        in = FileStream::Standard(platform::StandardStream::Input);
+        in->SetName("-");
+    } else {
+        in = OpenReadFile(path);
+    }
+    if (in->IsTerminal()) throw FileError(path, "refusing to read an archive from a terminal");
+    return in;
+}
+
+// Whether the input can be read in place, from its first byte: a regular file (standard input
+// redirected from one, unless it was read from already).
+bool ReadInPlace(FileStream& file, const std::string& path) {
+    return file.IsRegularFile() && (path != "-" || file.Seek(0, SeekOrigin::Current) == 0);
+}
+
+// The kind of a file read in place, from its first bytes; the file is left at position 0.
+InputKind KindOfFile(TStream& file) {
+    std::array<std::uint8_t, kKindBytes> first{};
     file.SetPosition(0);
-    const bool magic = file.Read(head.data(), static_cast<std::int32_t>(head.size())) ==
-                           static_cast<std::int32_t>(head.size()) &&
-                       head == kArchiveMagic;
+    std::size_t have = 0;
+    while (have < first.size()) {
+        const std::int32_t n = file.Read(first.data() + have, static_cast<std::int32_t>(first.size() - have));
+        if (n <= 0) break;
+        have += static_cast<std::size_t>(n);
+    }
     file.SetPosition(0);
-    return magic;
+    return KindOf(std::span(first.data(), have));
 }
 
 }  // namespace
@@ -34,44 +61,86 @@ void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options) {
         ->check(CLI::Range(1, 2));
 }
 
-std::unique_ptr<TStream> OpenInputFile(const std::string& path) {
-    if (path != "-") return OpenReadFile(path);
-    if (platform::IsTerminal(platform::StandardStream::Input))
-        throw FileError("-", "refusing to read an archive from a terminal");
-    auto in = FileStream::Standard(platform::StandardStream::Input);
-    // A file redirected to standard input from its first byte is read in place.
-    if (in->IsRegularFile() && in->Seek(0, SeekOrigin::Current) == 0) return in;
+bool OpenedArchive::HoldsArchiveHeader() {
+    constexpr auto kHeader = static_cast<std::int32_t>(ArchiveHeader::kSize);
+    if (forward_) {
+        // Nothing of the archive has been read yet: it starts at the input's position.
+        if (archive_ != forward_.get() && archive_->Size() < kHeader) return false;
+        const auto head = forward_->Peek(kHeader);
+        return head.size() == static_cast<std::size_t>(kHeader) && KindOf(head) == InputKind::Archive;
+    }
+    const std::int64_t start = archive_->Position();
+    if (start < 0 || archive_->Size() - start < kHeader) return false;
+    std::array<std::uint8_t, kArchiveMagic.size()> magic{};
+    const std::int32_t n = archive_->Read(magic.data(), static_cast<std::int32_t>(magic.size()));
+    archive_->SetPosition(start);
+    return n == static_cast<std::int32_t>(magic.size()) && magic == kArchiveMagic;
+}
+
+std::string OpenedArchive::TruncationProblem(const ArchiveWalker& walker) const {
+    const std::int64_t total = walker.Header().TotalSize;
+    if (walker.WalkedSize() < total)
+        return "archive is truncated: its entries hold " + std::to_string(walker.WalkedSize()) + " of " +
+               std::to_string(total) + " bytes";
+    // A stream cannot tell its size in advance: an entry skipped past its end shows only now.
+    if (forward_ && forward_->MovedPastEnd()) return kStoredPastEndMessage;
+    return {};
+}
+
+OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
+    const std::string& path = options.Path;
+    const int block = options.Block == 0 ? 1 : options.Block;
+    OpenedArchive opened;
+    auto file = OpenInput(path);
+    if (ReadInPlace(*file, path)) {
+        const InputKind kind = KindOfFile(*file);
+        if (kind == InputKind::Other) throw FileError(path, "not an archive");
+        if (kind == InputKind::Archive) {
+            if (options.Block != 0) throw FileError(path, kNotASetupFile);
+            opened.owned_ = std::move(file);
+        } else {
+            const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
+            if (!layout.IsSetupFile()) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+            opened.owned_ = setup::OpenPayloadBlock(std::move(file), layout, block, path);
+            opened.setupBlock_ = block;
+        }
+        opened.archive_ = opened.owned_.get();
+        return opened;
+    }
+    opened.forward_ = std::make_unique<TForwardStream>(std::move(file), path);
+    TForwardStream& in = *opened.forward_;
+    const InputKind kind = KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes)));
+    if (kind == InputKind::Other) throw FileError(path, "not an archive");
+    if (kind == InputKind::Archive) {
+        if (options.Block != 0) throw FileError(path, kNotASetupFile);
+        opened.archive_ = &in;
+        return opened;
+    }
+    opened.owned_ = setup::OpenStreamedPayloadBlock(in, block, path);
+    if (!opened.owned_) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+    opened.setupBlock_ = block;
+    opened.archive_ = opened.owned_.get();
+    return opened;
+}
+
+std::unique_ptr<TStream> OpenSetupInput(const std::string& path) {
+    auto file = OpenInput(path);
+    if (ReadInPlace(*file, path)) {
+        if (KindOfFile(*file) != InputKind::Program) throw FileError(path, "not a setup file");
+        return file;
+    }
+    TForwardStream in(std::move(file), path);
+    if (KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes))) != InputKind::Program)
+        throw FileError(path, "not a setup file");
     auto spool = AnonymousTemporaryFile("qvx-stdin");
     std::vector<std::uint8_t> piece(TStream::kCopyPieceSize);
     for (;;) {
-        const std::int32_t n = in->Read(piece.data(), static_cast<std::int32_t>(piece.size()));
+        const std::int32_t n = in.Read(piece.data(), static_cast<std::int32_t>(piece.size()));
         if (n <= 0) break;
         spool->WriteBuffer(piece.data(), n);
     }
     spool->SetPosition(0);
     return spool;
-}
-
-std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options) {
-    int setupBlock = 0;
-    return OpenArchiveInput(options, &setupBlock);
-}
-
-std::unique_ptr<TStream> OpenArchiveInput(const ArchiveInputOptions& options, int* setupBlock) {
-    *setupBlock = 0;
-    auto file = OpenInputFile(options.Path);
-    if (options.Block == 0 && StartsWithArchiveMagic(*file)) return file;
-    const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
-    if (!layout.IsSetupFile()) {
-        if (options.Block != 0) throw FileError(options.Path, "not a setup file (--block reads a setup file's blocks)");
-        // Not an archive either: the archive reader names that fault.
-        file->SetPosition(0);
-        return file;
-    }
-    const int block = options.Block == 0 ? 1 : options.Block;
-    auto stream = setup::OpenPayloadBlock(std::move(file), layout, block, options.Path);
-    *setupBlock = block;
-    return stream;
 }
 
 void AddStoredChecksumOption(CLI::App& command, ArchiveInputOptions& options) {

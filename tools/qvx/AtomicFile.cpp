@@ -65,6 +65,7 @@ AtomicFile::AtomicFile(const std::shared_ptr<platform::Directory>& directory, st
 void AtomicFile::CreateIn(const std::shared_ptr<platform::Directory>& directory) {
     const int error = directory->CreateTemporary(TemporaryPrefix(name_), temporary_);
     if (error != 0) ThrowSystemError(display_, error);
+    temporary_->Stream().SetName(display_);  // a failed write is about the file being written, not its temporary name
 }
 
 AtomicFile::~AtomicFile() = default;

@@ -11,8 +11,9 @@
 #include "CodePageOption.h"
 #include "EntrySelection.h"
 #include "ErrorReport.h"
-#include "FileStreams.h"
 #include "Progress.h"
+#include "ShownText.h"
+#include "StandardStreams.h"
 
 namespace qvx::cli {
 
@@ -34,25 +35,28 @@ int RunCat(const CatOptions& options) {
         SetUpReadingComponent(component, options.Input);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
-        std::cout.flush();
-        const auto out = StandardOutput();
-        const auto archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, *archive);
+        const auto out = BinaryStandardOutput();
+        OpenedArchive archive = OpenArchiveInput(options.Input);
+        ArchiveWalker walker(component, archive.Stream());
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            const std::string name = options.Names.DecodeForDisplay(entry.Name);
-            if (!selection.Select(name)) {
+            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
                 walker.Skip(entry);
                 continue;
             }
+            const std::string name = ShownName(options.Names, entry.Name);
             progress.Start(name);
             try {
                 ExpandEntry(walker, entry, *out);
+            } catch (const ETruncatedArchive&) {
+                throw;  // read forward, the input ended inside this entry: the archive's fault, as for a file
             } catch (const qvx::Exception& e) {
                 throw FileError(options.Input.Path + ": " + name, e.Message());
             }
             progress.Finish();
         }
+        if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty())
+            throw FileError(options.Input.Path, truncation);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }

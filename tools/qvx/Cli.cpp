@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ErrorReport.h"
+#include "StandardStreams.h"
 
 namespace qvx::cli {
 
@@ -271,9 +272,7 @@ std::string_view CommandWord(int argc, char** argv) {
     return {};
 }
 
-}  // namespace
-
-int Run(int argc, char** argv, const std::string& versionLine) {
+int RunCommandLine(int argc, char** argv, const std::string& versionLine) {
     CLI::App app{"", "qvx"};
     CommandRegistry registry;
     BuildCommandLine(app, registry, versionLine, CommandWord(argc, argv));
@@ -297,6 +296,13 @@ int Run(int argc, char** argv, const std::string& versionLine) {
         if (command->parsed()) return action();
     }
     return ReportUsageError(app, "no command given");
+}
+
+}  // namespace
+
+int Run(int argc, char** argv, const std::string& versionLine) {
+    StandardStreams streams;
+    return streams.Finish(RunCommandLine(argc, argv, versionLine));
 }
 
 }  // namespace qvx::cli

@@ -76,7 +76,8 @@ inline std::string AsciiLower(std::string text) {
     return text;
 }
 
-// Runs the tool on argv; returns the process exit code. versionLine is what --version prints.
+// Runs the tool on argv with its standard streams checked (StandardStreams.h); returns the
+// process exit code. versionLine is what --version prints.
 int Run(int argc, char** argv, const std::string& versionLine);
 
 }  // namespace qvx::cli

@@ -1,5 +1,6 @@
 #include "CodePage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -214,33 +215,52 @@ std::optional<std::string> CodePage::Encode(std::string_view utf8) const {
 
 std::optional<std::string> CodePage::Decode(std::string_view bytes) const {
     if (IsUtf8()) return IsValidUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
+    // Every code page of the table keeps ASCII as it is: most names need no conversion by the system.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytes);
     auto text = SystemDecode(number_, bytes);
     if (text && HasC1Control(*text)) return std::nullopt;
     return text;
 }
 
-std::string CodePage::DecodeForDisplay(std::string_view bytes) const {
-    if (auto whole = Decode(bytes)) return *whole;
-    // Character by character: one byte, else a lead byte and its trail byte, else shown in hex.
+namespace {
+
+// The bytes as UTF-8, character by character (one byte, else a lead byte and its trail bytes),
+// each byte the code page does not define replaced by what replace gives for it.
+template <typename Replace>
+std::string DecodeEach(const CodePage& page, std::string_view bytes, Replace replace) {
+    if (auto whole = page.Decode(bytes)) return *whole;
     std::string shown;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         std::size_t taken = 0;
         for (std::size_t length = 1; length <= 4 && pos + length <= bytes.size() && taken == 0; ++length) {
-            if (auto c = Decode(bytes.substr(pos, length))) {
+            if (auto c = page.Decode(bytes.substr(pos, length))) {
                 shown += *c;
                 taken = length;
             }
         }
         if (taken == 0) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(bytes[pos]));
-            shown += hex;
+            shown += replace(static_cast<unsigned char>(bytes[pos]));
             taken = 1;
         }
         pos += taken;
     }
     return shown;
+}
+
+}  // namespace
+
+std::string CodePage::DecodeForDisplay(std::string_view bytes) const {
+    return DecodeEach(*this, bytes, [](unsigned char b) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02x", b);
+        return std::string(hex);
+    });
+}
+
+std::string CodePage::DecodeReplacing(std::string_view bytes, std::string_view replacement) const {
+    return DecodeEach(*this, bytes, [replacement](unsigned char) { return std::string(replacement); });
 }
 
 const char* CodePageHelpText() {

@@ -36,8 +36,10 @@ public:
     // define.
     std::optional<std::string> Decode(std::string_view bytes) const;
     // The bytes as UTF-8, each byte the code page does not define shown as "\xNN" (lower-case
-    // hex), so that every name can be shown.
+    // hex), so that every name can be matched and written as JSON.
     std::string DecodeForDisplay(std::string_view bytes) const;
+    // The same with each byte the code page does not define shown as the replacement text.
+    std::string DecodeReplacing(std::string_view bytes, std::string_view replacement) const;
 
     friend bool operator==(CodePage, CodePage) = default;
 

@@ -4,6 +4,7 @@
 // exactly -s bytes and fails when the stream holds fewer or more (RawExpansion.h).
 #include <cerrno>
 #include <cstdio>
+#include <iostream>
 #include <limits>
 #include <map>
 #include <memory>
@@ -22,6 +23,8 @@
 #include "Progress.h"
 #include "RawExpansion.h"
 #include "SameFile.h"
+#include "ShownText.h"
+#include "StandardStreams.h"
 #include "Terminal.h"
 
 namespace qvx::cli {
@@ -42,37 +45,34 @@ struct CodecOptions {
 
 const std::map<std::string, CompressMethod> kMethods = {{"rle", cmRLE}, {"lzh", cmLZH}, {"lh5", cmLH5}};
 
-// Copies standard input into an anonymous temporary file, so that its size is known.
-std::unique_ptr<FileStream> SpoolStandardInput() {
-    auto spool = AnonymousTemporaryFile("qvx-stdin");
-    const auto in = FileStream::Standard(platform::StandardStream::Input);
-    std::vector<std::uint8_t> buffer(65536);
-    for (;;) {
-        const std::int32_t n = in->Read(buffer.data(), static_cast<std::int32_t>(buffer.size()));
-        if (n <= 0) break;
-        spool->WriteBuffer(buffer.data(), n);
-    }
-    spool->SetPosition(0);
-    return spool;
-}
-
-// The input stream and its size, which must fit the engine's signed 32-bit count.
+// The input of a codec command: a regular file read in place, whose size is known; standard input
+// ("-"), a pipe or a device read forward as it comes, to its end (at most the size an engine
+// request can hold), never copied aside.
 struct Input {
-    std::unique_ptr<TStream> Stream;
-    std::int32_t Size = 0;
+    std::unique_ptr<TStream> File;
+    std::int32_t Size = 0;  // of File
+    std::unique_ptr<TForwardStream> Forward;
 };
 
-Input OpenInput(const std::string& name) {
+Input OpenInput(const std::string& name, std::int64_t largest) {
     Input input;
+    std::unique_ptr<FileStream> file;
     if (name == "-") {
-        input.Stream = SpoolStandardInput();
+        file = FileStream::Standard(platform::StandardStream::Input);
+        file->SetName("-");
     } else {
-        input.Stream = OpenReadFile(name);
+        file = OpenReadFile(name);
     }
-    const std::int64_t size = input.Stream->Size();
+    if (!file->IsRegularFile() || (name == "-" && file->Seek(0, SeekOrigin::Current) != 0)) {
+        input.Forward = std::make_unique<TForwardStream>(std::move(file), name, largest);
+        return input;
+    }
+    const std::int64_t size = file->Size();
     if (size < 0) throw FileError(name, "Cannot determine the size of the input");
-    if (size > std::numeric_limits<std::int32_t>::max()) throw FileError(name, "Input larger than 2 GB");
+    if (size > largest)
+        throw FileError(name, "input larger than " + std::to_string(largest) + " bytes, the largest a codec request can hold");
     input.Size = static_cast<std::int32_t>(size);
+    input.File = std::move(file);
     return input;
 }
 
@@ -102,30 +102,33 @@ int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App&
     if (const int refused = Refusal(options); refused >= 0) return refused;
     int exitCode = kExitOk;
     try {
-        Input input = OpenInput(options.Input);
+        Input input = OpenInput(options.Input, expanding ? kLargestRawStream : TForwardStream::kLimit);
         CodecSettings settings;
         settings.Yield = cli::kNoYield;
-        Progress progress(stderr, Progress::ShouldShow(options.Quiet));
+        // The share of a stream read forward is not known: no progress bar for it.
+        Progress progress(stderr, Progress::ShouldShow(options.Quiet) && !input.Forward);
         settings.OnShowProgress = progress.Handler();
         // The raw stream carries no fallback: accept output larger than the input.
         settings.MinimumSaving = std::numeric_limits<std::int32_t>::min();
-        progress.Start(options.Input == "-" ? "stdin" : options.Input);
+        progress.Start(options.Input == "-" ? "stdin" : ShownText(options.Input));
 
         std::unique_ptr<AtomicFile> file;
-        std::unique_ptr<FileStream> direct;  // standard output
+        std::unique_ptr<TStream> direct;  // standard output
         TStream* dest = nullptr;
         if (options.Output == "-") {
-            direct = StandardOutput();
+            direct = BinaryStandardOutput();
             dest = direct.get();
         } else {
             file = std::make_unique<AtomicFile>(options.Output);
             dest = &file->Stream();
         }
+        TStream& source = input.Forward ? static_cast<TStream&>(*input.Forward) : *input.File;
         std::int64_t written = 0;
         std::uint32_t checksum = 0;
         if (expanding) {
             const auto size = static_cast<std::int32_t>(options.Size);
-            const RawExpansion r = ExpandRawStream(settings, *dest, *input.Stream, input.Size, method, size);
+            const RawExpansion r = input.Forward ? ExpandRawStream(settings, *dest, *input.Forward, method, size)
+                                                 : ExpandRawStream(settings, *dest, source, input.Size, method, size);
             progress.Finish();
             written = r.Written;
             checksum = r.Checksum;
@@ -140,18 +143,22 @@ int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App&
                 if (!options.Partial) file.reset();
             }
         } else {
+            // A stream read forward gives the engine all it may take; it ends at the stream's end.
+            const std::int32_t size = input.Forward ? static_cast<std::int32_t>(TForwardStream::kLimit) : input.Size;
             const CodecResult r = method == cmLH5 && options.Jobs > 1
-                                      ? CompressLh5Threaded(settings, *dest, *input.Stream, input.Size, options.Jobs)
-                                      : RunCodec(settings, *dest, *input.Stream, input.Size, 0, method, false);
+                                      ? CompressLh5Threaded(settings, *dest, source, size, options.Jobs)
+                                      : RunCodec(settings, *dest, source, size, 0, method, false);
             progress.Finish();
+            // A stream that holds more than the engine took raises here.
+            if (input.Forward) static_cast<void>(input.Forward->AtEnd());
             written = r.OutputCount;
             checksum = r.Checksum;
         }
         if (file) file->Commit(true);
         if (options.Verbose) {
-            std::fprintf(stderr, "qvx: %s: %d bytes in, %lld bytes out, checksum %s\n", options.Input.c_str(),
-                         static_cast<int>(input.Size), static_cast<long long>(written),
-                         FormatChecksum(checksum).c_str());
+            const std::int64_t in = input.Forward ? input.Forward->Position() : input.Size;
+            std::cerr << "qvx: " << ShownText(options.Input) << ": " << in << " bytes in, " << written
+                      << " bytes out, checksum " << FormatChecksum(checksum) << std::endl;
         }
     } catch (...) {
         return ReportCurrentException(options.Input);

@@ -17,6 +17,7 @@
 #include "FileStreams.h"
 #include "Progress.h"
 #include "StampPolicy.h"
+#include "StandardStreams.h"
 #include "Terminal.h"
 #include "platform/FileSystem.h"
 
@@ -103,8 +104,7 @@ int RunCreate(const CreateOptions& options) {
             const auto temp = AnonymousTemporaryFile("qvx-create");
             WriteArchive(*temp, options, files);
             temp->SetPosition(0);
-            std::cout.flush();
-            StandardOutput()->CopyFrom(*temp, temp->Size());
+            BinaryStandardOutput()->CopyFrom(*temp, temp->Size());
         } else {
             AtomicFile out(platform::PathFromUtf8(options.Archive));
             WriteArchive(out.Stream(), options, files);

@@ -11,7 +11,8 @@
 
 #include "Cli.h"
 #include "FileStreams.h"
-#include "platform/Console.h"
+#include "ShownText.h"
+#include "StandardStreams.h"
 #include "platform/FileSystem.h"
 
 namespace qvx::cli {
@@ -64,38 +65,46 @@ void ReportError(std::string_view file, std::string_view message) {
     }
     line += message;
     // One line, whatever the message holds.
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
+    line = ShownText(line);
     line += '\n';
     std::cout.flush();  // what the command printed before comes first
-    platform::WriteError(line);
+    std::cerr << line << std::flush;
 }
 
-int ReportCurrentException(std::string_view file) {
+std::optional<ErrorLine> DescribeCurrentException(std::string_view file) {
+    const std::string here(file);
     try {
         throw;
+    } catch (const StandardOutputLost&) {
+        return std::nullopt;
     } catch (const FileError& e) {
-        ReportError(e.File(), e.what());
+        return ErrorLine{e.File(), e.what()};
+    } catch (const platform::StreamFailure& e) {
+        return ErrorLine{e.File(), SystemMessage(e.Error())};
     } catch (const EFOpenError& e) {
         // The stream's message names the path but not the reason; the system still knows it.
         const std::string path = PathOf(e.Message(), "Cannot open file ", file);
         const std::string why = WhyCannotOpen(path);
-        ReportError(path, why.empty() ? e.Message() : why);
+        return ErrorLine{path, why.empty() ? e.Message() : why};
     } catch (const EFCreateError& e) {
         const std::string path = PathOf(e.Message(), "Cannot create file ", file);
         const std::string why = WhyCannotCreate(path);
-        ReportError(path, why.empty() ? e.Message() : why);
+        return ErrorLine{path, why.empty() ? e.Message() : why};
     } catch (const qvx::Exception& e) {
-        ReportError(file, e.Message());
+        return ErrorLine{here, e.Message()};
     } catch (const std::filesystem::filesystem_error& e) {
-        ReportError(e.path1().empty() ? std::string(file) : platform::Utf8Path(e.path1()), e.code().message());
+        return ErrorLine{e.path1().empty() ? here : platform::Utf8Path(e.path1()), e.code().message()};
     } catch (const std::system_error& e) {
-        ReportError(file, e.code().message());
+        return ErrorLine{here, e.code().message()};
     } catch (const std::bad_alloc&) {
-        ReportError(file, "Out of memory");
+        return ErrorLine{here, "Out of memory"};
     } catch (const std::exception& e) {
-        ReportError(file, e.what());
+        return ErrorLine{here, e.what()};
     }
+}
+
+int ReportCurrentException(std::string_view file) {
+    if (const auto line = DescribeCurrentException(file)) ReportError(line->File, line->Message);
     return kExitDataError;
 }
 

@@ -5,6 +5,7 @@
 // directory", "Is a directory", "Permission denied"), or the tool's own.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,12 +33,24 @@ std::string WhyCannotOpen(const std::string& path);
 // Why the file cannot be created or replaced; empty when nothing stands in the way now.
 std::string WhyCannotCreate(const std::string& path);
 
-// Writes "qvx: <file>: <message>" (or "qvx: <message>" when file is empty) as one line to stderr.
+// Writes "qvx: <file>: <message>" (or "qvx: <message>" when file is empty) as one line to stderr,
+// shown as ShownText shows text: control characters cannot reach the terminal.
 void ReportError(std::string_view file, std::string_view message);
 
-// Reports the exception being handled, about file unless it names a file of its own (a FileError,
-// or a stream that could not be opened or created), and returns the data-error exit code. Call
-// only from a catch block.
+// What ReportCurrentException reports: the file and the message.
+struct ErrorLine {
+    std::string File;
+    std::string Message;
+};
+
+// The exception being handled as the line to report, about file unless it names a file of its own
+// (a FileError, a stream that could not be opened, created, read or written); std::nullopt when
+// it needs no line (standard output was lost: StandardStreams reports that). Call only from a
+// catch block.
+std::optional<ErrorLine> DescribeCurrentException(std::string_view file);
+
+// Reports the exception being handled (DescribeCurrentException) and returns the data-error exit
+// code. Call only from a catch block.
 int ReportCurrentException(std::string_view file);
 
 }  // namespace qvx::cli

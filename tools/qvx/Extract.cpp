@@ -21,6 +21,7 @@
 #include "ExtractionTree.h"
 #include "Progress.h"
 #include "ReadAhead.h"
+#include "ShownText.h"
 #include "StampPolicy.h"
 #include "Utf8.h"
 #include "platform/FileSystem.h"
@@ -54,8 +55,8 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
         } else {
             component.SetOnShowProgress(bar);
         }
-        const auto archive = OpenArchiveInput(options.Input);
-        ReadAhead input(*archive);  // entry headers and names without a system call each
+        OpenedArchive archive = OpenArchiveInput(options.Input);
+        ReadAhead input(archive.Stream());  // entry headers and names without a system call each
         ArchiveWalker walker(component, input);
         ExtractionTree tree(base);
         std::error_code ec;
@@ -65,11 +66,11 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
         NameCollisions taken;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            const std::string name = options.Names.DecodeForDisplay(entry.Name);
-            if (!selection.Select(name)) {
+            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
                 walker.Skip(entry);
                 continue;
             }
+            const std::string name = ShownName(options.Names, entry.Name);
             std::string reason;
             const auto components = EntryNameComponents(entry.Name, options.Names, taken, &reason, baseLength);
             if (!components) {
@@ -96,6 +97,9 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                     ExpandEntry(walker, entry, out.Stream());
                 } catch (const FileError&) {
                     throw;
+                } catch (const ETruncatedArchive&) {
+                    // Read forward, the input ended inside this entry: the archive's fault, as for a file.
+                    throw;
                 } catch (const qvx::Exception& e) {
                     throw FileError(options.Input.Path + ": " + name, e.Message());
                 }
@@ -106,13 +110,21 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
                 out.Commit(options.Force);
                 tree.Done();
-                if (options.Verbose) std::cout << target << '\n';
+                if (options.Verbose) std::cout << ShownText(target) << '\n';
+            } catch (const ETruncatedArchive&) {
+                progress.Finish();
+                tree.Undo();
+                throw;
             } catch (...) {
                 progress.Finish();
                 tree.Undo();
                 exitCode = ReportCurrentException(target);
                 walker.SeekPastEntry(entry);
             }
+        }
+        if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty()) {
+            ReportError(options.Input.Path, truncation);
+            exitCode = kExitDataError;
         }
         for (const std::string& pattern : selection.Unmatched()) {
             ReportError(options.Input.Path, pattern + ": no such entry");

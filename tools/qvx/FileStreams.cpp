@@ -15,8 +15,6 @@ std::unique_ptr<FileStream> OpenReadFile(const std::string& path) {
     return stream;
 }
 
-std::unique_ptr<FileStream> StandardOutput() { return FileStream::Standard(platform::StandardStream::Output); }
-
 std::unique_ptr<FileStream> AnonymousTemporaryFile(const std::string& prefix) {
     std::unique_ptr<FileStream> stream;
     const int error = FileStream::CreateAnonymous(prefix, stream);

@@ -1,6 +1,7 @@
 // The streams the tool opens itself, on the platform layer's files (platform/FileStream.h), so
-// that UTF-8 names work on every system: input files, standard input and output, and anonymous
-// temporary files. Failures raise FileError with the system's reason.
+// that UTF-8 names work on every system: input files and anonymous temporary files. Failures to
+// open raise FileError with the system's reason; a failed read or write raises
+// platform::StreamFailure naming the stream. Standard output: StandardStreams.h.
 #pragma once
 
 #include <memory>
@@ -15,9 +16,6 @@ using platform::FileStream;
 // An existing file opened for reading, shared with other readers ("Is a directory", "No such
 // file or directory", "File is in use by another program").
 std::unique_ptr<FileStream> OpenReadFile(const std::string& path);
-
-// Standard output as a binary stream (not owned).
-std::unique_ptr<FileStream> StandardOutput();
 
 // A new file in the temporary directory that no name leads to: it goes away with the stream.
 // prefix starts the name it has while it is created. Raises FileError when it cannot be made.

@@ -6,6 +6,7 @@
 #include "FileStreams.h"
 #include "PeFile.h"
 #include "SetupFile.h"
+#include "ShownText.h"
 #include "SizeMarker.h"
 #include "branding/BrandingError.h"
 #include "branding/Manifest.h"
@@ -19,6 +20,7 @@ namespace {
 using branding::BrandingError;
 using branding::Bytes;
 using branding::ResourceKey;
+using cli::ShownText;
 
 // US English, the language resource compilers give resources by default.
 constexpr std::uint32_t kDefaultLanguage = 0x0409;
@@ -118,23 +120,6 @@ void PutManifest(branding::ResourceSet& set, const Bytes& manifest) {
     const auto [name, language] = PlaceOf(set, branding::kTypeManifest);
     set.RemoveType(branding::kTypeManifest);
     set.Put({ResourceKey::Number(branding::kTypeManifest), name, language, 0, manifest});
-}
-
-// Text from a file for the terminal: control characters as \xNN.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
-            static const char hex[] = "0123456789ABCDEF";
-            out += "\\x";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 branding::ByteSpan AsBytes(const std::vector<char>& v) {
@@ -266,7 +251,7 @@ LauncherResources ReadResourcesOf(TStream& file, const std::string& name) {
 std::string SummarizeResources(const LauncherResources& r) {
     std::string text =
         r.Version ? "version " + branding::VersionText(r.Version->FileVersion) : "no version information";
-    text += r.HasManifest ? ", manifest " + Printable(r.ExecutionLevel.value_or("without an execution level"))
+    text += r.HasManifest ? ", manifest " + ShownText(r.ExecutionLevel.value_or("without an execution level"))
                           : ", no manifest";
     text += r.Icon.empty() ? ", no icon"
                            : ", icon of " + std::to_string(r.Icon.size()) + (r.Icon.size() == 1 ? " image" : " images");
@@ -281,15 +266,15 @@ std::string DescribeResources(const LauncherResources& r) {
         text += "file version: " + branding::VersionText(r.Version->FileVersion) + "\n";
         text += "product version: " + branding::VersionText(r.Version->ProductVersion) + "\n";
         for (const auto& table : r.Version->Tables) {
-            text += "version strings (" + Printable(table.Language) + "):\n";
+            text += "version strings (" + ShownText(table.Language) + "):\n";
             for (const auto& [key, value] : table.Strings)
-                text += "  " + Printable(key) + ": " + Printable(value) + "\n";
+                text += "  " + ShownText(key) + ": " + ShownText(value) + "\n";
         }
     } else {
         text += "version information: none\n";
     }
     text += "execution level: " +
-            Printable(r.HasManifest ? r.ExecutionLevel.value_or("none requested") : "none (no manifest)") + "\n";
+            ShownText(r.HasManifest ? r.ExecutionLevel.value_or("none requested") : "none (no manifest)") + "\n";
     if (r.Icon.empty()) return text + "icon: none\n";
     text += "icon: " + std::to_string(r.Icon.size()) + (r.Icon.size() == 1 ? " image (" : " images (");
     for (std::size_t i = 0; i < r.Icon.size(); ++i)

@@ -1,5 +1,5 @@
-// qvx list: the entries of an archive (all, or those the patterns select) as a table, or as JSON.
-#include <exception>
+// qvx list: the entries of an archive (all, or those the patterns select) as a table, or as JSON,
+// each written as it is read.
 #include <iostream>
 #include <memory>
 
@@ -12,6 +12,7 @@
 #include "EntrySelection.h"
 #include "ErrorReport.h"
 #include "ListFormat.h"
+#include "StandardStreams.h"
 
 namespace qvx::cli {
 
@@ -26,51 +27,50 @@ struct ListOptions {
 };
 
 int RunList(const ListOptions& options) {
-    Listing listing;
-    listing.Archive = options.Input.Path;
-    listing.Names = options.Names;
-    listing.Utc = options.Utc;
+    const std::string& path = options.Input.Path;
+    const std::unique_ptr<ListingWriter> writer = options.Json ? JsonListing(std::cout) : TableListing(std::cout);
     EntrySelection selection(options.Selection);
-    std::exception_ptr walkError;  // the listing is printed all the same: it shows what is there
+    bool begun = false;
+    int exitCode = kExitOk;
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
         // Listing needs no codec: a header naming a custom method is listed as it is.
         component.SetOnRecognize([](const std::string&, bool& recognized) { recognized = true; });
-        const auto archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, *archive);
-        listing.MethodId = walker.MethodId();
+        OpenedArchive archive = OpenArchiveInput(options.Input);
+        ArchiveWalker walker(component, archive.Stream());
+        ListingHeader header;
+        header.Archive = path;
+        header.MethodId = walker.MethodId();
         // A short file reads as an empty archive whose identifier means nothing.
-        std::erase(listing.MethodId, '\0');
-        listing.TotalSize = walker.Header().TotalSize;
-        try {
-            ArchiveEntry entry;
-            while (walker.Next(entry)) {
-                if (selection.Select(options.Names.DecodeForDisplay(entry.Name))) listing.Entries.push_back(entry);
-                walker.Skip(entry);
-            }
-        } catch (...) {
-            walkError = std::current_exception();
+        std::erase(header.MethodId, '\0');
+        header.TotalSize = walker.Header().TotalSize;
+        header.Names = options.Names;
+        header.Utc = options.Utc;
+        writer->Begin(header);
+        begun = true;
+        ArchiveEntry entry;
+        while (walker.Next(entry)) {
+            CheckStandardOutput();  // nobody reads the listing any more: stop reading the archive
+            if (selection.Select(options.Names.DecodeForDisplay(entry.Name))) writer->Entry(entry);
+            walker.Skip(entry);
+        }
+        // The listing is written all the same: it shows what is left.
+        const std::string truncation = archive.TruncationProblem(walker);
+        writer->End(truncation);
+        if (!truncation.empty()) {
+            ReportError(path, truncation);
+            exitCode = kExitDataError;
         }
     } catch (...) {
-        return ReportCurrentException(options.Input.Path);
-    }
-    if (options.Json) {
-        std::cout << ListingJson(listing).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-    } else {
-        PrintListingTable(std::cout, listing);
-    }
-    std::cout.flush();
-    int exitCode = kExitOk;
-    if (walkError) {
-        try {
-            std::rethrow_exception(walkError);
-        } catch (...) {
-            exitCode = ReportCurrentException(options.Input.Path);
-        }
+        const auto line = DescribeCurrentException(path);
+        if (!line) return kExitDataError;  // standard output is lost
+        if (begun) writer->End(line->File == path ? line->Message : line->File + ": " + line->Message);
+        ReportError(line->File, line->Message);
+        return kExitDataError;
     }
     for (const std::string& pattern : selection.Unmatched()) {
-        ReportError(options.Input.Path, pattern + ": no such entry");
+        ReportError(path, pattern + ": no such entry");
         exitCode = kExitDataError;
     }
     return exitCode;

@@ -1,5 +1,6 @@
 #include "PeFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <vector>
@@ -13,7 +14,9 @@ constexpr std::size_t kNewHeaderField = 0x3C;
 constexpr std::size_t kCoffHeaderSize = 20;
 constexpr std::uint16_t kMagicPe32 = 0x10B;
 constexpr std::uint16_t kMagicPe32Plus = 0x20B;
+constexpr std::size_t kSizeOfHeadersField = 60;
 constexpr std::size_t kChecksumField = 64;
+constexpr std::size_t kSectionHeaderSize = 40;
 constexpr std::size_t kSecurityDirectory = 4;
 constexpr std::size_t kDirectoryEntrySize = 8;
 
@@ -66,6 +69,18 @@ PeReadResult ReadPeHeaders(std::span<const std::uint8_t> head) {
     h.Pe32Plus = magic == kMagicPe32Plus;
     h.ChecksumOffset = static_cast<std::uint32_t>(optional + kChecksumField);
     h.Checksum = r.U32(h.ChecksumOffset);
+
+    const std::uint64_t sections = optional + optionalSize;
+    const std::uint64_t sectionCount = r.U16(coff + 2);
+    if (r.Has(sections, sectionCount * kSectionHeaderSize)) {
+        std::int64_t end = r.U32(optional + kSizeOfHeadersField);
+        for (std::uint64_t i = 0; i < sectionCount; ++i) {
+            const std::uint64_t section = sections + i * kSectionHeaderSize;
+            const std::uint32_t rawSize = r.U32(section + 16);
+            if (rawSize != 0) end = std::max<std::int64_t>(end, std::int64_t{r.U32(section + 20)} + rawSize);
+        }
+        h.ImageEnd = end;
+    }
 
     const std::uint64_t countField = optional + (h.Pe32Plus ? 108 : 92);
     const std::uint64_t directories = countField + 4;

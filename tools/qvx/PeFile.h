@@ -4,10 +4,13 @@
 //   offset 0x00       "MZ"                          (DOS header, 64 bytes)
 //   offset 0x3C       u32 e_lfanew: where the PE signature lies
 //   e_lfanew          "PE\0\0"
-//   e_lfanew + 4      COFF header, 20 bytes: u16 Machine at +0, u16 SizeOfOptionalHeader at +16
-//   e_lfanew + 24     optional header: u16 Magic (0x10B PE32, 0x20B PE32+), u32 CheckSum at +64,
-//                     u32 NumberOfRvaAndSizes at +92 (PE32+: +108), then the data directories
-//                     (8 bytes each: u32 address, u32 size) at +96 (PE32+: +112)
+//   e_lfanew + 4      COFF header, 20 bytes: u16 Machine at +0, u16 NumberOfSections at +2,
+//                     u16 SizeOfOptionalHeader at +16
+//   e_lfanew + 24     optional header: u16 Magic (0x10B PE32, 0x20B PE32+), u32 SizeOfHeaders at
+//                     +60, u32 CheckSum at +64, u32 NumberOfRvaAndSizes at +92 (PE32+: +108), then
+//                     the data directories (8 bytes each: u32 address, u32 size) at +96 (PE32+: +112)
+//   behind it         the section table, 40 bytes per section: u32 SizeOfRawData at +16 and
+//                     u32 PointerToRawData at +20 (where the section's bytes lie in the file)
 //
 // Data directory 4 is the certificate table. Unlike every other directory its address is a file
 // offset, not an address in the loaded image: the table is not loaded, it lies behind everything
@@ -39,6 +42,9 @@ struct PeHeaders {
     std::uint32_t SecurityEntryOffset = 0;
     std::uint32_t CertificateTableOffset = 0;  // a file offset; 0 with a size of 0 when unsigned
     std::uint32_t CertificateTableSize = 0;
+    // Where the image ends in the file: the end of its headers or of its last section's bytes,
+    // whichever lies further; -1 when the section table does not lie within the bytes read.
+    std::int64_t ImageEnd = -1;
 
     bool HasCertificateTable() const noexcept { return CertificateTableSize != 0; }
 };

@@ -24,7 +24,12 @@
 #include <instcompress/CompressMethod.h>
 #include <instcompress/Stream.h>
 
+#include "ForwardStream.h"
+
 namespace qvx::cli {
+
+// The largest stream the engine can take with the few padding bytes the verdict needs behind it.
+inline constexpr std::int32_t kLargestRawStream = 0x7FFFFFFF - 4;
 
 enum class StreamFit { Exact, EndsFirst, HoldsMore };
 
@@ -37,8 +42,14 @@ struct RawExpansion {
 
 // Expands the sourceSize bytes of source from its position with the method (RLE, LZH or LH5) into
 // dest, which receives at most expandedSize bytes. For RLE a negative expandedSize means that no
-// size was given: all the output is written and it fits. Raises what RunCodec raises.
+// size was given: all the output is written and it fits. Raises what RunCodec raises, and
+// EInvalidSize for a sourceSize above kLargestRawStream.
 RawExpansion ExpandRawStream(const CodecSettings& settings, TStream& dest, TStream& source, std::int32_t sourceSize,
+                             CompressMethod method, std::int32_t expandedSize);
+// The same for a stream read forward to its end (make it with a limit of kLargestRawStream), with
+// the same verdict: the decoder stops where it would in the file, and a stream that holds more is
+// read no further than a few bytes past that point.
+RawExpansion ExpandRawStream(const CodecSettings& settings, TStream& dest, TForwardStream& source,
                              CompressMethod method, std::int32_t expandedSize);
 
 }  // namespace qvx::cli

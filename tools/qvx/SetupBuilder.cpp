@@ -22,6 +22,7 @@
 #include "PeFile.h"
 #include "PayloadLocator.h"
 #include "SizeMarker.h"
+#include "StandardStreams.h"
 #include "StreamWindow.h"
 #include "ToolSettings.h"
 #include "platform/FileSystem.h"
@@ -39,6 +40,14 @@ constexpr std::size_t kImageAlignment = 16;
 std::uint32_t LittleEndian32(const std::array<std::uint8_t, 4>& b) noexcept {
     return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
            (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+}
+
+// Refuses a device, pipe or socket as an input: it would be taken as empty or read forever.
+// (Opening reports a file that is missing or a directory.)
+void RefuseSpecialFile(const std::string& path) {
+    platform::FileStatus st;
+    if (platform::GetStatus(path, st) == 0 && st.Type == platform::FileType::Other)
+        throw SetupError(path, "not a regular file");
 }
 
 std::vector<char> ReadWholeFile(const std::string& path) {
@@ -300,6 +309,8 @@ void BuildSetup(const BuildOptions& options) {
     for (const std::string* input : {&options.Launcher, &options.Engine, &options.DataDirectory, &options.DataArchive}) {
         if (*input == "-") throw SetupError("-", "setup build reads its inputs from files, not from standard input");
     }
+    RefuseSpecialFile(options.Launcher);
+    if (!options.DataArchive.empty()) RefuseSpecialFile(options.DataArchive);
     std::vector<char> image = ReadWholeFile(options.Launcher);
     // Rewrite the launcher image's resources before the payload is appended.
     image = BrandLauncher(std::move(image), options.Brand, options.Launcher);
@@ -341,12 +352,7 @@ void BuildSetup(const BuildOptions& options) {
         WriteSetup(*temp, options, image, engine, dataFiles);
         ReadBackAsLauncher(*temp, static_cast<std::int32_t>(offset), "-");
         temp->SetPosition(0);
-        const auto out = cli::StandardOutput();
-        try {
-            out->CopyFrom(*temp, temp->Size());
-        } catch (const Exception&) {
-            throw SetupError("-", "cannot write to standard output");
-        }
+        cli::BinaryStandardOutput()->CopyFrom(*temp, temp->Size());
         return;
     }
 

@@ -16,6 +16,7 @@
 #include "ErrorReport.h"
 #include "SetupBuilder.h"
 #include "SetupTest.h"
+#include "ShownText.h"
 #include "Terminal.h"
 
 namespace qvx::cli {
@@ -35,7 +36,7 @@ void PrintBlock(const setup::BlockSummary& block, int number) {
         char checksum[16];
         std::snprintf(checksum, sizeof checksum, "%08X", e.Checksum);
         std::cout << "  " << MethodName(e.Method) << "  " << e.ExpandedSize << "  " << e.StoredSize << "  "
-                  << checksum << "  " << e.Name << "\n";
+                  << checksum << "  " << ShownName(CodePage::Default(), e.Name) << "\n";
     }
 }
 
@@ -86,7 +87,7 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
     info->add_option("file", *file, "The setup file (- reads standard input)")->required();
     registry.Add(info, [file]() {
         try {
-            const auto input = OpenInputFile(*file);
+            const auto input = OpenSetupInput(*file);
             const setup::SetupSummary summary = setup::InspectSetup(*input, *file);
             if (summary.PayloadOffset < 1) {
                 std::cout << "no payload\n";
@@ -115,7 +116,7 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
     AddCodePageOption(*test, *testedNames);
     registry.Add(test, [tested, testedNames]() {
         try {
-            const auto input = OpenInputFile(*tested);
+            const auto input = OpenSetupInput(*tested);
             setup::TestSetup(
                 *input, *tested, std::cout, [&](const std::string& warning) { Fail(*tested, warning); }, *testedNames);
         } catch (const setup::SetupError& e) {

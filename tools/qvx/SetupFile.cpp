@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "PayloadLocator.h"
+#include "ProgramImage.h"
 #include "SizeMarker.h"
 #include "StreamWindow.h"
 
@@ -23,30 +25,50 @@ bool ReadAt(TStream& file, std::int64_t offset, void* buffer, std::int32_t count
     return file.Read(buffer, count) == count;
 }
 
-// Calls found(offset) for each occurrence of the marker characters in file order until it returns
-// false; returns the offset it stopped at, or -1 when the file held no further occurrence.
+// The first bytes of the file, as many as a program's headers need.
+std::vector<std::uint8_t> ReadHead(TStream& file) {
+    std::vector<std::uint8_t> head(pe::kHeadSize);
+    file.SetPosition(0);
+    std::size_t have = 0;
+    while (have < head.size()) {
+        const std::int32_t n = file.Read(head.data() + have, static_cast<std::int32_t>(head.size() - have));
+        if (n <= 0) break;
+        have += static_cast<std::size_t>(n);
+    }
+    head.resize(have);
+    return head;
+}
+
+// Calls found(offset) for each occurrence of the marker characters that starts before limit, in
+// file order, until it returns false; returns the offset it stopped at, or -1 when no further
+// occurrence starts before limit.
 template <typename Found>
-std::int64_t ScanMarkers(TStream& file, Found found) {
+std::int64_t ScanMarkers(TStream& file, std::int64_t limit, Found found) {
     const auto pattern = launcher::MarkerPattern();
     constexpr std::int64_t kOverlap = launcher::kMarkerPatternLength - 1;
     std::vector<char> window(65536);
     std::int64_t start = 0;
-    for (;;) {
+    while (start < limit) {
         file.SetPosition(start);
-        const std::int32_t n = file.Read(window.data(), static_cast<std::int32_t>(window.size()));
+        const auto full = static_cast<std::int64_t>(window.size());
+        const std::int64_t wanted = limit - start < full ? limit - start + kOverlap : full;
+        const std::int32_t n = file.Read(window.data(), static_cast<std::int32_t>(std::min(wanted, full)));
         if (n < static_cast<std::int32_t>(pattern.size())) return -1;
         const auto end = window.begin() + n;
         for (auto hit = window.begin(); (hit = std::search(hit, end, pattern.begin(), pattern.end())) != end; ++hit) {
             const std::int64_t offset = start + (hit - window.begin());
+            if (offset >= limit) return -1;
             if (!found(offset)) return offset;
         }
         start += n - kOverlap;
     }
+    return -1;
 }
 
-// The file offset of the first occurrence of the marker characters, or -1.
-std::int64_t FindFirstMarker(TStream& file) {
-    return ScanMarkers(file, [](std::int64_t) { return false; });
+// The file offset of the first occurrence of the marker characters that starts before imageEnd,
+// or -1.
+std::int64_t FindFirstMarker(TStream& file, std::int64_t imageEnd) {
+    return ScanMarkers(file, imageEnd, [](std::int64_t) { return false; });
 }
 
 // Why the launcher finds no payload behind the marker at markerOffset.
@@ -126,7 +148,7 @@ std::string CheckPayloadEnd(TStream& file, const SetupLayout& layout) {
 
 std::int64_t CountMarkers(TStream& file) {
     std::int64_t count = 0;
-    ScanMarkers(file, [&](std::int64_t) { return ++count > 0; });
+    ScanMarkers(file, std::numeric_limits<std::int64_t>::max(), [&](std::int64_t) { return ++count > 0; });
     return count;
 }
 
@@ -150,7 +172,12 @@ SetupLayout ReadSetupLayout(TStream& file) {
     SetupLayout layout;
     layout.FileSize = file.Size();
     layout.PayloadEnd = layout.FileSize;
-    layout.MarkerOffset = FindFirstMarker(file);
+    const cli::ImageExtent extent = cli::ProgramImageExtent(ReadHead(file));
+    if (extent.End < 0) {
+        layout.Fault = "not a setup file: " + extent.Fault;
+        return layout;
+    }
+    layout.MarkerOffset = FindFirstMarker(file, extent.End);
     if (layout.MarkerOffset < 0) {
         layout.Fault = "no size marker: not a setup file";
         return layout;

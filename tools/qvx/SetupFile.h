@@ -45,7 +45,7 @@ struct PayloadBlock {
 
 struct SetupLayout {
     std::int64_t FileSize = 0;
-    std::int64_t MarkerOffset = -1;  // the first occurrence of the marker characters; -1: none
+    std::int64_t MarkerOffset = -1;  // the first marker characters within the launcher image; -1: none
     std::int32_t PayloadOffset = 0;  // as the launcher's payload locator finds it; < 1: none
     bool NeverPatched = false;       // the marker's offset field still holds the placeholder
     pe::PeKind ImageKind = pe::PeKind::NotPe;
@@ -67,8 +67,9 @@ std::int64_t CountMarkers(TStream& file);
 std::string BytesFollow(std::int64_t count, const std::string& what);
 
 // Reads the layout of the file held by the stream (from position 0; the stream is left
-// anywhere). Never raises for damaged contents: the first fault found is in Fault, and Blocks holds
-// the blocks read before it.
+// anywhere). The size marker is looked for within the program image that starts the file
+// (ProgramImage.h), never in the payload. Never raises for damaged contents: the first fault found
+// is in Fault, and Blocks holds the blocks read before it.
 SetupLayout ReadSetupLayout(TStream& file);
 
 // Block number (1 or 2) of the layout as a stream of its own, positioned at the archive's first

@@ -12,6 +12,7 @@
 #include "EntryNameRules.h"
 #include "LauncherBranding.h"
 #include "SetupFile.h"
+#include "ShownText.h"
 #include "StreamWindow.h"
 #include "ToolSettings.h"
 
@@ -62,7 +63,7 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
         std::int64_t end = ArchiveHeader::kSize;
         ArchiveEntry entry;
         while (walker.Next(entry)) {
-            current = names.DecodeForDisplay(entry.Name) + ": ";
+            current = cli::ShownName(names, entry.Name) + ": ";
             ++check.Entries;
             if (entry.Header.EntryReserved != 0) warn("warning: " + archive + current + "the reserved field is not 0");
             std::string reason;

@@ -1,5 +1,7 @@
 // TStreamWindow: a read-only view of a run of bytes of another stream, with positions counted from
-// the run's first byte. A block of a setup file is read as an archive through one.
+// the run's first byte. A block of a setup file is read as an archive through one. Over a stream
+// read forward (its Size() is -1) a move of the window moves the stream at once (never past the
+// run's end), so that an input that ends before the bytes moved over shows at that move.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,7 @@ private:
     std::int64_t start_;
     std::int64_t length_;
     std::int64_t position_ = 0;
+    bool forwardBase_;
 };
 
 }  // namespace qvx::cli

@@ -22,6 +22,8 @@
 #include "ErrorReport.h"
 #include "Progress.h"
 #include "SetupFile.h"
+#include "ShownText.h"
+#include "StandardStreams.h"
 
 namespace qvx::cli {
 
@@ -33,17 +35,6 @@ struct TestOptions {
     bool Quiet = false;
     CodePage Names = CodePage::Default();
 };
-
-// Whether the stream holds a whole archive header at its position, starting with the magic. The
-// stream is left where it was.
-bool StartsWithArchiveHeader(TStream& stream) {
-    const std::int64_t start = stream.Position();
-    if (start < 0 || stream.Size() - start < static_cast<std::int64_t>(ArchiveHeader::kSize)) return false;
-    std::array<std::uint8_t, kArchiveMagic.size()> magic{};
-    const std::int32_t n = stream.Read(magic.data(), static_cast<std::int32_t>(magic.size()));
-    stream.SetPosition(start);
-    return n == static_cast<std::int32_t>(magic.size()) && magic == kArchiveMagic;
-}
 
 std::string Entries(std::size_t n) { return std::to_string(n) + (n == 1 ? " entry" : " entries"); }
 
@@ -74,13 +65,12 @@ int RunTest(const TestOptions& options) {
     const std::string& path = options.Input.Path;
     TQuorvexCompress component;
     SetUpReadingComponent(component, options.Input);
-    std::unique_ptr<TStream> archive;
+    std::optional<OpenedArchive> archive;
     std::optional<ArchiveWalker> walker;
-    int setupBlock = 0;
     try {
-        archive = OpenArchiveInput(options.Input, &setupBlock);
-        if (!StartsWithArchiveHeader(*archive)) throw FileError(path, "not an archive");
-        walker.emplace(component, *archive);
+        archive.emplace(OpenArchiveInput(options.Input));
+        if (!archive->HoldsArchiveHeader()) throw FileError(path, "not an archive");
+        walker.emplace(component, archive->Stream());
     } catch (...) {
         return ReportCurrentException(path);
     }
@@ -98,15 +88,16 @@ int RunTest(const TestOptions& options) {
     try {
         ArchiveEntry entry;
         while (walker->Next(entry)) {
+            CheckStandardOutput();  // nobody reads the verdicts any more: stop
             if (SameEntryName(entry.Name, setup::kEngineEntryName)) {
                 ++engines;
                 engineSize += entry.Header.ExpandedSize;
             }
-            const std::string name = options.Names.DecodeForDisplay(entry.Name);
-            if (!selection.Select(name)) {
+            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
                 walker->Skip(entry);
                 continue;
             }
+            const std::string name = ShownName(options.Names, entry.Name);
             ++tested;
             TNullStream nowhere;
             progress.Start(name);
@@ -114,6 +105,9 @@ int RunTest(const TestOptions& options) {
                 ExpandEntry(*walker, entry, nowhere);
                 progress.Finish();
                 std::cout << "OK      " << name << '\n';
+            } catch (const ETruncatedArchive&) {
+                // Read forward, the input ended inside this entry: the walk's fault, as for a file.
+                throw;
             } catch (const ECustomMethodUnavailable&) {
                 progress.Finish();
                 ++unverified;
@@ -141,9 +135,17 @@ int RunTest(const TestOptions& options) {
         }
         ReportCurrentException(path);
     }
+    if (!truncated && !damaged) {
+        // Read forward, an entry skipped past the input's end shows only when the walk is over.
+        if (const std::string truncation = archive->TruncationProblem(*walker); !truncation.empty()) {
+            truncated = true;
+            std::cout.flush();
+            ReportError(path, truncation);
+        }
+    }
     // The first block of a setup file must give the launcher its engine, as setup test demands.
     const std::string engineProblem =
-        setupBlock == 1 && !truncated && !damaged ? setup::EngineEntryProblem(engines, engineSize) : std::string();
+        archive->SetupBlock() == 1 && !truncated && !damaged ? setup::EngineEntryProblem(engines, engineSize) : std::string();
     if (!engineProblem.empty()) ReportError(path, engineProblem);
     std::cout << TestSummary(tested, failed, unverified, truncated, damaged)
               << (engineProblem.empty() ? "" : "; " + engineProblem) << '\n'

@@ -88,7 +88,9 @@ public:
     // default (empty) header and nothing is validated; otherwise EInvalidHeader (magic),
     // EInvalidHeaderArchiveType (type not 1), EUnrecognizedCompressionMethod and EInvalidSize (a
     // negative TotalSize) are checked, in that order. methodId receives the header's
-    // three-character identifier.
+    // three-character identifier. A stream whose Size() is negative (one that cannot tell it, such as
+    // a pipe) is read forward instead: the header's bytes are read, and fewer than 21 before its end
+    // give the default header.
     void ReadArchiveHeader(TStream& stream, ArchiveHeader& header, std::string& methodId) const;
     // Fills header with the magic, methodId's first three characters, totalSize and archiveType.
     static void MakeDefaultHeader(ArchiveHeader& header, const std::string& methodId, std::int32_t totalSize,

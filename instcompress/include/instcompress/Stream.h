@@ -23,7 +23,8 @@ public:
     virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
     // Moves the position and returns the new one (-1 when the stream cannot seek).
     virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;
-    // The stream's size in bytes; by default found by seeking to the end and back.
+    // The stream's size in bytes; by default found by seeking to the end and back. -1 when the
+    // stream cannot tell (a pipe read forward): the archive reader then reads its header forward.
     virtual std::int64_t Size();
 
     std::int64_t Position() { return Seek(0, SeekOrigin::Current); }

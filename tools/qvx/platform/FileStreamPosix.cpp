@@ -40,7 +40,7 @@ std::string RandomSuffix() {
 int FileStream::Open(const std::string& path, OpenMode mode, std::unique_ptr<FileStream>& out) {
     const int fd = ::open(path.c_str(), FlagsOf(mode) | O_CLOEXEC, 0600);
     if (fd < 0) return errno;
-    auto stream = std::make_unique<FileStream>(fd, true);
+    auto stream = std::make_unique<FileStream>(fd, true, path);
     if (mode == OpenMode::Read) {
         struct stat st {};
         if (::fstat(fd, &st) != 0) return errno;
@@ -78,7 +78,8 @@ int FileStream::CreateAnonymous(const std::string& prefix, std::unique_ptr<FileS
 }
 
 std::unique_ptr<FileStream> FileStream::Standard(StandardStream which) {
-    return std::make_unique<FileStream>(static_cast<int>(which), false);
+    static constexpr const char* kNames[] = {"standard input", "standard output", "standard error"};
+    return std::make_unique<FileStream>(static_cast<int>(which), false, kNames[static_cast<int>(which)]);
 }
 
 FileStream::~FileStream() {
@@ -89,8 +90,8 @@ std::int32_t FileStream::Read(void* buffer, std::int32_t count) {
     if (count <= 0) return 0;
     for (;;) {
         const auto n = ::read(native_, buffer, static_cast<std::size_t>(count));
-        if (n < 0 && errno == EINTR) continue;
-        return n < 0 ? 0 : static_cast<std::int32_t>(n);
+        if (n >= 0) return static_cast<std::int32_t>(n);
+        if (errno != EINTR) throw StreamFailure(name_, errno);
     }
 }
 
@@ -101,7 +102,8 @@ std::int32_t FileStream::Write(const void* buffer, std::int32_t count) {
     while (done < count) {
         const auto n = ::write(native_, bytes + done, static_cast<std::size_t>(count - done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0) throw StreamFailure(name_, errno);
+        if (n == 0) throw StreamFailure(name_, EIO);
         done += static_cast<std::int32_t>(n);
     }
     return done;
@@ -117,6 +119,8 @@ bool FileStream::IsRegularFile() const noexcept {
     struct stat st {};
     return ::fstat(native_, &st) == 0 && S_ISREG(st.st_mode);
 }
+
+bool FileStream::IsTerminal() const noexcept { return ::isatty(native_) == 1; }
 
 int FileStream::SetAttributes(unsigned mode, std::uint32_t, std::optional<std::time_t> modificationTime) {
     if (::fchmod(native_, static_cast<mode_t>(mode)) != 0) return errno;

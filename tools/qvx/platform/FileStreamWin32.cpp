@@ -57,7 +57,7 @@ int FileStream::Open(const std::string& path, OpenMode mode, std::unique_ptr<Fil
         if (error == EACCES && mode != OpenMode::CreateNew && IsDirectory(native)) return EISDIR;
         return error;
     }
-    out = std::make_unique<FileStream>(h.Release(), true);
+    out = std::make_unique<FileStream>(h.Release(), true, path);
     return 0;
 }
 
@@ -74,11 +74,12 @@ int FileStream::CreateTemporary(const std::string& directory, const std::string&
 int FileStream::CreateAnonymous(const std::string& prefix, std::unique_ptr<FileStream>& out) {
     // The system removes the file when the handle closes, whatever ends the process.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring path = NativePath(TemporaryDirectory() + "\\" + prefix + "-" + RandomSuffix());
+        const std::string name = TemporaryDirectory() + "\\" + prefix + "-" + RandomSuffix();
+        const std::wstring path = NativePath(name);
         OwnedHandle h(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (h.Valid()) {
-            out = std::make_unique<FileStream>(h.Release(), true);
+            out = std::make_unique<FileStream>(h.Release(), true, name);
             return 0;
         }
         const int error = LastError();
@@ -91,7 +92,8 @@ std::unique_ptr<FileStream> FileStream::Standard(StandardStream which) {
     const DWORD id = which == StandardStream::Input    ? STD_INPUT_HANDLE
                      : which == StandardStream::Output ? STD_OUTPUT_HANDLE
                                                        : STD_ERROR_HANDLE;
-    return std::make_unique<FileStream>(::GetStdHandle(id), false);
+    static constexpr const char* kNames[] = {"standard input", "standard output", "standard error"};
+    return std::make_unique<FileStream>(::GetStdHandle(id), false, kNames[static_cast<int>(which)]);
 }
 
 FileStream::~FileStream() {
@@ -101,8 +103,12 @@ FileStream::~FileStream() {
 std::int32_t FileStream::Read(void* buffer, std::int32_t count) {
     if (count <= 0) return 0;
     DWORD n = 0;
-    // The end of a pipe (ERROR_BROKEN_PIPE) is the end of the stream.
-    if (!::ReadFile(native_, buffer, static_cast<DWORD>(count), &n, nullptr)) return 0;
+    if (!::ReadFile(native_, buffer, static_cast<DWORD>(count), &n, nullptr)) {
+        // The end of a pipe (ERROR_BROKEN_PIPE) is the end of the stream.
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return 0;
+        throw StreamFailure(name_, FromSystemError(code));
+    }
     return static_cast<std::int32_t>(n);
 }
 
@@ -112,7 +118,9 @@ std::int32_t FileStream::Write(const void* buffer, std::int32_t count) {
     std::int32_t done = 0;
     while (done < count) {
         DWORD n = 0;
-        if (!::WriteFile(native_, bytes + done, static_cast<DWORD>(count - done), &n, nullptr) || n == 0) break;
+        if (!::WriteFile(native_, bytes + done, static_cast<DWORD>(count - done), &n, nullptr))
+            throw StreamFailure(name_, LastError());
+        if (n == 0) throw StreamFailure(name_, EIO);
         done += static_cast<std::int32_t>(n);
     }
     return done;
@@ -129,6 +137,11 @@ std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
 }
 
 bool FileStream::IsRegularFile() const noexcept { return ::GetFileType(native_) == FILE_TYPE_DISK; }
+
+bool FileStream::IsTerminal() const noexcept {
+    DWORD mode = 0;
+    return ::GetConsoleMode(native_, &mode) != 0;
+}
 
 int FileStream::SetAttributes(unsigned, std::uint32_t attributes, std::optional<std::time_t> modificationTime) {
     FILE_BASIC_INFO info{};  // zero times stay as they are

@@ -50,6 +50,7 @@ const char* PosixText(int error) {
         case EISDIR: return "Is a directory";
         case ENOSPC: return "No space left on device";
         case ENOMEM: return "Cannot allocate memory";
+        case EIO: return "Input/output error";
         case EROFS: return "Read-only file system";
         case EXDEV: return "Invalid cross-device link";
         case ENOTEMPTY: return "Directory not empty";

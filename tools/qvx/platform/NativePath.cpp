@@ -92,8 +92,11 @@ int FromSystemError(std::uint32_t code) noexcept {
             return ENOTEMPTY;
         case ERROR_FILENAME_EXCED_RANGE:
             return ENAMETOOLONG;
+        // A pipe whose reader has gone away: Windows says ERROR_NO_DATA to a write, Wine (writing
+        // to a POSIX pipe) ERROR_PIPE_NOT_CONNECTED.
         case ERROR_BROKEN_PIPE:
         case ERROR_NO_DATA:
+        case ERROR_PIPE_NOT_CONNECTED:
             return EPIPE;
         default:
             return -static_cast<int>(code);
