@@ -14,6 +14,7 @@
 #ifndef _WIN32
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,9 +98,18 @@ public:
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
 
-        const std::string image = "/proc/self/fd/" + std::to_string(engine.NativeHandle());
+        // An engine that is a script ("#!") is opened again by its interpreter through this name
+        // after the exec, so the descriptor it names must stay open across the exec: a duplicate
+        // without close-on-exec, which the engine inherits.
+        const int inherited = ::fcntl(static_cast<int>(engine.NativeHandle()), F_DUPFD, 0);
+        if (inherited < 0) {
+            result.Error = std::strerror(errno);
+            return result;
+        }
+        const std::string image = "/proc/self/fd/" + std::to_string(inherited);
         pid_t pid = 0;
         const int rc = ::posix_spawn(&pid, image.c_str(), nullptr, nullptr, argv.data(), environ);
+        ::close(inherited);
         if (rc != 0) {
             result.Error = std::strerror(rc);
             return result;
