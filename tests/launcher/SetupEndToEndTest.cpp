@@ -445,5 +445,19 @@ TEST_F(SetupEndToEnd, StoredSetupInstallsToo) {
     EXPECT_NE(out.find(", method NON, 2 entries\n  NON "), std::string::npos) << out;
 }
 
+TEST_F(SetupEndToEnd, AnEngineThatIsAScriptStarts) {
+    // The interpreter opens the script again by the name the launcher started it under.
+    const std::string script = dir_ / "engine.sh";
+    const std::string argvFile = dir_ / "argv.txt";
+    const std::string text = "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + Quote(argvFile) + "\n";
+    WriteFile(script, Bytes(text.begin(), text.end()));
+    fs::permissions(script, fs::perms::owner_all);
+    ASSERT_EQ(BuildSetup(script), 0) << Stderr();
+    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win"), Quote(setup_)), 0) << Stderr();
+    const auto argv = Lines(ReadText(argvFile));
+    ASSERT_EQ(argv.size(), 2u);
+    EXPECT_EQ(argv[0], "/SOURCE=" + setup_);
+}
+
 }  // namespace
 }  // namespace qvx::launcher::test
