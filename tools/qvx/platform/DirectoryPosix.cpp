@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <random>
 
+#include "PosixFileStatus.h"
+
 namespace qvx::platform {
 
 namespace {
@@ -80,16 +82,7 @@ int Directory::OpenChild(const std::string& name, bool create, std::shared_ptr<D
 int Directory::ChildStatus(const std::string& name, FileStatus& status) const {
     struct stat st {};
     if (::fstatat(native_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    status = FileStatus{};
-    status.Type = S_ISREG(st.st_mode)   ? FileType::Regular
-                  : S_ISDIR(st.st_mode) ? FileType::Directory
-                  : S_ISLNK(st.st_mode) ? FileType::SymbolicLink
-                                        : FileType::Other;
-    status.Size = static_cast<std::int64_t>(st.st_size);
-    status.ModificationTime = st.st_mtime;
-    status.ReadOnly = (st.st_mode & S_IWUSR) == 0;
-    status.Device = static_cast<std::uint64_t>(st.st_dev);
-    status.Identity = static_cast<std::uint64_t>(st.st_ino);
+    status = StatusFromStat(st);
     return 0;
 }
 
@@ -139,15 +132,7 @@ int TemporaryFile::SetAttributes(unsigned mode, std::uint32_t, std::optional<std
     const int fd = stream_->NativeHandle();
     // The file was made with the default permissions.
     if (mode != DefaultFileMode() && ::fchmod(fd, static_cast<mode_t>(mode)) != 0) return errno;
-    if (modificationTime) {
-        struct timespec times[2];
-        times[0].tv_sec = 0;
-        times[0].tv_nsec = UTIME_NOW;
-        times[1].tv_sec = *modificationTime;
-        times[1].tv_nsec = 0;
-        if (::futimens(fd, times) != 0) return errno;
-    }
-    return 0;
+    return modificationTime ? SetModificationTime(fd, *modificationTime) : 0;
 }
 
 int TemporaryFile::CommitAs(const std::string& target, bool replace) {

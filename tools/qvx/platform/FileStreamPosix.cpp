@@ -10,6 +10,7 @@
 #include <random>
 
 #include "FileSystem.h"
+#include "PosixFileStatus.h"
 
 namespace qvx::platform {
 
@@ -124,15 +125,7 @@ bool FileStream::IsTerminal() const noexcept { return ::isatty(native_) == 1; }
 
 int FileStream::SetAttributes(unsigned mode, std::uint32_t, std::optional<std::time_t> modificationTime) {
     if (::fchmod(native_, static_cast<mode_t>(mode)) != 0) return errno;
-    if (modificationTime) {
-        struct timespec times[2];
-        times[0].tv_sec = 0;
-        times[0].tv_nsec = UTIME_NOW;
-        times[1].tv_sec = *modificationTime;
-        times[1].tv_nsec = 0;
-        if (::futimens(native_, times) != 0) return errno;
-    }
-    return 0;
+    return modificationTime ? SetModificationTime(native_, *modificationTime) : 0;
 }
 
 int FileStream::Flush() { return ::fsync(native_) == 0 ? 0 : errno; }

@@ -11,6 +11,8 @@
 #include <memory>
 #include <system_error>
 
+#include "PosixFileStatus.h"
+
 namespace qvx::platform {
 
 namespace {
@@ -29,18 +31,7 @@ int GetStatus(const std::string& path, FileStatus& status, Links links) {
     struct stat st {};
     const int result = links == Links::Follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
     if (result != 0) return errno;
-    status = FileStatus{};
-    status.Type = S_ISREG(st.st_mode)   ? FileType::Regular
-                  : S_ISDIR(st.st_mode) ? FileType::Directory
-                  : S_ISLNK(st.st_mode) ? FileType::SymbolicLink
-                                        : FileType::Other;
-    status.Size = static_cast<std::int64_t>(st.st_size);
-    status.ModificationTime = st.st_mtime;
-    status.ReadOnly = (st.st_mode & S_IWUSR) == 0;
-    status.Executable = (st.st_mode & S_IXUSR) != 0;
-    status.Attributes = kArchiveAttribute | (status.ReadOnly ? kReadOnlyAttribute : 0);
-    status.Device = static_cast<std::uint64_t>(st.st_dev);
-    status.Identity = static_cast<std::uint64_t>(st.st_ino);
+    status = StatusFromStat(st);
     return 0;
 }
 
