@@ -22,8 +22,9 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
     }
     HANDLE h = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        if (mode == FileMode::Create) throw EFCreateError("Cannot create file " + path);
-        throw EFOpenError("Cannot open file " + path);
+        const std::error_code why(static_cast<int>(::GetLastError()), std::system_category());
+        if (mode == FileMode::Create) throw EFCreateError("Cannot create file " + path, path, why);
+        throw EFOpenError("Cannot open file " + path, path, why);
     }
     handle_ = h;
 }
@@ -65,6 +66,7 @@ std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace qvx {
 
@@ -72,25 +74,25 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
     const bool create = mode == FileMode::Create;
     const int flags = (create ? (O_RDWR | O_CREAT) : O_RDONLY) | O_CLOEXEC;
     fd_ = ::open(path.c_str(), flags, 0666);
+    int error = fd_ < 0 ? errno : 0;
+    // Gives up the open file with the error that stops its use.
+    const auto fail = [this, &error](int why) {
+        error = why;
+        ::close(fd_);
+        fd_ = -1;
+    };
     // A directory opens for reading on POSIX but is no file (as on Windows).
     struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    if (fd_ >= 0 && ::fstat(fd_, &st) != 0) fail(errno);
+    if (fd_ >= 0 && S_ISDIR(st.st_mode)) fail(EISDIR);
     // The lock is taken before a created file is truncated, so a file held by another opener is
     // never emptied.
-    if (fd_ >= 0 && ::flock(fd_, (mode == FileMode::ReadShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (fd_ >= 0 && create && ::ftruncate(fd_, 0) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    if (fd_ >= 0 && ::flock(fd_, (mode == FileMode::ReadShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) fail(errno);
+    if (fd_ >= 0 && create && ::ftruncate(fd_, 0) != 0) fail(errno);
     if (fd_ < 0) {
-        if (create) throw EFCreateError("Cannot create file " + path);
-        throw EFOpenError("Cannot open file " + path);
+        const std::error_code why(error, std::generic_category());
+        if (create) throw EFCreateError("Cannot create file " + path, path, why);
+        throw EFOpenError("Cannot open file " + path, path, why);
     }
 }
 

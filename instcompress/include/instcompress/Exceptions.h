@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "Export.h"
@@ -33,9 +34,30 @@ private:
         const char* ClassName() const noexcept override { return #Name; }           \
     };
 
+// Declares an exception class for a file that could not be opened or created. Besides the
+// message it may carry the file's path and the system's error code (errno on POSIX systems,
+// GetLastError() on Windows), so a caller can tell why without reading the message.
+#define QVX_FILE_EXCEPTION_CLASS(Name, DefaultMessage)                                              \
+    class INSTCOMPRESS_API Name : public Exception {                                                \
+    public:                                                                                         \
+        Name() : Exception(DefaultMessage) {}                                                       \
+        explicit Name(std::string message) : Exception(std::move(message)) {}                       \
+        Name(std::string message, std::string fileName, std::error_code errorCode)                  \
+            : Exception(std::move(message)), fileName_(std::move(fileName)), errorCode_(errorCode) {} \
+        const char* ClassName() const noexcept override { return #Name; }                           \
+        /* The path, when the raiser gave it; empty otherwise. */                                    \
+        const std::string& FileName() const noexcept { return fileName_; }                          \
+        /* Why the system refused; empty (false) when the raiser did not say. */                     \
+        const std::error_code& ErrorCode() const noexcept { return errorCode_; }                    \
+                                                                                                    \
+    private:                                                                                        \
+        std::string fileName_;                                                                      \
+        std::error_code errorCode_;                                                                 \
+    };
+
 // Streams.
-QVX_EXCEPTION_CLASS(EFOpenError, "Cannot open file")
-QVX_EXCEPTION_CLASS(EFCreateError, "Cannot create file")
+QVX_FILE_EXCEPTION_CLASS(EFOpenError, "Cannot open file")
+QVX_FILE_EXCEPTION_CLASS(EFCreateError, "Cannot create file")
 QVX_EXCEPTION_CLASS(EReadError, "Stream read error")
 QVX_EXCEPTION_CLASS(EWriteError, "Stream write error")
 
@@ -66,6 +88,7 @@ QVX_EXCEPTION_CLASS(ETruncatedArchive, "archive is truncated")
 QVX_EXCEPTION_CLASS(ECustomMethodUnavailable, "entry uses a custom method and no OnExpand handler is set")
 
 #undef QVX_EXCEPTION_CLASS
+#undef QVX_FILE_EXCEPTION_CLASS
 
 // The message of EUnrecognizedCompressionMethod raised for an unknown header identifier.
 INSTCOMPRESS_API std::string UnrecognizedMethodMessage(const std::string& methodId);

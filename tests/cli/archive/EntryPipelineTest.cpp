@@ -15,7 +15,7 @@
 #include "CliTestSupport.h"
 #include "CodecEngine.h"
 #include "archive/EntryPipeline.h"
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 
 namespace qvx::cli::test {
 namespace {
@@ -90,7 +90,7 @@ TEST_F(EntryPipelineTest, AFailureWaitsForItsTurnAndOthersGoOn) {
     EntryPipeline pipeline(jobs, cmLH5, 2);
     EntryPipeline::Result first = pipeline.Take();
     EXPECT_EQ(Expand(first), Text(1000));
-    EXPECT_THROW(pipeline.Take(), FileError);  // the missing file, with the system's reason
+    EXPECT_THROW(pipeline.Take(), platform::FileError);  // the missing file, with the system's reason
     EntryPipeline::Result third = pipeline.Take();
     EXPECT_EQ(Expand(third), Text(2000));
     EXPECT_THROW(pipeline.Take(), std::logic_error);  // nothing left

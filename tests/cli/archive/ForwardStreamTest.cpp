@@ -10,7 +10,7 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "CliTestSupport.h"
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "archive/ForwardStream.h"
 
 namespace qvx::cli::test {
@@ -81,7 +81,7 @@ TEST(ForwardStream, InputPastTheLimitIsRefused) {
         try {
             way(over);
             ADD_FAILURE() << "no error past the limit";
-        } catch (const FileError& e) {
+        } catch (const platform::FileError& e) {
             EXPECT_EQ(e.File(), "in");
             EXPECT_EQ(std::string(e.what()), "input larger than 10 bytes: sizes in the format are signed 32-bit (at most 2 GiB - 1)");
         }

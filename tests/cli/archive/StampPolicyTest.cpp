@@ -3,7 +3,7 @@
 
 #include <instcompress/DosDateTime.h>
 
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "archive/StampPolicy.h"
 
 namespace qvx::cli {
@@ -70,9 +70,9 @@ TEST(StampPolicy, ClampStoresUtcAndWinsOverLocal) {
     EXPECT_EQ(clamped.StampFor(1600000000).Date, ToDosStampUtc(1600000000).Date);
     EXPECT_EQ(MakeStampPolicy(false, "@5", "1700000000").Clamp, std::time_t{5});  // --mtime wins
     EXPECT_FALSE(MakeStampPolicy(true, "", "").Clamp.has_value());
-    EXPECT_THROW(MakeStampPolicy(false, "yesterday", nullptr), FileError);
-    EXPECT_THROW(MakeStampPolicy(false, "", "17e8"), FileError);
-    EXPECT_THROW(MakeStampPolicy(false, "", "-5"), FileError);
+    EXPECT_THROW(MakeStampPolicy(false, "yesterday", nullptr), platform::FileError);
+    EXPECT_THROW(MakeStampPolicy(false, "", "17e8"), platform::FileError);
+    EXPECT_THROW(MakeStampPolicy(false, "", "-5"), platform::FileError);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "platform/AtomicFile.h"
 #include "CliTestSupport.h"
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 
 namespace qvx::cli::test {
 namespace {
@@ -40,7 +40,7 @@ TEST_F(AtomicFileTest, NoOverwriteUnlessAsked) {
     {
         AtomicFile f(Path("keep"));
         f.Stream().WriteBuffer("new", 3);
-        EXPECT_THROW(f.Commit(false), FileError);
+        EXPECT_THROW(f.Commit(false), platform::FileError);
     }
     EXPECT_EQ(Read("keep"), "old");
     EXPECT_EQ(Tree(), std::vector<std::string>{"keep"});
@@ -69,7 +69,7 @@ TEST_F(AtomicFileTest, MissingDirectoryIsReportedAboutTheTarget) {
     try {
         AtomicFile f(Path("no/such/dir/file"));
         FAIL() << "created";
-    } catch (const FileError& e) {
+    } catch (const platform::FileError& e) {
         EXPECT_EQ(e.File(), Path("no/such/dir/file").string());
         EXPECT_STREQ(e.what(), "No such file or directory");
     }
@@ -83,7 +83,7 @@ TEST_F(AtomicFileTest, ADirectoryInTheWayFailsTheCommitAndLeavesNoTemporary) {
         try {
             f.Commit(true);
             FAIL() << "renamed over a directory";
-        } catch (const FileError& e) {
+        } catch (const platform::FileError& e) {
             EXPECT_EQ(e.File(), Path("dir").string());
             EXPECT_STREQ(e.what(), "Is a directory");
         }
@@ -116,7 +116,7 @@ TEST_F(AtomicFileTest, ASpecialFileIsWrittenInPlace) {
         AtomicFile f(Path("pipe"));
         EXPECT_TRUE(f.WritesInPlace());
         f.Stream().WriteBuffer("through", 7);
-        EXPECT_THROW(f.Commit(false), FileError);  // an existing target, as for a regular file
+        EXPECT_THROW(f.Commit(false), platform::FileError);  // an existing target, as for a regular file
         f.Commit(true);
     }
     reader.join();

@@ -11,7 +11,7 @@
 #include <instcompress/FileStream.h>
 
 #include "CliTestSupport.h"
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "platform/FileStreams.h"
 #include "platform/FileSystem.h"
 
@@ -117,7 +117,7 @@ TEST_F(PlatformTest, AFileHeldExclusivelyIsInUseAtOnce) {
     try {
         OpenReadFile(Path("busy").string());
         FAIL() << "opened a file held exclusively";
-    } catch (const FileError& e) {
+    } catch (const platform::FileError& e) {
         EXPECT_STREQ(e.what(), "File is in use by another program");
     }
     // Readers share: a second read-shared opener is no fault.

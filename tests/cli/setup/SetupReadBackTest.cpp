@@ -115,8 +115,8 @@ TEST(SetupReadBackTest, FilesTheLauncherWouldNotStartAreRefused) {
         try {
             setup::ReadBackAsLauncher(file, offset, "out");
             ADD_FAILURE() << c.What << ": accepted";
-        } catch (const setup::SetupError& e) {
-            EXPECT_EQ(e.File, "out");
+        } catch (const platform::FileError& e) {
+            EXPECT_EQ(e.File(), "out");
             EXPECT_TRUE(std::string(e.what()).starts_with(c.Message)) << c.What << ": " << e.what();
         }
     }

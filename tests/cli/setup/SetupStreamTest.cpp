@@ -98,8 +98,8 @@ TEST(SetupStream, FaultsInFrontOfTheBlock) {
         std::string fault = "(none)";
         try {
             if (setup::OpenStreamedPayloadBlock(in, c.Block, "in") == nullptr) fault.clear();
-        } catch (const setup::SetupError& e) {
-            EXPECT_EQ(e.File, "in");
+        } catch (const platform::FileError& e) {
+            EXPECT_EQ(e.File(), "in");
             fault = e.what();
         }
         if (std::string(c.What) == "offset past the end")

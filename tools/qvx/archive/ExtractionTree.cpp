@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "platform/FileSystem.h"
 
 namespace qvx::cli {
@@ -13,8 +13,8 @@ ExtractionTree::ExtractionTree(const std::string& directory) {
     std::filesystem::create_directories(platform::PathFromUtf8(directory), made);
     const int error = platform::Directory::Open(directory, root_);
     // Why the directory could not be made says more than that it is missing.
-    if (error == ENOENT && made) ThrowSystemError(directory, made.default_error_condition().value());
-    if (error != 0) ThrowSystemError(directory, error);
+    if (error == ENOENT && made) platform::ThrowSystemError(directory, made.default_error_condition().value());
+    if (error != 0) platform::ThrowSystemError(directory, error);
 }
 
 std::string ExtractionTree::PathOf(const std::vector<std::string>& components) const {
@@ -37,8 +37,8 @@ std::shared_ptr<platform::Directory> ExtractionTree::Open(const std::vector<std:
         std::shared_ptr<platform::Directory> child;
         bool made = false;
         const int error = parent->OpenChild(components[i], true, child, &made);
-        if (error == ELOOP) throw FileError(parent->ChildPath(components[i]), "Refusing to follow a symbolic link");
-        if (error != 0) ThrowSystemError(parent->ChildPath(components[i]), error);
+        if (error == ELOOP) throw platform::FileError(parent->ChildPath(components[i]), "Refusing to follow a symbolic link");
+        if (error != 0) platform::ThrowSystemError(parent->ChildPath(components[i]), error);
         chain_.push_back(child);
         names_.push_back(components[i]);
         made_.push_back(made);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 
 namespace qvx::cli {
 
@@ -27,7 +27,7 @@ std::int32_t TForwardStream::Fetch(std::uint8_t* buffer, std::int32_t count) {
     }
     fetched_ += n;
     if (fetched_ > limit_)
-        throw FileError(name_, "input larger than " + std::to_string(limit_) +
+        throw platform::FileError(name_, "input larger than " + std::to_string(limit_) +
                                    " bytes: sizes in the format are signed 32-bit (at most 2 GiB - 1)");
     return n;
 }

@@ -6,7 +6,7 @@
 #include <set>
 #include <system_error>
 
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "names/SafePath.h"
 #include "names/WindowsNames.h"
 #include "platform/FileSystem.h"
@@ -26,7 +26,7 @@ constexpr std::uint16_t kReadOnlyAttribute = 0x01;
 
 FileStatus StatusOf(const std::string& path, platform::Links links) {
     FileStatus st;
-    if (const int error = platform::GetStatus(path, st, links); error != 0) ThrowSystemError(path, error);
+    if (const int error = platform::GetStatus(path, st, links); error != 0) platform::ThrowSystemError(path, error);
     return st;
 }
 
@@ -57,8 +57,8 @@ std::vector<std::string> ComponentsOf(const fs::path& relative) {
 
 std::string EntryNameOf(const fs::path& relative) { return JoinEntryName(ComponentsOf(relative)); }
 
-FileError CannotArchive(const std::string& path, const std::string& name, const std::string& reason) {
-    return FileError(path, "cannot be archived as \"" + name + "\" (" + reason + ")");
+platform::FileError CannotArchive(const std::string& path, const std::string& name, const std::string& reason) {
+    return platform::FileError(path, "cannot be archived as \"" + name + "\" (" + reason + ")");
 }
 
 // The counts of what the archive does not keep.
@@ -104,7 +104,7 @@ public:
         : options_(options), base_(options.Base.empty() ? fs::path(".") : PathFromUtf8(options.Base)) {
         std::error_code ec;
         root_ = fs::canonical(base_, ec);
-        if (ec) throw FileError(Utf8Path(base_), ec.message());
+        if (ec) throw platform::FileError(Utf8Path(base_), ec.message());
         FileStatus st;
         if (!options.Excluded.empty() && platform::GetStatus(options.Excluded, st) == 0) excluded_ = IdOf(st);
     }
@@ -115,7 +115,7 @@ public:
         if (const std::string reason = WindowsNameProblem(ComponentsOf(relative)); !reason.empty())
             throw CannotArchive(path, EntryNameOf(relative), reason);
         const FileStatus st = StatusOf(path, platform::Links::DoNotFollow);
-        if (st.Type == FileType::Other) throw FileError(path, "Not a regular file or directory");
+        if (st.Type == FileType::Other) throw platform::FileError(path, "Not a regular file or directory");
         Visit(relative, path, st);
     }
 
@@ -162,7 +162,7 @@ private:
             return;
         }
         std::vector<std::string> names;
-        if (const int error = platform::ListDirectory(path, names); error != 0) ThrowSystemError(path, error);
+        if (const int error = platform::ListDirectory(path, names); error != 0) platform::ThrowSystemError(path, error);
         std::sort(names.begin(), names.end());
         walking_.push_back(id);
         const std::size_t before = files_.size();
@@ -195,7 +195,7 @@ private:
         if (!collisions_.Take(name, &earlier))
             throw CannotArchive(path, name, CollisionMessage(earlier));
         const auto stored = options_.Names.Encode(name);
-        if (!stored) throw FileError(path, CannotStoreMessage(options_.Names));
+        if (!stored) throw platform::FileError(path, CannotStoreMessage(options_.Names));
         if (st.Executable) ++losses_.Executables;
         files_.push_back(Stamped(path, st, options_.Stamps));
         files_.back().Name = *stored;
@@ -225,7 +225,7 @@ SourceTree CollectSourceTree(const TreeOptions& options) {
     for (const std::string& given : options.Paths) {
         const fs::path normal = PathFromUtf8(given).lexically_normal();
         if (normal.is_absolute() || normal.has_root_path() || (!normal.empty() && *normal.begin() == ".."))
-            throw FileError(given, "lies outside the base directory " + Utf8Path(base));
+            throw platform::FileError(given, "lies outside the base directory " + Utf8Path(base));
         fs::path relative;
         for (const fs::path& part : normal)
             if (part != "." && !part.empty()) relative /= part;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 
 namespace qvx::cli {
 
@@ -90,11 +90,11 @@ StampPolicy MakeStampPolicy(bool utc, const std::string& mtime, const char* sour
     if (!mtime.empty()) {
         policy.Clamp = ParseTimeArgument(mtime);
         if (!policy.Clamp)
-            throw FileError("--mtime", "'" + mtime + "' is not a time (@SECONDS or YYYY-MM-DD[THH:MM[:SS]])");
+            throw platform::FileError("--mtime", "'" + mtime + "' is not a time (@SECONDS or YYYY-MM-DD[THH:MM[:SS]])");
     } else if (sourceDateEpoch != nullptr && *sourceDateEpoch != '\0') {
         policy.Clamp = ParseSeconds(sourceDateEpoch);
         if (!policy.Clamp || *policy.Clamp < 0)
-            throw FileError("SOURCE_DATE_EPOCH", std::string("'") + sourceDateEpoch + "' is not a number of seconds");
+            throw platform::FileError("SOURCE_DATE_EPOCH", std::string("'") + sourceDateEpoch + "' is not a number of seconds");
     }
     return policy;
 }

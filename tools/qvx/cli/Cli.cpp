@@ -117,7 +117,27 @@ std::string MissingArgumentMessage(const CLI::App& command) {
     return {};
 }
 
-int ReportParseError(const CLI::App& app, const CLI::ParseError& e) {
+// The option that word names when it takes a value, of the command or a command above it:
+// "--directory", "-C", or short options run together ("-qC", where the last one takes the value).
+const CLI::Option* ValueOptionNamedBy(const CLI::App& command, const std::string& word) {
+    std::string name;
+    if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
+        if (word.find('=') != std::string::npos) return nullptr;  // the value is in the word
+        name = word;
+    } else if (word.size() >= 2 && word[0] == '-' && word[1] != '-') {
+        name = std::string("-") + word.back();
+    } else {
+        return nullptr;
+    }
+    for (const CLI::App* c = &command; c != nullptr; c = c->get_parent()) {
+        const CLI::Option* opt = c->get_option_no_throw(name);
+        if (opt != nullptr) return opt->get_items_expected_min() > 0 ? opt : nullptr;
+    }
+    return nullptr;
+}
+
+// lastWord: the last word of the command line (empty when there is none).
+int ReportParseError(const CLI::App& app, const CLI::ParseError& e, const std::string& lastWord) {
     const CLI::App& command = InnermostGiven(app);
     std::string message;
     if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
@@ -130,12 +150,10 @@ int ReportParseError(const CLI::App& app, const CLI::ParseError& e) {
     } else if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
         message = MissingArgumentMessage(command);
     } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
-        // "--exclude: 1 required TEXT missing": the option was given without its value.
-        const std::string what = e.what();
-        const auto colon = what.find(':');
-        if (colon != std::string::npos && what.find("required") != std::string::npos &&
-            what.find("missing") != std::string::npos)
-            message = "option " + what.substr(0, colon) + " needs a value";
+        // The parser runs out of words while an option still wants its value only when that
+        // option is the last word.
+        if (const CLI::Option* opt = ValueOptionNamedBy(command, lastWord))
+            message = "option " + opt->get_name() + " needs a value";
     }
     if (message.empty()) message = e.what();
     return ReportUsageError(command, message);
@@ -290,7 +308,7 @@ int RunCommandLine(int argc, char** argv, const std::string& versionLine) {
             app.exit(e);
             return kExitOk;
         }
-        return ReportParseError(app, e);
+        return ReportParseError(app, e, argc > 1 ? std::string(argv[argc - 1]) : std::string());
     }
     for (auto& [command, action] : registry.actions) {
         if (command->parsed()) return action();

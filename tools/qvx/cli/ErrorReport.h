@@ -6,32 +6,12 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "platform/FileError.h"
+
 namespace qvx::cli {
-
-// A failure about one file (an output path, a directory, an entry), carrying the text to show.
-class FileError : public std::runtime_error {
-public:
-    FileError(std::string file, const std::string& message) : std::runtime_error(message), file_(std::move(file)) {}
-    const std::string& File() const noexcept { return file_; }
-
-private:
-    std::string file_;
-};
-
-// The operating system's text for an error number of the platform layer (an errno value).
-std::string SystemMessage(int error);
-// Raises FileError(file, SystemMessage(error)).
-[[noreturn]] void ThrowSystemError(const std::string& file, int error);
-
-// Why the file cannot be opened for reading, in the system's words ("No such file or directory",
-// "Is a directory", "Permission denied"); empty when it can be opened now.
-std::string WhyCannotOpen(const std::string& path);
-// Why the file cannot be created or replaced; empty when nothing stands in the way now.
-std::string WhyCannotCreate(const std::string& path);
 
 // Writes "qvx: <file>: <message>" (or "qvx: <message>" when file is empty) as one line to stderr,
 // shown as ShownText shows text: control characters cannot reach the terminal.

@@ -100,7 +100,7 @@ int StandardStreams::Finish(int exitCode) {
         return kExitDataError;
     }
     if (error != 0) {
-        ReportError("standard output", SystemMessage(error));
+        ReportError("standard output", platform::SystemMessage(error));
         if (exitCode == kExitOk) exitCode = kExitDataError;
     }
     err_.Flush();

@@ -29,7 +29,7 @@ std::unique_ptr<FileStream> OpenInput(const std::string& path) {
     } else {
         in = OpenReadFile(path);
     }
-    if (in->IsTerminal()) throw FileError(path, "refusing to read an archive from a terminal");
+    if (in->IsTerminal()) throw platform::FileError(path, "refusing to read an archive from a terminal");
     return in;
 }
 
@@ -94,13 +94,13 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
     auto file = OpenInput(path);
     if (ReadInPlace(*file, path)) {
         const InputKind kind = KindOfFile(*file);
-        if (kind == InputKind::Other) throw FileError(path, "not an archive");
+        if (kind == InputKind::Other) throw platform::FileError(path, "not an archive");
         if (kind == InputKind::Archive) {
-            if (options.Block != 0) throw FileError(path, kNotASetupFile);
+            if (options.Block != 0) throw platform::FileError(path, kNotASetupFile);
             opened.owned_ = std::move(file);
         } else {
             const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
-            if (!layout.IsSetupFile()) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+            if (!layout.IsSetupFile()) throw platform::FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
             opened.owned_ = setup::OpenPayloadBlock(std::move(file), layout, block, path);
             opened.setupBlock_ = block;
         }
@@ -110,14 +110,14 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
     opened.forward_ = std::make_unique<TForwardStream>(std::move(file), path);
     TForwardStream& in = *opened.forward_;
     const InputKind kind = KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes)));
-    if (kind == InputKind::Other) throw FileError(path, "not an archive");
+    if (kind == InputKind::Other) throw platform::FileError(path, "not an archive");
     if (kind == InputKind::Archive) {
-        if (options.Block != 0) throw FileError(path, kNotASetupFile);
+        if (options.Block != 0) throw platform::FileError(path, kNotASetupFile);
         opened.archive_ = &in;
         return opened;
     }
     opened.owned_ = setup::OpenStreamedPayloadBlock(in, block, path);
-    if (!opened.owned_) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+    if (!opened.owned_) throw platform::FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
     opened.setupBlock_ = block;
     opened.archive_ = opened.owned_.get();
     return opened;
@@ -126,12 +126,12 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
 std::unique_ptr<TStream> OpenSetupInput(const std::string& path) {
     auto file = OpenInput(path);
     if (ReadInPlace(*file, path)) {
-        if (KindOfFile(*file) != InputKind::Program) throw FileError(path, "not a setup file");
+        if (KindOfFile(*file) != InputKind::Program) throw platform::FileError(path, "not a setup file");
         return file;
     }
     TForwardStream in(std::move(file), path);
     if (KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes))) != InputKind::Program)
-        throw FileError(path, "not a setup file");
+        throw platform::FileError(path, "not a setup file");
     auto spool = AnonymousTemporaryFile("qvx-stdin");
     std::vector<std::uint8_t> piece(TStream::kCopyPieceSize);
     for (;;) {

@@ -68,8 +68,8 @@ private:
 };
 
 // The archive the options name. Raises FileError ("not an archive", a file that cannot be opened
-// or read, a --block of a file that is not a setup file) and setup::SetupError naming the fault of
-// a setup file whose payload is damaged or of a --block that is not there.
+// or read, a --block of a file that is not a setup file, the fault of a setup file whose payload
+// is damaged or of a --block that is not there).
 OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options);
 
 // The setup file that setup info and setup test read, as a seekable stream at position 0: a

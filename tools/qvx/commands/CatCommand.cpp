@@ -51,12 +51,12 @@ int RunCat(const CatOptions& options) {
             } catch (const ETruncatedArchive&) {
                 throw;  // read forward, the input ended inside this entry: the archive's fault, as for a file
             } catch (const qvx::Exception& e) {
-                throw FileError(options.Input.Path + ": " + name, e.Message());
+                throw platform::FileError(options.Input.Path + ": " + name, e.Message());
             }
             progress.Finish();
         }
         if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty())
-            throw FileError(options.Input.Path, truncation);
+            throw platform::FileError(options.Input.Path, truncation);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }

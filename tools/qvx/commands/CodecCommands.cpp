@@ -68,9 +68,9 @@ Input OpenInput(const std::string& name, std::int64_t largest) {
         return input;
     }
     const std::int64_t size = file->Size();
-    if (size < 0) throw FileError(name, "Cannot determine the size of the input");
+    if (size < 0) throw platform::FileError(name, "Cannot determine the size of the input");
     if (size > largest)
-        throw FileError(name, "input larger than " + std::to_string(largest) + " bytes, the largest a codec request can hold");
+        throw platform::FileError(name, "input larger than " + std::to_string(largest) + " bytes, the largest a codec request can hold");
     input.Size = static_cast<std::int32_t>(size);
     input.File = std::move(file);
     return input;

@@ -63,11 +63,11 @@ void WriteArchive(TStream& stream, const CreateOptions& options, const std::vect
                 sourceEnd = source->Position();
             }
             progress.Finish();
-            if (sourceEnd != file.Size) throw FileError(file.Path, "file changed while being archived");
+            if (sourceEnd != file.Size) throw platform::FileError(file.Path, "file changed while being archived");
         } catch (const EInvalidSize& e) {
-            throw FileError(file.Path, e.Message());
+            throw platform::FileError(file.Path, e.Message());
         } catch (const EReadError& e) {
-            throw FileError(file.Path, e.Message() + " (file changed while being archived?)");
+            throw platform::FileError(file.Path, e.Message() + " (file changed while being archived?)");
         }
         if (options.Verbose) (options.Archive == "-" ? std::cerr : std::cout) << file.ShownName << '\n';
     }
@@ -84,7 +84,7 @@ int RunCreate(const CreateOptions& options) {
     const bool toOutput = options.Archive == "-";
     try {
         if (toOutput && !options.Force && StandardOutputIsTerminal())
-            throw FileError("-", "refusing to write an archive to a terminal (use -f to write it anyway)");
+            throw platform::FileError("-", "refusing to write an archive to a terminal (use -f to write it anyway)");
         TreeOptions tree;
         tree.Base = options.Directory;
         tree.Paths = options.Paths;
@@ -95,7 +95,7 @@ int RunCreate(const CreateOptions& options) {
         const SourceTree source = CollectSourceTree(tree);
         const std::vector<SourceFile>& files = source.Files;
         if (!files.empty() && files.back().Size == 0)
-            throw FileError(options.Archive,
+            throw platform::FileError(options.Archive,
                             "an archive of only empty files cannot be read back (add a non-empty file)");
         ReportWarnings(source.Warnings);
 

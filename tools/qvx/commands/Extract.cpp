@@ -87,21 +87,21 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 // replaced with -f, not written through.
                 platform::FileStatus st;
                 if (directory->ChildStatus(leaf, st) == 0) {
-                    if (st.Type == FileType::Directory) throw FileError(target, SystemMessage(EISDIR));
-                    if (!options.Force) throw FileError(target, "File exists (use -f to overwrite)");
+                    if (st.Type == FileType::Directory) throw platform::FileError(target, platform::SystemMessage(EISDIR));
+                    if (!options.Force) throw platform::FileError(target, "File exists (use -f to overwrite)");
                 }
                 AtomicFile out(directory, leaf);
                 out.SetSync(options.Sync);
                 progress.Start(name);
                 try {
                     ExpandEntry(walker, entry, out.Stream());
-                } catch (const FileError&) {
+                } catch (const platform::FileError&) {
                     throw;
                 } catch (const ETruncatedArchive&) {
                     // Read forward, the input ended inside this entry: the archive's fault, as for a file.
                     throw;
                 } catch (const qvx::Exception& e) {
-                    throw FileError(options.Input.Path + ": " + name, e.Message());
+                    throw platform::FileError(options.Input.Path + ": " + name, e.Message());
                 }
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);

@@ -73,8 +73,6 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
             return Fail("-", "refusing to write a setup file to a terminal (use -f to write it anyway)");
         try {
             setup::BuildSetup(*options);
-        } catch (const setup::SetupError& e) {
-            return Fail(e.File, e.what());
         } catch (...) {
             // A stream's error names its own file (the engine, a data file), not the output.
             return ReportCurrentException(options->Output);
@@ -99,8 +97,6 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
                 std::cout << "signed: certificate table of " << summary.CertificateTableSize << " bytes at offset "
                           << summary.CertificateTableOffset << "\n";
             std::cout << setup::DescribeResources(setup::ReadResourcesOf(*input, *file));
-        } catch (const setup::SetupError& e) {
-            return Fail(e.File, e.what());
         } catch (...) {
             return ReportCurrentException(*file);
         }
@@ -119,9 +115,6 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
             const auto input = OpenSetupInput(*tested);
             setup::TestSetup(
                 *input, *tested, std::cout, [&](const std::string& warning) { Fail(*tested, warning); }, *testedNames);
-        } catch (const setup::SetupError& e) {
-            std::cout.flush();
-            return Fail(e.File, e.what());
         } catch (...) {
             std::cout.flush();
             return ReportCurrentException(*tested);

@@ -69,7 +69,7 @@ int RunTest(const TestOptions& options) {
     std::optional<ArchiveWalker> walker;
     try {
         archive.emplace(OpenArchiveInput(options.Input));
-        if (!archive->HoldsArchiveHeader()) throw FileError(path, "not an archive");
+        if (!archive->HoldsArchiveHeader()) throw platform::FileError(path, "not an archive");
         walker.emplace(component, archive->Stream());
     } catch (...) {
         return ReportCurrentException(path);

@@ -5,7 +5,7 @@
 
 #include <instcompress/Exceptions.h>
 
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "platform/Utf8.h"
 #include "platform/FileSystem.h"
 
@@ -44,7 +44,7 @@ unsigned DefaultFileMode() { return platform::DefaultFileMode(); }
 AtomicFile::AtomicFile(std::filesystem::path target) : display_(platform::Utf8Path(target)) {
     if (IsSpecialFile(display_)) {
         const int error = FileStream::Open(display_, platform::OpenMode::WriteExisting, inPlace_);
-        if (error != 0) ThrowSystemError(display_, error);
+        if (error != 0) platform::ThrowSystemError(display_, error);
         collected_ = AnonymousTemporaryFile("qvx-out");
         return;
     }
@@ -53,7 +53,7 @@ AtomicFile::AtomicFile(std::filesystem::path target) : display_(platform::Utf8Pa
     std::shared_ptr<platform::Directory> directory;
     // The directory the user named, links followed.
     const int error = platform::Directory::Open(parent.empty() ? std::string(".") : platform::Utf8Path(parent), directory);
-    if (error != 0) ThrowSystemError(display_, error);
+    if (error != 0) platform::ThrowSystemError(display_, error);
     CreateIn(directory);
 }
 
@@ -64,7 +64,7 @@ AtomicFile::AtomicFile(const std::shared_ptr<platform::Directory>& directory, st
 
 void AtomicFile::CreateIn(const std::shared_ptr<platform::Directory>& directory) {
     const int error = directory->CreateTemporary(TemporaryPrefix(name_), temporary_);
-    if (error != 0) ThrowSystemError(display_, error);
+    if (error != 0) platform::ThrowSystemError(display_, error);
     temporary_->Stream().SetName(display_);  // a failed write is about the file being written, not its temporary name
 }
 
@@ -79,33 +79,33 @@ std::string AtomicFile::TemporaryName() const { return temporary_ ? temporary_->
 
 void AtomicFile::Commit(bool overwrite) {
     if (WritesInPlace()) {
-        if (!overwrite) throw FileError(display_, kFileExists);
+        if (!overwrite) throw platform::FileError(display_, kFileExists, EEXIST);
         const std::int64_t size = collected_->Size();
         collected_->SetPosition(0);
         try {
             inPlace_->CopyFrom(*collected_, size);
         } catch (const EWriteError&) {
             const int error = platform::LastError();
-            throw FileError(display_, error != 0 ? SystemMessage(error) : "Write error");
+            throw platform::FileError(display_, error != 0 ? platform::SystemMessage(error) : "Write error", error);
         }
         collected_.reset();
         inPlace_.reset();
         return;
     }
-    if (!temporary_) throw FileError(display_, "already committed");
+    if (!temporary_) throw platform::FileError(display_, "already committed");
     unsigned mode = platform::DefaultFileMode();
     if (executable_) mode |= (mode & 0444u) >> 2;
     if (readOnly_) mode &= ~0222u;
     std::uint32_t attributes = attributes_ & ~platform::kReadOnlyAttribute;
     if (readOnly_) attributes |= platform::kReadOnlyAttribute;
     if (const int error = temporary_->SetAttributes(mode, attributes, mtime_); error != 0)
-        ThrowSystemError(display_, error);
+        platform::ThrowSystemError(display_, error);
     if (sync_) {
-        if (const int error = temporary_->Sync(); error != 0) ThrowSystemError(display_, error);
+        if (const int error = temporary_->Sync(); error != 0) platform::ThrowSystemError(display_, error);
     }
     const int error = temporary_->CommitAs(name_, overwrite);
-    if (error == EEXIST && !overwrite) throw FileError(display_, kFileExists);
-    if (error != 0) ThrowSystemError(display_, error);
+    if (error == EEXIST && !overwrite) throw platform::FileError(display_, kFileExists, EEXIST);
+    if (error != 0) platform::ThrowSystemError(display_, error);
     temporary_.reset();
 }
 

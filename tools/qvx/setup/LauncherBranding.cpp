@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "platform/FileStreams.h"
 #include "setup/PeFile.h"
 #include "setup/SetupFile.h"
@@ -32,10 +32,10 @@ Bytes ReadSmallFile(const std::string& path, std::int64_t limit) {
     std::unique_ptr<cli::FileStream> in;
     try {
         in = cli::OpenReadFile(path);
-    } catch (const cli::FileError& e) {
-        throw SetupError(path, std::string("cannot open: ") + e.what());
+    } catch (const platform::FileError& e) {
+        throw platform::FileError(path, std::string("cannot open: ") + e.what(), e.Error());
     }
-    if (in->Size() > limit) throw SetupError(path, "larger than " + std::to_string(limit >> 20) + " MB");
+    if (in->Size() > limit) throw platform::FileError(path, "larger than " + std::to_string(limit >> 20) + " MB");
     Bytes bytes(static_cast<std::size_t>(in->Size()));
     std::size_t have = 0;
     while (have < bytes.size()) {
@@ -44,7 +44,7 @@ Bytes ReadSmallFile(const std::string& path, std::int64_t limit) {
         if (n <= 0) break;
         have += static_cast<std::size_t>(n);
     }
-    if (have != bytes.size()) throw SetupError(path, "cannot read the whole file");
+    if (have != bytes.size()) throw platform::FileError(path, "cannot read the whole file");
     return bytes;
 }
 
@@ -60,7 +60,7 @@ std::size_t CountMarkers(const Container& bytes) {
 
 void RefuseMarker(const Bytes& bytes, const std::string& path) {
     if (CountMarkers(bytes) != 0)
-        throw SetupError(path, "holds the launcher's size marker (its eight characters); the marker must stay unique");
+        throw platform::FileError(path, "holds the launcher's size marker (its eight characters); the marker must stay unique");
 }
 
 // The name and language of a type's first resource, or id 1 in the default language.
@@ -146,7 +146,7 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
     if (!options.Any()) return image;
     const pe::PeReadResult headers = pe::ReadPeHeaders(AsBytes(image).first(std::min(image.size(), pe::kHeadSize)));
     if (headers.Kind != pe::PeKind::Pe)
-        throw SetupError(launcherPath,
+        throw platform::FileError(launcherPath,
                          "the launcher is not a Windows program: " + options.Given.front() + " needs Setup.exe");
 
     std::vector<branding::IconImage> icon;
@@ -155,7 +155,7 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
         try {
             icon = branding::ReadIconFile(file);
         } catch (const BrandingError& e) {
-            throw SetupError(options.Icon, e.what());
+            throw platform::FileError(options.Icon, e.what());
         }
         RefuseMarker(file, options.Icon);
     }
@@ -165,7 +165,7 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
         try {
             branding::CheckManifest(Text(manifest));
         } catch (const BrandingError& e) {
-            throw SetupError(options.Manifest, std::string("not a manifest: ") + e.what());
+            throw platform::FileError(options.Manifest, std::string("not a manifest: ") + e.what());
         }
         RefuseMarker(manifest, options.Manifest);
     }
@@ -181,10 +181,10 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
         const Bytes out = branding::ReplaceResources(AsBytes(image), set);
         branded.assign(out.begin(), out.end());
     } catch (const BrandingError& e) {
-        throw SetupError(launcherPath, std::string("cannot brand the launcher: ") + e.what());
+        throw platform::FileError(launcherPath, std::string("cannot brand the launcher: ") + e.what());
     }
     if (CountMarkers(branded) != CountMarkers(image))
-        throw SetupError(launcherPath, "the version strings hold the launcher's size marker (its eight characters)");
+        throw platform::FileError(launcherPath, "the version strings hold the launcher's size marker (its eight characters)");
     return branded;
 }
 
@@ -244,7 +244,7 @@ LauncherResources ReadResourcesOf(TStream& file, const std::string& name) {
     try {
         return ReadLauncherResources(file);
     } catch (const BrandingError& e) {
-        throw SetupError(name, std::string("the launcher's resources are damaged: ") + e.what());
+        throw platform::FileError(name, std::string("the launcher's resources are damaged: ") + e.what());
     }
 }
 

@@ -32,7 +32,7 @@ struct BrandOptions {
 };
 
 // The launcher image with the options' resources in place; the image as it is when none is
-// given. Raises SetupError naming the file at fault: the launcher (not a Windows program, a
+// given. Raises FileError naming the file at fault: the launcher (not a Windows program, a
 // layout the rewrite does not handle, damaged resources), the icon or the manifest.
 std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& options, const std::string& launcherPath);
 
@@ -50,7 +50,7 @@ struct LauncherResources {
 // Raises BrandingError naming the fault.
 LauncherResources ReadLauncherResources(TStream& file);
 
-// The same, raising SetupError(name, ...) for damaged resources.
+// The same, raising FileError(name, ...) for damaged resources.
 LauncherResources ReadResourcesOf(TStream& file, const std::string& name);
 
 // One line of what the resources hold: "version 2.3.4.5, manifest asInvoker, icon of 3 images".

@@ -17,7 +17,7 @@
 #include "EngineEntry.h"
 #include "names/EntryNameRules.h"
 #include "archive/EntryPipeline.h"
-#include "cli/ErrorReport.h"
+#include "platform/FileError.h"
 #include "platform/FileStreams.h"
 #include "setup/PeFile.h"
 #include "PayloadLocator.h"
@@ -47,15 +47,15 @@ std::uint32_t LittleEndian32(const std::array<std::uint8_t, 4>& b) noexcept {
 void RefuseSpecialFile(const std::string& path) {
     platform::FileStatus st;
     if (platform::GetStatus(path, st) == 0 && st.Type == platform::FileType::Other)
-        throw SetupError(path, "not a regular file");
+        throw platform::FileError(path, "not a regular file");
 }
 
 std::vector<char> ReadWholeFile(const std::string& path) {
     std::unique_ptr<cli::FileStream> in;
     try {
         in = cli::OpenReadFile(path);
-    } catch (const cli::FileError& e) {
-        throw SetupError(path, std::string("cannot open: ") + e.what());
+    } catch (const platform::FileError& e) {
+        throw platform::FileError(path, std::string("cannot open: ") + e.what(), e.Error());
     }
     std::vector<char> bytes;
     std::vector<char> piece(TStream::kCopyPieceSize);
@@ -82,7 +82,7 @@ EntryInfo InfoFor(const cli::SourceFile& file) {
 void AddFile(ArchiveWriter& writer, const cli::SourceFile& file) {
     const auto source = cli::OpenReadFile(file.Path);
     writer.AddEntry(InfoFor(file), *source, file.Size);
-    if (source->Position() != file.Size) throw SetupError(file.Path, "file changed while being archived");
+    if (source->Position() != file.Size) throw platform::FileError(file.Path, "file changed while being archived");
 }
 
 // The same entries as AddFile for each file in turn, compressed by several workers at once.
@@ -95,7 +95,7 @@ void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<cli::SourceFile>& f
     for (const cli::SourceFile& file : files) {
         current = file.Path;
         if (pipeline.AddNextTo(writer, InfoFor(file)) != file.Size)
-            throw SetupError(file.Path, "file changed while being archived");
+            throw platform::FileError(file.Path, "file changed while being archived");
     }
 }
 
@@ -104,7 +104,7 @@ std::vector<cli::SourceFile> CollectFiles(const BuildOptions& options, const cli
     const std::string& dir = options.DataDirectory;
     platform::FileStatus st;
     if (platform::GetStatus(dir, st) != 0 || st.Type != platform::FileType::Directory)
-        throw SetupError(dir, "not a directory");
+        throw platform::FileError(dir, "not a directory");
     cli::TreeOptions tree;
     tree.Base = dir;
     tree.Paths = {"."};
@@ -113,7 +113,7 @@ std::vector<cli::SourceFile> CollectFiles(const BuildOptions& options, const cli
     tree.Stamps = stamps;
     cli::SourceTree source = cli::CollectSourceTree(tree);
     if (!source.Files.empty() && source.Files.back().Size == 0)
-        throw SetupError(dir, "holds only empty files; an archive cannot end with an empty entry");
+        throw platform::FileError(dir, "holds only empty files; an archive cannot end with an empty entry");
     if (options.Warn)
         for (const std::string& w : source.Warnings) options.Warn("", "warning: " + w);
     return std::move(source.Files);
@@ -128,7 +128,7 @@ void WriteFramedBlock(TStream& out, const std::string& file, WriteBlock write) {
     write();
     const std::int64_t end = out.Position();
     const std::int64_t size = end - lengthPosition - 4;
-    if (size > 0xFFFFFFFFLL) throw SetupError(file, "block larger than 4 GB");
+    if (size > 0xFFFFFFFFLL) throw platform::FileError(file, "block larger than 4 GB");
     PutLittleEndian32(length, static_cast<std::uint32_t>(size));
     out.SetPosition(lengthPosition);
     out.WriteBuffer(length.data(), 4);
@@ -146,11 +146,11 @@ void CheckArchiveFile(const std::string& path, cli::CodePage names) {
         WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
             std::string reason;
             if (!cli::EntryNameComponents(entry.Name, names, taken, &reason))
-                throw SetupError(path, names.DecodeForDisplay(entry.Name) + ": refused unsafe entry name (" + reason + ")");
+                throw platform::FileError(path, names.DecodeForDisplay(entry.Name) + ": refused unsafe entry name (" + reason + ")");
             return nullptr;
         });
     } catch (const Exception& e) {
-        throw SetupError(path, e.Message());
+        throw platform::FileError(path, e.Message());
     }
 }
 
@@ -172,7 +172,7 @@ BlockSummary ReadBlock(TStream& file, const std::string& path, const PayloadBloc
             return nullptr;
         });
     } catch (const Exception& e) {
-        throw SetupError(path, "the " + which + " archive: " + e.Message());
+        throw platform::FileError(path, "the " + which + " archive: " + e.Message());
     }
     return block;
 }
@@ -248,7 +248,7 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
             out.WriteBuffer(checksum.data(), 4);
         }
     } catch (const Exception& e) {
-        throw SetupError(current.empty() ? options.Output : current, e.Message());
+        throw platform::FileError(current.empty() ? options.Output : current, e.Message());
     }
 }
 
@@ -274,23 +274,23 @@ void PadLauncherImage(std::vector<char>& image) {
 
 void ReadBackAsLauncher(TStream& file, std::int32_t offset, const std::string& name) {
     if (const std::int64_t markers = CountMarkers(file); markers != 1)
-        throw SetupError(name, "the setup file would hold the size marker " + std::to_string(markers) +
+        throw platform::FileError(name, "the setup file would hold the size marker " + std::to_string(markers) +
                                    " times (the payload holds a copy of it)");
     if (const std::int32_t found = launcher::PayloadLocator(file); found != offset)
-        throw SetupError(name, "the launcher would find the payload offset " + std::to_string(found) + ", not " +
+        throw platform::FileError(name, "the launcher would find the payload offset " + std::to_string(found) + ", not " +
                                    std::to_string(offset));
     std::array<std::uint8_t, 4> field{};
     file.SetPosition(offset);
     const std::int64_t behind = file.Size() - offset - 4;
     const auto length = static_cast<std::int64_t>(file.Read(field.data(), 4) == 4 ? LittleEndian32(field) : 0xFFFFFFFFu);
     if (length > 0x7FFFFFFF || length > behind)
-        throw SetupError(name, "the launcher would find no first archive behind the payload offset " + std::to_string(offset));
+        throw platform::FileError(name, "the launcher would find no first archive behind the payload offset " + std::to_string(offset));
     try {
         cli::TStreamWindow archive(file, offset + 4, length);
         TDiscardingStream engine;
         launcher::ExpandEngineEntry(archive, engine);
     } catch (const Exception& e) {
-        throw SetupError(name, "the launcher could not start the engine: " + e.Message());
+        throw platform::FileError(name, "the launcher could not start the engine: " + e.Message());
     }
 }
 
@@ -307,7 +307,7 @@ std::vector<std::size_t> FindMarkers(const std::vector<char>& image) {
 
 void BuildSetup(const BuildOptions& options) {
     for (const std::string* input : {&options.Launcher, &options.Engine, &options.DataDirectory, &options.DataArchive}) {
-        if (*input == "-") throw SetupError("-", "setup build reads its inputs from files, not from standard input");
+        if (*input == "-") throw platform::FileError("-", "setup build reads its inputs from files, not from standard input");
     }
     RefuseSpecialFile(options.Launcher);
     if (!options.DataArchive.empty()) RefuseSpecialFile(options.DataArchive);
@@ -315,16 +315,16 @@ void BuildSetup(const BuildOptions& options) {
     // Rewrite the launcher image's resources before the payload is appended.
     image = BrandLauncher(std::move(image), options.Brand, options.Launcher);
     const auto markers = FindMarkers(image);
-    if (markers.empty()) throw SetupError(options.Launcher, "no size marker: not a launcher");
+    if (markers.empty()) throw platform::FileError(options.Launcher, "no size marker: not a launcher");
     if (markers.size() > 1)
-        throw SetupError(options.Launcher, "the size marker occurs " + std::to_string(markers.size()) + " times");
+        throw platform::FileError(options.Launcher, "the size marker occurs " + std::to_string(markers.size()) + " times");
     const std::size_t field = markers.front() + launcher::kMarkerPatternLength;
-    if (field + 4 > image.size()) throw SetupError(options.Launcher, "the size marker is cut short");
+    if (field + 4 > image.size()) throw platform::FileError(options.Launcher, "the size marker is cut short");
     if (image[field] != launcher::kPlaceholderByte)
-        throw SetupError(options.Launcher, "the launcher is already patched (it carries a payload)");
+        throw platform::FileError(options.Launcher, "the launcher is already patched (it carries a payload)");
     PadLauncherImage(image);
     const auto offset = static_cast<std::int64_t>(image.size());
-    if (offset > kMaxOffset - 4) throw SetupError(options.Launcher, "launcher larger than 2 GB");
+    if (offset > kMaxOffset - 4) throw platform::FileError(options.Launcher, "launcher larger than 2 GB");
     std::array<std::uint8_t, 4> patched{};
     PutLittleEndian32(patched, static_cast<std::uint32_t>(offset));
     std::memcpy(image.data() + field, patched.data(), 4);
@@ -332,12 +332,12 @@ void BuildSetup(const BuildOptions& options) {
     {
         platform::FileStatus st;
         if (const int error = platform::GetStatus(options.Engine, st); error != 0)
-            throw SetupError(options.Engine, platform::ErrorText(error));
-        if (st.Type != platform::FileType::Regular) throw SetupError(options.Engine, "not a regular file");
-        if (st.Size == 0) throw SetupError(options.Engine, "the engine file is empty");
+            platform::ThrowSystemError(options.Engine, error);
+        if (st.Type != platform::FileType::Regular) throw platform::FileError(options.Engine, "not a regular file");
+        if (st.Size == 0) throw platform::FileError(options.Engine, "the engine file is empty");
     }
     if (const std::string mismatch = EngineMismatch(image, options.Engine); !mismatch.empty()) {
-        if (!options.Force) throw SetupError(options.Engine, mismatch + " (--force builds anyway)");
+        if (!options.Force) throw platform::FileError(options.Engine, mismatch + " (--force builds anyway)");
         if (options.Warn) options.Warn(options.Engine, "warning: " + mismatch + "; building anyway");
     }
     const cli::StampPolicy stamps = cli::MakeStampPolicy(options.Utc, options.MTime, std::getenv("SOURCE_DATE_EPOCH"));
@@ -368,7 +368,7 @@ SetupSummary InspectSetup(TStream& file, const std::string& path) {
     try {
         const SetupLayout layout = ReadSetupLayout(file);
         if (!layout.IsSetupFile() || layout.NeverPatched) return summary;
-        if (!layout.Fault.empty()) throw SetupError(path, layout.Fault);
+        if (!layout.Fault.empty()) throw platform::FileError(path, layout.Fault);
         summary.PayloadOffset = layout.PayloadOffset;
         summary.Signed = layout.Signed();
         summary.CertificateTableOffset = layout.Image.CertificateTableOffset;
@@ -376,7 +376,7 @@ SetupSummary InspectSetup(TStream& file, const std::string& path) {
         for (std::size_t i = 0; i < layout.Blocks.size(); ++i)
             summary.Blocks.push_back(ReadBlock(file, path, layout.Blocks[i], static_cast<int>(i + 1)));
     } catch (const Exception& e) {
-        throw SetupError(path, e.Message());
+        throw platform::FileError(path, e.Message());
     }
     return summary;
 }

@@ -58,7 +58,7 @@ void PadLauncherImage(std::vector<char>& image);
 
 // Reads the setup file in the stream as the launcher will: the size marker occurs exactly once,
 // the payload locator finds offset, the first archive's length fits the file, and the engine entry
-// expands completely and verifies. Raises SetupError(name, ...) naming the first fault.
+// expands completely and verifies. Raises FileError(name, ...) naming the first fault.
 void ReadBackAsLauncher(TStream& file, std::int32_t offset, const std::string& name);
 
 struct EntrySummary {
@@ -85,7 +85,7 @@ struct SetupSummary {
 };
 
 // Reads what the setup file in the stream carries (no payload: a file without the size marker, or
-// a launcher never patched). Raises SetupError(path, ...) for a damaged payload.
+// a launcher never patched). Raises FileError(path, ...) for a damaged payload.
 SetupSummary InspectSetup(TStream& file, const std::string& path);
 
 // Where the launcher's size marker lies: offsets of every occurrence of the marker characters.

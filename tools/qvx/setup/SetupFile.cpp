@@ -202,7 +202,7 @@ std::unique_ptr<TStream> OpenPayloadBlock(std::unique_ptr<TStream> file, const S
                                           const std::string& name) {
     const auto index = static_cast<std::size_t>(number - 1);
     if (number < 1 || index >= layout.Blocks.size())
-        throw SetupError(name, layout.Fault.empty() ? "no block " + std::to_string(number) : layout.Fault);
+        throw platform::FileError(name, layout.Fault.empty() ? "no block " + std::to_string(number) : layout.Fault);
     const PayloadBlock& block = layout.Blocks[index];
     return std::make_unique<cli::TStreamWindow>(std::move(file), block.Offset, block.Length);
 }

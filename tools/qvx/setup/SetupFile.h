@@ -12,22 +12,15 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <instcompress/Stream.h>
 
+#include "platform/FileError.h"
 #include "setup/PeFile.h"
 
 namespace qvx::setup {
-
-// A failure tied to a file: reported as "qvx: <File>: <message>".
-class SetupError : public std::runtime_error {
-public:
-    SetupError(std::string file, const std::string& message) : std::runtime_error(message), File(std::move(file)) {}
-    std::string File;
-};
 
 inline constexpr char kEngineEntryName[] = "Installer\\Quorvex.exe";
 // The block that holds the data the engine installs.
@@ -73,7 +66,7 @@ std::string BytesFollow(std::int64_t count, const std::string& what);
 SetupLayout ReadSetupLayout(TStream& file);
 
 // Block number (1 or 2) of the layout as a stream of its own, positioned at the archive's first
-// byte; raises SetupError(name, the layout's fault) when that block's framing does not hold.
+// byte; raises FileError(name, the layout's fault) when that block's framing does not hold.
 std::unique_ptr<TStream> OpenPayloadBlock(std::unique_ptr<TStream> file, const SetupLayout& layout, int number,
                                           const std::string& name);
 

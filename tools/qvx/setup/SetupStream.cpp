@@ -46,15 +46,15 @@ bool SkipToMarker(cli::TForwardStream& stream, std::int64_t imageEnd) {
 // The payload offset in the marker's field at the stream's position, or the fault.
 std::int32_t PayloadOffset(cli::TForwardStream& stream, const std::string& name) {
     const auto field = stream.Peek(launcher::kSizeMarkerLength).subspan(launcher::kMarkerPatternLength);
-    if (field.size() < 4) throw SetupError(name, "the size marker is cut short");
+    if (field.size() < 4) throw platform::FileError(name, "the size marker is cut short");
     if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte))
-        throw SetupError(name, "no payload: the launcher's size marker was never patched");
+        throw platform::FileError(name, "no payload: the launcher's size marker was never patched");
     const auto offset = static_cast<std::int32_t>(LittleEndian32(field));
-    if (offset == 0) throw SetupError(name, "the payload offset is 0");
-    if (offset < 0) throw SetupError(name, "the payload offset " + std::to_string(offset) + " is negative");
+    if (offset == 0) throw platform::FileError(name, "the payload offset is 0");
+    if (offset < 0) throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " is negative");
     const std::int64_t markerEnd = stream.Position() + static_cast<std::int64_t>(launcher::kSizeMarkerLength);
     if (offset < markerEnd)
-        throw SetupError(name, "the payload offset " + std::to_string(offset) + " lies inside the launcher image, " +
+        throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " lies inside the launcher image, " +
                                    "before the end of its size marker at " + std::to_string(markerEnd));
     return offset;
 }
@@ -62,14 +62,14 @@ std::int32_t PayloadOffset(cli::TForwardStream& stream, const std::string& name)
 // Reads the length field of a block; the stream is then at the block's archive.
 std::uint32_t ReadBlockLength(cli::TForwardStream& stream, int number, const std::string& name) {
     const std::string which = number == 1 ? "first" : "second";
-    if (number == 2 && stream.AtEnd()) throw SetupError(name, "payload damaged: the second block is missing");
+    if (number == 2 && stream.AtEnd()) throw platform::FileError(name, "payload damaged: the second block is missing");
     std::array<std::uint8_t, 4> field{};
     if (stream.Read(field.data(), 4) != 4)
-        throw SetupError(name, "payload damaged: the " + which + " length field is cut short");
+        throw platform::FileError(name, "payload damaged: the " + which + " length field is cut short");
     const std::uint32_t length = LittleEndian32(field);
     // The launcher copies the first archive with a signed 32-bit length.
     if (number == 1 && static_cast<std::int32_t>(length) < 0)
-        throw SetupError(name, "payload damaged: the first archive's length " + std::to_string(length) + " is negative");
+        throw platform::FileError(name, "payload damaged: the first archive's length " + std::to_string(length) + " is negative");
     return length;
 }
 
@@ -80,13 +80,13 @@ std::unique_ptr<TStream> OpenStreamedPayloadBlock(cli::TForwardStream& stream, i
     if (image.End < 0 || !SkipToMarker(stream, image.End)) return nullptr;
     const std::int32_t offset = PayloadOffset(stream, name);
     if (stream.Seek(offset, SeekOrigin::Begin) != offset)
-        throw SetupError(name, "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
+        throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
                                    std::to_string(stream.Position()) + " bytes)");
     std::uint32_t length = ReadBlockLength(stream, 1, name);
     if (number == 2) {
         const std::int64_t start = stream.Position();
         if (stream.Seek(length, SeekOrigin::Current) != start + length)
-            throw SetupError(name, "payload damaged: the first archive's length " + std::to_string(length) +
+            throw platform::FileError(name, "payload damaged: the first archive's length " + std::to_string(length) +
                                        " exceeds the " + std::to_string(stream.Position() - start) +
                                        " bytes behind it");
         length = ReadBlockLength(stream, 2, name);

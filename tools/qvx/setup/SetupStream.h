@@ -16,7 +16,7 @@ namespace qvx::setup {
 // Block number (1 or 2) of the setup file read from stream, as a stream of its own positioned at
 // the archive's first byte; it reads from stream, which it borrows. nullptr when the input is no
 // setup file: a program image whose headers cannot be read, or that holds no size marker. Raises
-// SetupError(name, fault) when the size marker or the framing in front of the block does not hold.
+// FileError(name, fault) when the size marker or the framing in front of the block does not hold.
 std::unique_ptr<TStream> OpenStreamedPayloadBlock(cli::TForwardStream& stream, int number, const std::string& name);
 
 }  // namespace qvx::setup

@@ -39,7 +39,7 @@ struct ArchiveCheck {
 
 // Expands every entry of the block with the launcher's checks (a stored entry's checksum, the
 // sizes against each other and the block), and for the data block applies extract's name rules.
-// Raises SetupError naming the archive (and the entry) at the first fault; what the launcher and
+// Raises FileError naming the archive (and the entry) at the first fault; what the launcher and
 // the engine pass over (reserved fields that are not 0, bytes after the last entry) is a warning.
 ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, const std::string& name,
                           cli::CodePage names, const std::function<void(const std::string&)>& warn) {
@@ -54,7 +54,7 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
         ArchiveWalker walker(component, window);
         if (block.Length < ArchiveHeader::kSize) {
             if (block.Length != 0)
-                throw SetupError(name, archive + std::to_string(block.Length) + " bytes: too short for an archive header");
+                throw platform::FileError(name, archive + std::to_string(block.Length) + " bytes: too short for an archive header");
             return check;
         }
         check.MethodId = walker.MethodId();
@@ -68,7 +68,7 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
             if (entry.Header.EntryReserved != 0) warn("warning: " + archive + current + "the reserved field is not 0");
             std::string reason;
             if (number == kDataBlock && !cli::EntryNameComponents(entry.Name, names, taken, &reason))
-                throw SetupError(name, archive + current + "unsafe entry name (" + reason + ")");
+                throw platform::FileError(name, archive + current + "unsafe entry name (" + reason + ")");
             TNullStream data;
             walker.Expand(entry, data);
             if (SameEntryName(entry.Name, kEngineEntryName)) {
@@ -80,7 +80,7 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
         }
         if (end != block.Length) warn("warning: " + archive + BytesFollow(block.Length - end, "its last entry"));
     } catch (const Exception& e) {
-        throw SetupError(name, archive + current + e.Message());
+        throw platform::FileError(name, archive + current + e.Message());
     }
     return check;
 }
@@ -94,7 +94,7 @@ void CheckCertificateTable(TStream& file, const SetupLayout& layout, const std::
                                            (static_cast<std::uint32_t>(header[3]) << 24)
                                      : 0;
     if (length < header.size() || length > layout.Image.CertificateTableSize)
-        throw SetupError(name, "the certificate table is damaged: its first certificate's length " +
+        throw platform::FileError(name, "the certificate table is damaged: its first certificate's length " +
                                    std::to_string(length) + " does not fit the table's " +
                                    std::to_string(layout.Image.CertificateTableSize) + " bytes");
 }
@@ -104,7 +104,7 @@ void CheckCertificateTable(TStream& file, const SetupLayout& layout, const std::
 void TestSetup(TStream& file, const std::string& name, std::ostream& out,
                const std::function<void(const std::string&)>& warn, cli::CodePage names) {
     const SetupLayout layout = ReadSetupLayout(file);
-    if (!layout.Fault.empty()) throw SetupError(name, layout.Fault);
+    if (!layout.Fault.empty()) throw platform::FileError(name, layout.Fault);
 
     for (std::size_t i = 0; i < layout.Blocks.size(); ++i) {
         const int number = static_cast<int>(i + 1);
@@ -112,7 +112,7 @@ void TestSetup(TStream& file, const std::string& name, std::ostream& out,
         const ArchiveCheck check = CheckArchive(file, block, number, name, names, warn);
         if (number == 1) {
             if (const std::string problem = EngineEntryProblem(check.EngineEntries, check.EngineSize); !problem.empty())
-                throw SetupError(name, "archive 1: " + problem);
+                throw platform::FileError(name, "archive 1: " + problem);
         }
         out << "archive " << number << ": " << block.Length << " bytes at offset " << block.Offset;
         if (!check.MethodId.empty()) out << ", method " << check.MethodId;
@@ -142,7 +142,7 @@ void TestSetup(TStream& file, const std::string& name, std::ostream& out,
             warn("warning: the PE header's checksum covers the launcher image only, not the payload");
             return;
         }
-        throw SetupError(name, "the PE header's checksum " + Hex(layout.Image.Checksum) + " does not match the file's " +
+        throw platform::FileError(name, "the PE header's checksum " + Hex(layout.Image.Checksum) + " does not match the file's " +
                                    Hex(computed));
     }
 }

@@ -20,7 +20,7 @@ namespace qvx::setup {
 // Checks the setup file in the stream (name is what messages call it). Writes one line per
 // archive as it passes, then one saying whether the file is signed; warnings (bytes behind the
 // certificate table) go to warn. names is the code page of the data block's names. Raises
-// SetupError(name, fault) at the first fault.
+// FileError(name, fault) at the first fault.
 void TestSetup(TStream& file, const std::string& name, std::ostream& out,
                const std::function<void(const std::string&)>& warn, cli::CodePage names = cli::CodePage::Default());
 
