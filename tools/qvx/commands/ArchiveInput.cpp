@@ -1,7 +1,6 @@
 #include "commands/ArchiveInput.h"
 
 #include <array>
-#include <vector>
 
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/Exceptions.h>
@@ -22,21 +21,9 @@ constexpr char kNotASetupFile[] = "not a setup file (--block reads a setup file'
 // The input a path names, opened: "-" is standard input. A terminal is refused: nobody types an
 // archive.
 std::unique_ptr<FileStream> OpenInput(const std::string& path) {
-    std::unique_ptr<FileStream> in;
-    if (path == "-") {
-        in = FileStream::Standard(platform::StandardStream::Input);
-        in->SetName("-");
-    } else {
-        in = OpenReadFile(path);
-    }
+    auto in = OpenInputFile(path);
     if (in->IsTerminal()) throw platform::FileError(path, "refusing to read an archive from a terminal");
     return in;
-}
-
-// Whether the input can be read in place, from its first byte: a regular file (standard input
-// redirected from one, unless it was read from already).
-bool ReadInPlace(FileStream& file, const std::string& path) {
-    return file.IsRegularFile() && (path != "-" || file.Seek(0, SeekOrigin::Current) == 0);
 }
 
 // The kind of a file read in place, from its first bytes; the file is left at position 0.
@@ -92,7 +79,7 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
     const int block = options.Block == 0 ? 1 : options.Block;
     OpenedArchive opened;
     auto file = OpenInput(path);
-    if (ReadInPlace(*file, path)) {
+    if (ReadsInPlace(*file, path)) {
         const InputKind kind = KindOfFile(*file);
         if (kind == InputKind::Other) throw platform::FileError(path, "not an archive");
         if (kind == InputKind::Archive) {
@@ -125,22 +112,14 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
 
 std::unique_ptr<TStream> OpenSetupInput(const std::string& path) {
     auto file = OpenInput(path);
-    if (ReadInPlace(*file, path)) {
+    if (ReadsInPlace(*file, path)) {
         if (KindOfFile(*file) != InputKind::Program) throw platform::FileError(path, "not a setup file");
         return file;
     }
     TForwardStream in(std::move(file), path);
     if (KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes))) != InputKind::Program)
         throw platform::FileError(path, "not a setup file");
-    auto spool = AnonymousTemporaryFile("qvx-stdin");
-    std::vector<std::uint8_t> piece(TStream::kCopyPieceSize);
-    for (;;) {
-        const std::int32_t n = in.Read(piece.data(), static_cast<std::int32_t>(piece.size()));
-        if (n <= 0) break;
-        spool->WriteBuffer(piece.data(), n);
-    }
-    spool->SetPosition(0);
-    return spool;
+    return SpoolToTemporaryFile(in, "qvx-stdin");
 }
 
 void AddStoredChecksumOption(CLI::App& command, ArchiveInputOptions& options) {

@@ -56,14 +56,8 @@ struct Input {
 
 Input OpenInput(const std::string& name, std::int64_t largest) {
     Input input;
-    std::unique_ptr<FileStream> file;
-    if (name == "-") {
-        file = FileStream::Standard(platform::StandardStream::Input);
-        file->SetName("-");
-    } else {
-        file = OpenReadFile(name);
-    }
-    if (!file->IsRegularFile() || (name == "-" && file->Seek(0, SeekOrigin::Current) != 0)) {
+    std::unique_ptr<FileStream> file = OpenInputFile(name);
+    if (!ReadsInPlace(*file, name)) {
         input.Forward = std::make_unique<TForwardStream>(std::move(file), name, largest);
         return input;
     }

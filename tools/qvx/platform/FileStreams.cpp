@@ -1,6 +1,8 @@
 #include "platform/FileStreams.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <vector>
 
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
@@ -13,6 +15,29 @@ std::unique_ptr<FileStream> OpenReadFile(const std::string& path) {
     if (error == EBUSY) throw platform::FileError(path, "File is in use by another program", EBUSY);
     if (error != 0) platform::ThrowSystemError(path, error);
     return stream;
+}
+
+std::unique_ptr<FileStream> OpenInputFile(const std::string& path) {
+    if (path != "-") return OpenReadFile(path);
+    auto in = FileStream::Standard(platform::StandardStream::Input);
+    in->SetName("-");
+    return in;
+}
+
+bool ReadsInPlace(FileStream& file, const std::string& path) {
+    return file.IsRegularFile() && (path != "-" || file.Seek(0, SeekOrigin::Current) == 0);
+}
+
+std::unique_ptr<FileStream> SpoolToTemporaryFile(TStream& in, const std::string& prefix) {
+    auto spool = AnonymousTemporaryFile(prefix);
+    std::vector<std::uint8_t> piece(TStream::kCopyPieceSize);
+    for (;;) {
+        const std::int32_t n = in.Read(piece.data(), static_cast<std::int32_t>(piece.size()));
+        if (n <= 0) break;
+        spool->WriteBuffer(piece.data(), n);
+    }
+    spool->SetPosition(0);
+    return spool;
 }
 
 std::unique_ptr<FileStream> AnonymousTemporaryFile(const std::string& prefix) {

@@ -17,8 +17,20 @@ using platform::FileStream;
 // file or directory", "File is in use by another program").
 std::unique_ptr<FileStream> OpenReadFile(const std::string& path);
 
+// The input a command reads: the file path names, or standard input for "-" (named "-").
+std::unique_ptr<FileStream> OpenInputFile(const std::string& path);
+
+// Whether an input opened by OpenInputFile can be read in place, from its first byte: a regular
+// file, also as standard input redirected from one unless that was read from already. Any other
+// input (a pipe, a device) is read forward as it comes.
+bool ReadsInPlace(FileStream& file, const std::string& path);
+
 // A new file in the temporary directory that no name leads to: it goes away with the stream.
 // prefix starts the name it has while it is created. Raises FileError when it cannot be made.
 std::unique_ptr<FileStream> AnonymousTemporaryFile(const std::string& prefix);
+
+// The spool of an input that can only be read forward: everything in from its position to its
+// end, copied into an AnonymousTemporaryFile(prefix), which is returned at position 0.
+std::unique_ptr<FileStream> SpoolToTemporaryFile(TStream& in, const std::string& prefix);
 
 }  // namespace qvx::cli
