@@ -5,6 +5,7 @@
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/Exceptions.h>
 
+#include "archive/ArchiveMagic.h"
 #include "cli/ErrorReport.h"
 #include "platform/FileStreams.h"
 #include "setup/ProgramImage.h"
@@ -54,14 +55,14 @@ bool OpenedArchive::HoldsArchiveHeader() {
         // Nothing of the archive has been read yet: it starts at the input's position.
         if (archive_ != forward_.get() && archive_->Size() < kHeader) return false;
         const auto head = forward_->Peek(kHeader);
-        return head.size() == static_cast<std::size_t>(kHeader) && KindOf(head) == InputKind::Archive;
+        return head.size() == static_cast<std::size_t>(kHeader) && StartsWithArchiveMagic(head);
     }
     const std::int64_t start = archive_->Position();
     if (start < 0 || archive_->Size() - start < kHeader) return false;
     std::array<std::uint8_t, kArchiveMagic.size()> magic{};
     const std::int32_t n = archive_->Read(magic.data(), static_cast<std::int32_t>(magic.size()));
     archive_->SetPosition(start);
-    return n == static_cast<std::int32_t>(magic.size()) && magic == kArchiveMagic;
+    return StartsWithArchiveMagic(std::span(magic.data(), n > 0 ? static_cast<std::size_t>(n) : 0));
 }
 
 std::string OpenedArchive::TruncationProblem(const ArchiveWalker& walker) const {

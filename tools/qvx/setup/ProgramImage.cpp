@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include <instcompress/ArchiveFormat.h>
-
+#include "archive/ArchiveMagic.h"
 #include "setup/ElfFile.h"
 #include "setup/PeFile.h"
 
@@ -22,8 +21,7 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::string_view prefix) {
 }  // namespace
 
 InputKind KindOf(std::span<const std::uint8_t> first) {
-    if (first.size() >= kArchiveMagic.size() && std::equal(kArchiveMagic.begin(), kArchiveMagic.end(), first.begin()))
-        return InputKind::Archive;
+    if (StartsWithArchiveMagic(first)) return InputKind::Archive;
     if (StartsWith(first, "MZ") || StartsWith(first, "\x7F" "ELF")) return InputKind::Program;
     return InputKind::Other;
 }
