@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <instcompress/ByteOrder.h>
+
 namespace qvx::pe {
 
 namespace {
@@ -25,13 +27,8 @@ class Reader {
 public:
     explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     bool Has(std::uint64_t offset, std::uint64_t count) const { return offset + count <= bytes_.size(); }
-    std::uint16_t U16(std::uint64_t at) const {
-        return static_cast<std::uint16_t>(bytes_[at] | (bytes_[at + 1] << 8));
-    }
-    std::uint32_t U32(std::uint64_t at) const {
-        return static_cast<std::uint32_t>(bytes_[at]) | (static_cast<std::uint32_t>(bytes_[at + 1]) << 8) |
-               (static_cast<std::uint32_t>(bytes_[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes_[at + 3]) << 24);
-    }
+    std::uint16_t U16(std::uint64_t at) const { return LoadLe16(bytes_.data() + at); }
+    std::uint32_t U32(std::uint64_t at) const { return LoadLe32(bytes_.data() + at); }
 
 private:
     std::span<const std::uint8_t> bytes_;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include <instcompress/ByteOrder.h>
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/ArchiveWriter.h>
 #include <instcompress/DosDateTime.h>
@@ -37,11 +38,6 @@ namespace {
 constexpr std::int64_t kMaxOffset = 0x7FFFFFFF;
 constexpr std::size_t kImageAlignment = 16;
 
-std::uint32_t LittleEndian32(const std::array<std::uint8_t, 4>& b) noexcept {
-    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-}
-
 // Refuses a device, pipe or socket as an input: it would be taken as empty or read forever.
 // (Opening reports a file that is missing or a directory.)
 void RefuseSpecialFile(const std::string& path) {
@@ -65,10 +61,6 @@ std::vector<char> ReadWholeFile(const std::string& path) {
         bytes.insert(bytes.end(), piece.begin(), piece.begin() + n);
     }
     return bytes;
-}
-
-void PutLittleEndian32(std::array<std::uint8_t, 4>& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 EntryInfo InfoFor(const cli::SourceFile& file) {
@@ -129,7 +121,7 @@ void WriteFramedBlock(TStream& out, const std::string& file, WriteBlock write) {
     const std::int64_t end = out.Position();
     const std::int64_t size = end - lengthPosition - 4;
     if (size > 0xFFFFFFFFLL) throw platform::FileError(file, "block larger than 4 GB");
-    PutLittleEndian32(length, static_cast<std::uint32_t>(size));
+    StoreLe32(length.data(), static_cast<std::uint32_t>(size));
     out.SetPosition(lengthPosition);
     out.WriteBuffer(length.data(), 4);
     out.SetPosition(end);
@@ -243,7 +235,7 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
         const pe::PeReadResult headers = pe::ReadPeHeaders(out);
         if (headers.Kind == pe::PeKind::Pe) {
             std::array<std::uint8_t, 4> checksum{};
-            PutLittleEndian32(checksum, pe::PeChecksum(out, headers.Headers.ChecksumOffset));
+            StoreLe32(checksum.data(), pe::PeChecksum(out, headers.Headers.ChecksumOffset));
             out.SetPosition(headers.Headers.ChecksumOffset);
             out.WriteBuffer(checksum.data(), 4);
         }
@@ -282,7 +274,7 @@ void ReadBackAsLauncher(TStream& file, std::int32_t offset, const std::string& n
     std::array<std::uint8_t, 4> field{};
     file.SetPosition(offset);
     const std::int64_t behind = file.Size() - offset - 4;
-    const auto length = static_cast<std::int64_t>(file.Read(field.data(), 4) == 4 ? LittleEndian32(field) : 0xFFFFFFFFu);
+    const auto length = static_cast<std::int64_t>(file.Read(field.data(), 4) == 4 ? LoadLe32(field.data()) : 0xFFFFFFFFu);
     if (length > 0x7FFFFFFF || length > behind)
         throw platform::FileError(name, "the launcher would find no first archive behind the payload offset " + std::to_string(offset));
     try {
@@ -326,7 +318,7 @@ void BuildSetup(const BuildOptions& options) {
     const auto offset = static_cast<std::int64_t>(image.size());
     if (offset > kMaxOffset - 4) throw platform::FileError(options.Launcher, "launcher larger than 2 GB");
     std::array<std::uint8_t, 4> patched{};
-    PutLittleEndian32(patched, static_cast<std::uint32_t>(offset));
+    StoreLe32(patched.data(), static_cast<std::uint32_t>(offset));
     std::memcpy(image.data() + field, patched.data(), 4);
 
     {

@@ -4,6 +4,8 @@
 #include <array>
 #include <limits>
 
+#include <instcompress/ByteOrder.h>
+
 #include "PayloadLocator.h"
 #include "setup/ProgramImage.h"
 #include "SizeMarker.h"
@@ -14,11 +16,6 @@ namespace qvx::setup {
 namespace {
 
 constexpr std::int64_t kCertificateAlignment = 8;
-
-std::uint32_t LittleEndian32(const std::array<std::uint8_t, 4>& b) noexcept {
-    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-}
 
 bool ReadAt(TStream& file, std::int64_t offset, void* buffer, std::int32_t count) {
     file.SetPosition(offset);
@@ -76,7 +73,7 @@ std::string NoPayloadFault(TStream& file, std::int64_t markerOffset, std::int64_
     std::array<std::uint8_t, 4> field{};
     if (!ReadAt(file, markerOffset + launcher::kMarkerPatternLength, field.data(), 4))
         return "the size marker is cut short";
-    const auto offset = static_cast<std::int32_t>(LittleEndian32(field));
+    const auto offset = static_cast<std::int32_t>(LoadLe32(field.data()));
     if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte)) {
         // An offset behind the marker, inside the file, was patched in: its first byte happens to be
         // the placeholder's.
@@ -117,7 +114,7 @@ std::string ReadBlock(TStream& file, SetupLayout& layout, std::int64_t lengthPos
         return "payload damaged: the " + which + " length field is cut short";
     PayloadBlock block;
     block.Offset = lengthPosition + 4;
-    block.Length = LittleEndian32(b);
+    block.Length = LoadLe32(b.data());
     // The launcher copies the first archive with a signed 32-bit length.
     if (first && static_cast<std::int32_t>(block.Length) < 0)
         return "payload damaged: the first archive's length " + std::to_string(block.Length) + " is negative";

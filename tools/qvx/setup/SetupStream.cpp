@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include <instcompress/ByteOrder.h>
+
 #include "setup/PeFile.h"
 #include "setup/ProgramImage.h"
 #include "setup/SetupFile.h"
@@ -14,11 +16,6 @@ namespace qvx::setup {
 namespace {
 
 constexpr std::int32_t kScanPiece = 65536;
-
-std::uint32_t LittleEndian32(std::span<const std::uint8_t> b) noexcept {
-    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-}
 
 // Reads forward to the first marker that starts before imageEnd; true with the stream at the
 // marker, false at the end of the image or the input.
@@ -49,7 +46,7 @@ std::int32_t PayloadOffset(cli::TForwardStream& stream, const std::string& name)
     if (field.size() < 4) throw platform::FileError(name, "the size marker is cut short");
     if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte))
         throw platform::FileError(name, "no payload: the launcher's size marker was never patched");
-    const auto offset = static_cast<std::int32_t>(LittleEndian32(field));
+    const auto offset = static_cast<std::int32_t>(LoadLe32(field.data()));
     if (offset == 0) throw platform::FileError(name, "the payload offset is 0");
     if (offset < 0) throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " is negative");
     const std::int64_t markerEnd = stream.Position() + static_cast<std::int64_t>(launcher::kSizeMarkerLength);
@@ -66,7 +63,7 @@ std::uint32_t ReadBlockLength(cli::TForwardStream& stream, int number, const std
     std::array<std::uint8_t, 4> field{};
     if (stream.Read(field.data(), 4) != 4)
         throw platform::FileError(name, "payload damaged: the " + which + " length field is cut short");
-    const std::uint32_t length = LittleEndian32(field);
+    const std::uint32_t length = LoadLe32(field.data());
     // The launcher copies the first archive with a signed 32-bit length.
     if (number == 1 && static_cast<std::int32_t>(length) < 0)
         throw platform::FileError(name, "payload damaged: the first archive's length " + std::to_string(length) + " is negative");

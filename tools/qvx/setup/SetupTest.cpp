@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include <instcompress/ByteOrder.h>
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/Exceptions.h>
@@ -90,8 +91,7 @@ void CheckCertificateTable(TStream& file, const SetupLayout& layout, const std::
     std::array<std::uint8_t, 8> header{};
     file.SetPosition(layout.Image.CertificateTableOffset);
     const std::uint32_t length = file.Read(header.data(), 8) == 8
-                                     ? static_cast<std::uint32_t>(header[0] | (header[1] << 8) | (header[2] << 16)) |
-                                           (static_cast<std::uint32_t>(header[3]) << 24)
+                                     ? LoadLe32(header.data())
                                      : 0;
     if (length < header.size() || length > layout.Image.CertificateTableSize)
         throw platform::FileError(name, "the certificate table is damaged: its first certificate's length " +

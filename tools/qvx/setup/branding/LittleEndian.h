@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include <instcompress/ByteOrder.h>
+
 namespace qvx::branding {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -21,33 +23,30 @@ public:
         return offset <= bytes_.size() && count <= bytes_.size() - offset;
     }
     std::uint8_t U8(std::uint64_t at) const noexcept { return bytes_[at]; }
-    std::uint16_t U16(std::uint64_t at) const noexcept {
-        return static_cast<std::uint16_t>(bytes_[at] | (bytes_[at + 1] << 8));
-    }
-    std::uint32_t U32(std::uint64_t at) const noexcept {
-        return static_cast<std::uint32_t>(U16(at)) | (static_cast<std::uint32_t>(U16(at + 2)) << 16);
-    }
+    std::uint16_t U16(std::uint64_t at) const noexcept { return LoadLe16(bytes_.data() + at); }
+    std::uint32_t U32(std::uint64_t at) const noexcept { return LoadLe32(bytes_.data() + at); }
     ByteSpan Slice(std::uint64_t at, std::uint64_t count) const noexcept { return bytes_.subspan(at, count); }
 
 private:
     ByteSpan bytes_;
 };
 
+// Patches a field inside b; a field past b's end raises std::out_of_range (vector::at).
 inline void Put16(Bytes& b, std::size_t at, std::uint32_t value) {
-    b.at(at) = static_cast<std::uint8_t>(value);
-    b.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+    static_cast<void>(b.at(at + 1));
+    StoreLe16(b.data() + at, static_cast<std::uint16_t>(value));
 }
 inline void Put32(Bytes& b, std::size_t at, std::uint32_t value) {
-    Put16(b, at, value & 0xFFFF);
-    Put16(b, at + 2, value >> 16);
+    static_cast<void>(b.at(at + 3));
+    StoreLe32(b.data() + at, value);
 }
 inline void Append16(Bytes& b, std::uint32_t value) {
-    b.push_back(static_cast<std::uint8_t>(value));
-    b.push_back(static_cast<std::uint8_t>(value >> 8));
+    b.resize(b.size() + 2);
+    StoreLe16(b.data() + b.size() - 2, static_cast<std::uint16_t>(value));
 }
 inline void Append32(Bytes& b, std::uint32_t value) {
-    Append16(b, value & 0xFFFF);
-    Append16(b, value >> 16);
+    b.resize(b.size() + 4);
+    StoreLe32(b.data() + b.size() - 4, value);
 }
 // Appends zero bytes up to the next multiple of alignment (a power of two).
 inline void PadTo(Bytes& b, std::size_t alignment) { b.resize((b.size() + alignment - 1) & ~(alignment - 1), 0); }
