@@ -15,6 +15,7 @@
 #include <instcompress/MemoryStream.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "EngineEntry.h"
 #include "commands/ArchiveInput.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"
@@ -89,7 +90,7 @@ int RunTest(const TestOptions& options) {
         ArchiveEntry entry;
         while (walker->Next(entry)) {
             CheckStandardOutput();  // nobody reads the verdicts any more: stop
-            if (SameEntryName(entry.Name, setup::kEngineEntryName)) {
+            if (SameEntryName(entry.Name, launcher::kEngineEntryName)) {
                 ++engines;
                 engineSize += entry.Header.ExpandedSize;
             }

@@ -334,7 +334,7 @@ void BuildSetup(const BuildOptions& options) {
     }
     const cli::StampPolicy stamps = cli::MakeStampPolicy(options.Utc, options.MTime, std::getenv("SOURCE_DATE_EPOCH"));
     cli::SourceFile engine = cli::StampedFile(options.Engine, stamps);
-    engine.Name = kEngineEntryName;
+    engine.Name = launcher::kEngineEntryName;
     std::vector<cli::SourceFile> dataFiles;
     if (!options.DataDirectory.empty()) dataFiles = CollectFiles(options, stamps);
     if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive, options.Names);

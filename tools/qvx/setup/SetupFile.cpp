@@ -6,6 +6,7 @@
 
 #include <instcompress/ByteOrder.h>
 
+#include "EngineEntry.h"
 #include "PayloadLocator.h"
 #include "setup/ProgramImage.h"
 #include "SizeMarker.h"
@@ -150,7 +151,7 @@ std::int64_t CountMarkers(TStream& file) {
 }
 
 std::string EngineEntryProblem(std::size_t count, std::int64_t expandedSize) {
-    if (count == 0) return std::string("no engine entry ") + kEngineEntryName;
+    if (count == 0) return std::string("no engine entry ") + launcher::kEngineEntryName;
     if (count > 1) return "the engine entry occurs " + std::to_string(count) + " times";
     if (expandedSize == 0) return "the engine entry is empty";
     return {};

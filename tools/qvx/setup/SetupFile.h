@@ -22,7 +22,6 @@
 
 namespace qvx::setup {
 
-inline constexpr char kEngineEntryName[] = "Installer\\Quorvex.exe";
 // The block that holds the data the engine installs.
 inline constexpr int kDataBlock = 2;
 

@@ -10,6 +10,7 @@
 #include <instcompress/MemoryStream.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "EngineEntry.h"
 #include "names/EntryNameRules.h"
 #include "setup/LauncherBranding.h"
 #include "setup/SetupFile.h"
@@ -72,7 +73,7 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
                 throw platform::FileError(name, archive + current + "unsafe entry name (" + reason + ")");
             TNullStream data;
             walker.Expand(entry, data);
-            if (SameEntryName(entry.Name, kEngineEntryName)) {
+            if (SameEntryName(entry.Name, launcher::kEngineEntryName)) {
                 ++check.EngineEntries;
                 check.EngineSize += entry.Header.ExpandedSize;
             }
