@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite, stage by stage:
 #   debug     the debug preset (warnings as errors) and all tests; with QVX_FORMAT_CHECK=1 first
-#             the sources' format (scripts/format.sh --check, about 3 s)
+#             the sources' format (scripts/format.sh --check, 2 to 5 s)
 #   consumer  the library installed alone as a shared library and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
