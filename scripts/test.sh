@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite, stage by stage:
-#   debug     the debug preset (warnings as errors) and all tests; with QVX_FORMAT_CHECK=1 first
-#             the sources' format (scripts/format.sh --check, 2 to 5 s)
+#   debug     the layers of the tool's folders (scripts/check-layers.py, well under a second), the
+#             debug preset (warnings as errors) and all tests; with QVX_FORMAT_CHECK=1 first the
+#             sources' format (scripts/format.sh --check, 2 to 5 s)
 #   consumer  the library installed alone as a shared library and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
@@ -33,6 +34,7 @@ run_preset() {
 
 stage_debug() {
   if [ "${QVX_FORMAT_CHECK:-0}" = 1 ]; then ./scripts/format.sh --check; fi
+  python3 ./scripts/check-layers.py
   run_preset debug
 }
 stage_consumer() { ./scripts/consumer-test.sh; }
