@@ -3,8 +3,7 @@
 #   build    compiler, CMake, Ninja, CLI11, nlohmann-json, unicode-data (the case-folding table):
 #            the library, qvx, the launcher, the demo
 #   test     GoogleTest, Google Benchmark, the tools the test suites call, python3 (the layer
-#            check) and clang-format-14 (the
-#            debug stage's format check)
+#            check) and clang-format-14 (the debug stage's format check)
 #   fuzz     clang with its sanitizer and libFuzzer runtimes
 #   windows  mingw-w64, Wine, osslsigncode, pefile, pev, icoutils: the Windows programs and their
 #            tests
