@@ -1,3 +1,7 @@
+// cli/: the command line of qvx: CLI11 parsing, help, the manual page, bash completion, progress,
+// the error report that turns an exception into one line, and the standard streams. It may use
+// setup/, archive/, names/, platform/ and the library; only commands/ and main.cpp use it.
+//
 // The qvx command line: subcommand groups register themselves on the CLI11 application; every
 // command reports failures as one line "qvx: <file>: <message>" and returns the exit code.
 // Usage errors name the word at fault and point at the help of the command it was given to

@@ -1,3 +1,7 @@
+// names/: entry names between an archive and the disk: code pages, Windows names, safe paths for
+// extraction, the rules an entry name must follow, and names shown to a person with control
+// characters made visible. It may use platform/ and the library, nothing above.
+//
 // The code page of entry names. An archive stores names as bytes of a Windows ANSI code page (or
 // as UTF-8 for engines that expect it); the tool works in UTF-8 and converts at the archive's
 // edge: create and setup build encode each name, the reading commands decode it. The conversion

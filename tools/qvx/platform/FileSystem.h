@@ -1,3 +1,10 @@
+// platform/: the operating system as the tool needs it, the same functions on POSIX and on Windows:
+// files and folders, file streams and the atomic output file, temporary files and the
+// standard-input spool, consoles and the terminal, same-file checks, UTF-8 paths, and FileError,
+// the one error type for a file, which carries the system's error number. It is the lowest folder
+// of the tool: it uses the standard library, the system's headers and the library's streams and
+// exceptions, and no other folder of the tool.
+//
 // FileSystem: the file system services of the qvx tool, the same functions on POSIX
 // (FileSystemPosix.cpp) and on Windows (FileSystemWin32.cpp).
 //

@@ -1,3 +1,9 @@
+// setup/: setup files, a launcher with a payload: program images (PE, ELF), the setup file's
+// layout and its blocks as streams, the setup builder and checker, and the launcher's branding
+// (setup/branding/: PE resources, icons, version information, manifest). It may use archive/,
+// names/, platform/, the library and the launcher's core (payload location, engine entry, size
+// marker), never cli/ or commands/.
+//
 // Reading the layout of a setup file: where its payload lies, the framing of its two blocks, and
 // the certificate table an Authenticode signature appends.
 //
