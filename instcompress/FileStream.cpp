@@ -22,7 +22,7 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
     }
     HANDLE h = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        const std::error_code why(static_cast<int>(::GetLastError()), std::system_category());
+        const auto why = static_cast<int>(::GetLastError());
         if (mode == FileMode::Create) throw EFCreateError("Cannot create file " + path, path, why);
         throw EFOpenError("Cannot open file " + path, path, why);
     }
@@ -66,7 +66,6 @@ std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 
 namespace qvx {
 
@@ -90,9 +89,8 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
     if (fd_ >= 0 && ::flock(fd_, (mode == FileMode::ReadShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) fail(errno);
     if (fd_ >= 0 && create && ::ftruncate(fd_, 0) != 0) fail(errno);
     if (fd_ < 0) {
-        const std::error_code why(error, std::generic_category());
-        if (create) throw EFCreateError("Cannot create file " + path, path, why);
-        throw EFOpenError("Cannot open file " + path, path, why);
+        if (create) throw EFCreateError("Cannot create file " + path, path, error);
+        throw EFOpenError("Cannot open file " + path, path, error);
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <exception>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "Export.h"
@@ -35,24 +34,24 @@ private:
     };
 
 // Declares an exception class for a file that could not be opened or created. Besides the
-// message it may carry the file's path and the system's error code (errno on POSIX systems,
+// message it may carry the file's path and the system's error number (errno on POSIX systems,
 // GetLastError() on Windows), so a caller can tell why without reading the message.
 #define QVX_FILE_EXCEPTION_CLASS(Name, DefaultMessage)                                              \
     class INSTCOMPRESS_API Name : public Exception {                                                \
     public:                                                                                         \
         Name() : Exception(DefaultMessage) {}                                                       \
         explicit Name(std::string message) : Exception(std::move(message)) {}                       \
-        Name(std::string message, std::string fileName, std::error_code errorCode)                  \
-            : Exception(std::move(message)), fileName_(std::move(fileName)), errorCode_(errorCode) {} \
+        Name(std::string message, std::string fileName, int systemError)                            \
+            : Exception(std::move(message)), fileName_(std::move(fileName)), systemError_(systemError) {} \
         const char* ClassName() const noexcept override { return #Name; }                           \
         /* The path, when the raiser gave it; empty otherwise. */                                    \
         const std::string& FileName() const noexcept { return fileName_; }                          \
-        /* Why the system refused; empty (false) when the raiser did not say. */                     \
-        const std::error_code& ErrorCode() const noexcept { return errorCode_; }                    \
+        /* Why the system refused (errno, or GetLastError() on Windows); 0 when not said. */         \
+        int SystemError() const noexcept { return systemError_; }                                   \
                                                                                                     \
     private:                                                                                        \
         std::string fileName_;                                                                      \
-        std::error_code errorCode_;                                                                 \
+        int systemError_ = 0;                                                                       \
     };
 
 // Streams.

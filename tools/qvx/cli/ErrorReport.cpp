@@ -18,12 +18,14 @@ namespace qvx::cli {
 namespace {
 
 // A stream of the library that could not be opened or created: the path and the system's reason
-// it carries, or its own message about the file the caller names.
+// it carries (in the words of the tool's own files: a file another opener holds is "in use"), or
+// its own message about the file the caller names.
 template <typename StreamError>
 ErrorLine DescribeStreamError(const StreamError& e, std::string_view file) {
     const std::string path = e.FileName().empty() ? std::string(file) : e.FileName();
-    const int error = platform::ErrorNumber(e.ErrorCode());
-    return ErrorLine{path, error != 0 ? platform::SystemMessage(error) : e.Message()};
+    const int error = platform::ErrorNumber(e.SystemError());
+    if (error == 0) return ErrorLine{path, e.Message()};
+    return ErrorLine{path, platform::IsFileInUse(error) ? platform::kFileInUseText : platform::SystemMessage(error)};
 }
 
 }  // namespace

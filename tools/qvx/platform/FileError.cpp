@@ -1,5 +1,7 @@
 #include "platform/FileError.h"
 
+#include <cerrno>
+
 #include "platform/FileSystem.h"
 #ifdef _WIN32
 #include "platform/NativePath.h"
@@ -11,12 +13,20 @@ std::string SystemMessage(int error) { return ErrorText(error); }
 
 void ThrowSystemError(const std::string& file, int error) { throw FileError(file, SystemMessage(error), error); }
 
-int ErrorNumber(const std::error_code& code) noexcept {
-    if (!code) return 0;
+bool IsFileInUse(int error) noexcept {
 #ifdef _WIN32
-    if (code.category() == std::system_category()) return FromSystemError(static_cast<std::uint32_t>(code.value()));
+    return error == EBUSY;
+#else
+    return error == EBUSY || error == EWOULDBLOCK;
 #endif
-    return code.value();
+}
+
+int ErrorNumber(int systemError) noexcept {
+#ifdef _WIN32
+    return systemError == 0 ? 0 : FromSystemError(static_cast<std::uint32_t>(systemError));
+#else
+    return systemError;
+#endif
 }
 
 }  // namespace qvx::platform

@@ -6,7 +6,6 @@
 
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <utility>
 
 namespace qvx::platform {
@@ -31,8 +30,15 @@ std::string SystemMessage(int error);
 // Raises FileError(file, SystemMessage(error), error).
 [[noreturn]] void ThrowSystemError(const std::string& file, int error);
 
-// The platform error number of a system error code as the library's file streams keep it (errno
-// on POSIX systems, a Win32 error code on Windows); 0 for no error.
-int ErrorNumber(const std::error_code& code) noexcept;
+// The text for a file that another opener holds.
+inline constexpr char kFileInUseText[] = "File is in use by another program";
+// Whether an error number says that another opener holds the file: EBUSY (a sharing violation on
+// Windows, a lock of the tool's own streams) or EWOULDBLOCK (a lock conflict of the library's file
+// streams on POSIX systems).
+bool IsFileInUse(int error) noexcept;
+
+// The platform error number of a system error as the library's file streams keep it (errno on
+// POSIX systems, a Win32 error code on Windows); 0 for no error.
+int ErrorNumber(int systemError) noexcept;
 
 }  // namespace qvx::platform

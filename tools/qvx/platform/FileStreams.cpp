@@ -12,7 +12,7 @@ namespace qvx::cli {
 std::unique_ptr<FileStream> OpenReadFile(const std::string& path) {
     std::unique_ptr<FileStream> stream;
     const int error = FileStream::Open(path, platform::OpenMode::Read, stream);
-    if (error == EBUSY) throw platform::FileError(path, "File is in use by another program", EBUSY);
+    if (error == EBUSY) throw platform::FileError(path, platform::kFileInUseText, EBUSY);
     if (error != 0) platform::ThrowSystemError(path, error);
     return stream;
 }
