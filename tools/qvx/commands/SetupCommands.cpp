@@ -17,6 +17,7 @@
 #include "setup/SetupBuilder.h"
 #include "setup/SetupTest.h"
 #include "names/ShownText.h"
+#include "cli/StandardStreams.h"
 #include "platform/Terminal.h"
 
 namespace qvx::cli {
@@ -69,6 +70,7 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
         options->Method = *method == "non" ? cmNON : cmLH5;
         options->Brand = MakeBrandOptions(*brand);
         options->Warn = [](const std::string& file, const std::string& message) { ReportError(file, message); };
+        options->StandardOutput = BinaryStandardOutput;
         if (options->Output == "-" && !options->Force && StandardOutputIsTerminal())
             return Fail("-", "refusing to write a setup file to a terminal (use -f to write it anyway)");
         try {
