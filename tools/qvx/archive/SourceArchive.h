@@ -1,3 +1,12 @@
+// The archive folder: what the tool does with archives between the library and the commands,
+// knowing neither the command line nor setup files. On the writing side, the source tree
+// (SourceTree.h) collects and stamps files (StampPolicy.h), the entry pipeline (EntryPipeline.h)
+// compresses them on several threads, and this file writes them as one archive. On the reading
+// side, entry selection (EntrySelection.h) picks entries by name, the extraction tree
+// (ExtractionTree.h) opens the folders they go to, the listing format (ListFormat.h) shows them,
+// raw expansion (RawExpansion.h) runs the codecs on bare streams, and read-ahead and forward
+// streams (ReadAhead.h, ForwardStream.h) feed the walk from files and pipes.
+//
 // Writing a set of source files (SourceTree.h) as one archive, for create and for setup build's
 // blocks. The files are added in the order given; with several workers (-j) the entry pipeline
 // compresses them at once and the writer takes them in that order, so the archive is byte for byte

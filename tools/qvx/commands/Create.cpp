@@ -7,6 +7,7 @@
 
 #include <instcompress/Exceptions.h>
 
+#include "commands/Commands.h"
 #include "platform/AtomicFile.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"

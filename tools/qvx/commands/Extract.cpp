@@ -11,6 +11,7 @@
 #include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "commands/Commands.h"
 #include "commands/SelectedEntries.h"
 #include "platform/AtomicFile.h"
 #include "cli/Cli.h"

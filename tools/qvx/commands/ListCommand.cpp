@@ -6,6 +6,7 @@
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "commands/Commands.h"
 #include "commands/SelectedEntries.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"

@@ -8,6 +8,7 @@
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/Exceptions.h>
 
+#include "commands/Commands.h"
 #include "commands/ArchiveInput.h"
 #include "cli/BrandCommandLine.h"
 #include "cli/Cli.h"

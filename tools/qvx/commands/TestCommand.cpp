@@ -15,6 +15,7 @@
 #include <instcompress/MemoryStream.h>
 #include <instcompress/QuorvexCompress.h>
 
+#include "commands/Commands.h"
 #include "commands/SelectedEntries.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"

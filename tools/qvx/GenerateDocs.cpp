@@ -5,6 +5,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CommandReference.h"
+#include "commands/Commands.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
     }
     CLI::App app{"", "qvx"};
     qvx::cli::CommandRegistry registry;
-    qvx::cli::BuildCommandLine(app, registry, std::string("qvx ") + QVX_VERSION);
+    qvx::cli::BuildCommandLine(app, registry, qvx::cli::CommandGroups(), std::string("qvx ") + QVX_VERSION);
     const auto commands = qvx::cli::DescribeCommands(app);
     const std::string dir = argv[1];
     for (const auto& [name, text] : {std::pair{std::string("qvx.bash"), qvx::cli::BashCompletion(commands)},
