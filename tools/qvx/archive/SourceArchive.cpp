@@ -38,9 +38,7 @@ std::int64_t AddFile(ArchiveWriter& writer, EntryPipeline* pipeline, const Sourc
 
 }  // namespace
 
-bool OnlyEmptyFiles(const std::vector<SourceFile>& files) noexcept {
-    return !files.empty() && files.back().Size == 0;
-}
+bool OnlyEmptyFiles(const std::vector<SourceFile>& files) noexcept { return !files.empty() && files.back().Size == 0; }
 
 void WriteSourceArchive(TStream& out, const std::vector<SourceFile>& files, const SourceArchiveOptions& options) {
     const SourceArchiveEvents& events = options.Events;

@@ -4,8 +4,8 @@ namespace qvx::cli {
 
 std::span<const CommandGroup> CommandGroups() noexcept {
     static constexpr CommandGroup kGroups[] = {
-        {"create", RegisterCreateCommand}, {"list", RegisterListCommand},     {"test", RegisterTestCommand},
-        {"cat", RegisterCatCommand},       {"extract", RegisterExtractCommand}, {"expand", RegisterCodecCommands},
+        {"create", RegisterCreateCommand},   {"list", RegisterListCommand},       {"test", RegisterTestCommand},
+        {"cat", RegisterCatCommand},         {"extract", RegisterExtractCommand}, {"expand", RegisterCodecCommands},
         {"compress", RegisterCodecCommands}, {"setup", RegisterSetupCommands},
     };
     return kGroups;

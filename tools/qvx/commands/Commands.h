@@ -17,13 +17,13 @@
 namespace qvx::cli {
 
 // The commands, each registered by the file that carries it out.
-void RegisterCreateCommand(CLI::App& app, CommandRegistry& registry);    // Create.cpp
-void RegisterListCommand(CLI::App& app, CommandRegistry& registry);      // ListCommand.cpp
-void RegisterTestCommand(CLI::App& app, CommandRegistry& registry);      // TestCommand.cpp
-void RegisterCatCommand(CLI::App& app, CommandRegistry& registry);       // CatCommand.cpp
-void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry);   // Extract.cpp
-void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // compress, expand
-void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
+void RegisterCreateCommand(CLI::App& app, CommandRegistry& registry);   // Create.cpp
+void RegisterListCommand(CLI::App& app, CommandRegistry& registry);     // ListCommand.cpp
+void RegisterTestCommand(CLI::App& app, CommandRegistry& registry);     // TestCommand.cpp
+void RegisterCatCommand(CLI::App& app, CommandRegistry& registry);      // CatCommand.cpp
+void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry);  // Extract.cpp
+void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);   // compress, expand
+void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);   // setup build, setup info
 
 // Every command group of the tool, by the word that names it, in the order help lists them.
 std::span<const CommandGroup> CommandGroups() noexcept;

@@ -142,15 +142,15 @@ int RunTest(const TestOptions& options) {
         }
     }
     // The first block of a setup file must give the launcher its engine, as setup test demands.
-    const std::string engineProblem =
-        entries->Archive().SetupBlock() == 1 && !truncated && !damaged ? setup::EngineEntryProblem(engines, engineSize) : std::string();
+    const std::string engineProblem = entries->Archive().SetupBlock() == 1 && !truncated && !damaged
+                                          ? setup::EngineEntryProblem(engines, engineSize)
+                                          : std::string();
     if (!engineProblem.empty()) ReportError(path, engineProblem);
     std::cout << TestSummary(tested, failed, unverified, truncated, damaged)
               << (engineProblem.empty() ? "" : "; " + engineProblem) << '\n'
               << std::flush;
-    return entries->ReportUnmatched(failed == 0 && unverified == 0 && !truncated && !damaged && engineProblem.empty()
-                                        ? kExitOk
-                                        : kExitDataError);
+    return entries->ReportUnmatched(
+        failed == 0 && unverified == 0 && !truncated && !damaged && engineProblem.empty() ? kExitOk : kExitDataError);
 }
 
 }  // namespace
