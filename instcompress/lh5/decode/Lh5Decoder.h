@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "Lh5BitInput.h"
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 #include "Lh5Workspace.h"
 
 namespace qvx::lh5 {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 #include "Lh5DecodeTable.h"
 
 namespace qvx::lh5 {

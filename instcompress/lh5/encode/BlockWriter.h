@@ -8,7 +8,7 @@
 
 #include "BitWriter.h"
 #include "HuffmanCode.h"
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 

@@ -23,7 +23,7 @@
 
 #include "BlockWriter.h"
 #include "EncoderInput.h"
-#include "Lh5Codec.h"
+#include "Lh5Compress.h"
 #include "Lh5Parse.h"
 #include "LiveMatches.h"
 #include "StreamFinder.h"

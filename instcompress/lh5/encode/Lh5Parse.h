@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 

@@ -15,11 +15,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 #include "LzhBitInput.h"
-#include "LzhCodec.h"
-#include "LzhWorkspace.h"
-#include "OffsetCode.h"
+#include "LzhExpand.h"
+#include "../LzhWorkspace.h"
+#include "../OffsetCode.h"
 
 namespace qvx::lzh {
 

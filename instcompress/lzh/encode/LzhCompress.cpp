@@ -5,11 +5,11 @@
 // engine's output limit ends runs whose output grows too large.
 #include <memory>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 #include "LzhBitOutput.h"
-#include "LzhCodec.h"
-#include "LzhWorkspace.h"
-#include "OffsetCode.h"
+#include "LzhCompress.h"
+#include "../LzhWorkspace.h"
+#include "../OffsetCode.h"
 
 namespace qvx::lzh {
 
