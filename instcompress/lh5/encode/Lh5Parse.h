@@ -51,7 +51,7 @@ public:
                 sink_.RecordItem(here.byte, 0);
                 next += 1;
             } else {
-                sink_.RecordItem(static_cast<unsigned>(here.length + 253), here.code);
+                sink_.RecordItem(static_cast<unsigned>(here.length + kLengthSymbolBias), here.code);
                 next += here.length;
             }
         }

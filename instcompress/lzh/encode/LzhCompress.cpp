@@ -73,7 +73,7 @@ void LzhCompress(CodecEngine& engine) {
             dict.MatchLength = 1;
             LzhEncodeSymbol(model, out, window[r]);
         } else {
-            LzhEncodeSymbol(model, out, dict.MatchLength + 253);
+            LzhEncodeSymbol(model, out, dict.MatchLength + kLengthSymbolBias);
             LzhEncodeOffset(out, dict.MatchOffset);
         }
 
