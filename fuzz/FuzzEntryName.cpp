@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "SafePath.h"
+#include "names/SafePath.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "branding/BrandingError.h"
-#include "branding/IconFile.h"
+#include "setup/branding/BrandingError.h"
+#include "setup/branding/IconFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace qvx::branding;

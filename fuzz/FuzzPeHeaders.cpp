@@ -7,8 +7,8 @@
 #include <instcompress/MemoryStream.h>
 
 #include "FuzzSupport.h"
-#include "PeFile.h"
-#include "ProgramImage.h"
+#include "setup/PeFile.h"
+#include "setup/ProgramImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> head(data, size);

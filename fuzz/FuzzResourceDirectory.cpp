@@ -7,11 +7,11 @@
 // BrandingError escaping, or a round trip that differs, fails the target.
 #include <cstdlib>
 
-#include "branding/BrandingError.h"
-#include "branding/IconFile.h"
-#include "branding/Manifest.h"
-#include "branding/ResourceSection.h"
-#include "branding/VersionResource.h"
+#include "setup/branding/BrandingError.h"
+#include "setup/branding/IconFile.h"
+#include "setup/branding/Manifest.h"
+#include "setup/branding/ResourceSection.h"
+#include "setup/branding/VersionResource.h"
 
 namespace {
 

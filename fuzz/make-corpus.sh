@@ -123,4 +123,5 @@ for i, name in enumerate(["Installer\\Quorvex.exe", "docs/readme.txt", "a\\b\\c"
     put("fuzz_entry_name", "name%d.txt" % i, name.encode())
 EOF
 python3 "$root/fuzz/make-branding-corpus.py" "$out"
+python3 "$root/fuzz/make-lh5-corpus.py" "$out"
 du -sb "$out"

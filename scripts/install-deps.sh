@@ -2,7 +2,8 @@
 # Installs what building and testing qvx needs (Debian 12, apt-get), by groups:
 #   build    compiler, CMake, Ninja, CLI11, nlohmann-json, unicode-data (the case-folding table):
 #            the library, qvx, the launcher, the demo
-#   test     GoogleTest, Google Benchmark and the tools the test suites call
+#   test     GoogleTest, Google Benchmark, the tools the test suites call and clang-format-14 (the
+#            debug stage's format check)
 #   fuzz     clang with its sanitizer and libFuzzer runtimes
 #   windows  mingw-w64, Wine, osslsigncode, pefile, pev, icoutils: the Windows programs and their
 #            tests
@@ -14,7 +15,7 @@ set -euo pipefail
 
 declare -A groups=(
   [build]="cmake ninja-build g++ libcli11-dev nlohmann-json3-dev pkgconf unicode-data"
-  [test]="libgtest-dev libbenchmark-dev time gzip git"
+  [test]="libgtest-dev libbenchmark-dev time gzip git clang-format-14"
   [fuzz]="clang libclang-rt-14-dev"
   [windows]="g++-mingw-w64-x86-64 wine64 openssl osslsigncode python3 python3-pefile pev icoutils"
   [release]="dpkg-dev file groff-base man-db zip unzip xz-utils git"

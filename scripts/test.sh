@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the test suite, stage by stage:
-#   debug     the debug preset (warnings as errors) and all tests
+#   debug     the debug preset (warnings as errors) and all tests; with QVX_FORMAT_CHECK=1 first
+#             the sources' format (scripts/format.sh --check, 2 to 5 s)
 #   consumer  the library installed alone as a shared library and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
@@ -9,6 +10,7 @@
 #             with the same bytes, the .deb unpacked and built against, the zip's programs under Wine
 # Usage: scripts/test.sh [STAGE...]   (default: every stage, in order)
 # QVX_JOBS sets the build and test parallelism (default 2).
+# QVX_FORMAT_CHECK=1 makes the debug stage check the sources' format (default 0: off).
 # A failing stage does not stop the others. The last lines name the failing stages and count the
 # stages, "N passed, N failed"; the exit code is 0 only when every stage passed.
 set -euo pipefail
@@ -29,7 +31,10 @@ run_preset() {
   fi
 }
 
-stage_debug() { run_preset debug; }
+stage_debug() {
+  if [ "${QVX_FORMAT_CHECK:-0}" = 1 ]; then ./scripts/format.sh --check; fi
+  run_preset debug
+}
 stage_consumer() { ./scripts/consumer-test.sh; }
 stage_sanitize() { run_preset sanitize; }
 stage_windows() { QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh; }

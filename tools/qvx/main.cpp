@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "BuildInfo.h"
-#include "Cli.h"
+#include "cli/BuildInfo.h"
+#include "cli/Cli.h"
 #include "platform/Console.h"
 #include "platform/TemporaryFiles.h"
 

@@ -2,7 +2,7 @@
 #include <iterator>
 
 #include "UpperCase.h"
-#include "Utf8.h"
+#include "platform/Utf8.h"
 
 namespace qvx::platform {
 

@@ -1,0 +1,168 @@
+#include "commands/ArchiveInput.h"
+
+#include <array>
+#include <vector>
+
+#include <instcompress/ArchiveFormat.h>
+#include <instcompress/Exceptions.h>
+
+#include "cli/ErrorReport.h"
+#include "platform/FileStreams.h"
+#include "setup/ProgramImage.h"
+#include "setup/SetupFile.h"
+#include "setup/SetupStream.h"
+#include "archive/ToolSettings.h"
+
+namespace qvx::cli {
+
+namespace {
+
+constexpr char kNotASetupFile[] = "not a setup file (--block reads a setup file's blocks)";
+
+// The input a path names, opened: "-" is standard input. A terminal is refused: nobody types an
+// archive.
+std::unique_ptr<FileStream> OpenInput(const std::string& path) {
+    std::unique_ptr<FileStream> in;
+    if (path == "-") {
+        in = FileStream::Standard(platform::StandardStream::Input);
+        in->SetName("-");
+    } else {
+        in = OpenReadFile(path);
+    }
+    if (in->IsTerminal()) throw FileError(path, "refusing to read an archive from a terminal");
+    return in;
+}
+
+// Whether the input can be read in place, from its first byte: a regular file (standard input
+// redirected from one, unless it was read from already).
+bool ReadInPlace(FileStream& file, const std::string& path) {
+    return file.IsRegularFile() && (path != "-" || file.Seek(0, SeekOrigin::Current) == 0);
+}
+
+// The kind of a file read in place, from its first bytes; the file is left at position 0.
+InputKind KindOfFile(TStream& file) {
+    std::array<std::uint8_t, kKindBytes> first{};
+    file.SetPosition(0);
+    std::size_t have = 0;
+    while (have < first.size()) {
+        const std::int32_t n = file.Read(first.data() + have, static_cast<std::int32_t>(first.size() - have));
+        if (n <= 0) break;
+        have += static_cast<std::size_t>(n);
+    }
+    file.SetPosition(0);
+    return KindOf(std::span(first.data(), have));
+}
+
+}  // namespace
+
+void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options) {
+    command.add_option("ARCHIVE", options.Path, "Archive or setup file (- reads standard input)")->required();
+    command.add_option("--block", options.Block, "Block of a setup file to read: 1 the engine's archive (default), 2 the data")
+        ->check(CLI::Range(1, 2));
+}
+
+bool OpenedArchive::HoldsArchiveHeader() {
+    constexpr auto kHeader = static_cast<std::int32_t>(ArchiveHeader::kSize);
+    if (forward_) {
+        // Nothing of the archive has been read yet: it starts at the input's position.
+        if (archive_ != forward_.get() && archive_->Size() < kHeader) return false;
+        const auto head = forward_->Peek(kHeader);
+        return head.size() == static_cast<std::size_t>(kHeader) && KindOf(head) == InputKind::Archive;
+    }
+    const std::int64_t start = archive_->Position();
+    if (start < 0 || archive_->Size() - start < kHeader) return false;
+    std::array<std::uint8_t, kArchiveMagic.size()> magic{};
+    const std::int32_t n = archive_->Read(magic.data(), static_cast<std::int32_t>(magic.size()));
+    archive_->SetPosition(start);
+    return n == static_cast<std::int32_t>(magic.size()) && magic == kArchiveMagic;
+}
+
+std::string OpenedArchive::TruncationProblem(const ArchiveWalker& walker) const {
+    const std::int64_t total = walker.Header().TotalSize;
+    if (walker.WalkedSize() < total)
+        return "archive is truncated: its entries hold " + std::to_string(walker.WalkedSize()) + " of " +
+               std::to_string(total) + " bytes";
+    // A stream cannot tell its size in advance: an entry skipped past its end shows only now.
+    if (forward_ && forward_->MovedPastEnd()) return kStoredPastEndMessage;
+    return {};
+}
+
+OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
+    const std::string& path = options.Path;
+    const int block = options.Block == 0 ? 1 : options.Block;
+    OpenedArchive opened;
+    auto file = OpenInput(path);
+    if (ReadInPlace(*file, path)) {
+        const InputKind kind = KindOfFile(*file);
+        if (kind == InputKind::Other) throw FileError(path, "not an archive");
+        if (kind == InputKind::Archive) {
+            if (options.Block != 0) throw FileError(path, kNotASetupFile);
+            opened.owned_ = std::move(file);
+        } else {
+            const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
+            if (!layout.IsSetupFile()) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+            opened.owned_ = setup::OpenPayloadBlock(std::move(file), layout, block, path);
+            opened.setupBlock_ = block;
+        }
+        opened.archive_ = opened.owned_.get();
+        return opened;
+    }
+    opened.forward_ = std::make_unique<TForwardStream>(std::move(file), path);
+    TForwardStream& in = *opened.forward_;
+    const InputKind kind = KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes)));
+    if (kind == InputKind::Other) throw FileError(path, "not an archive");
+    if (kind == InputKind::Archive) {
+        if (options.Block != 0) throw FileError(path, kNotASetupFile);
+        opened.archive_ = &in;
+        return opened;
+    }
+    opened.owned_ = setup::OpenStreamedPayloadBlock(in, block, path);
+    if (!opened.owned_) throw FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+    opened.setupBlock_ = block;
+    opened.archive_ = opened.owned_.get();
+    return opened;
+}
+
+std::unique_ptr<TStream> OpenSetupInput(const std::string& path) {
+    auto file = OpenInput(path);
+    if (ReadInPlace(*file, path)) {
+        if (KindOfFile(*file) != InputKind::Program) throw FileError(path, "not a setup file");
+        return file;
+    }
+    TForwardStream in(std::move(file), path);
+    if (KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes))) != InputKind::Program)
+        throw FileError(path, "not a setup file");
+    auto spool = AnonymousTemporaryFile("qvx-stdin");
+    std::vector<std::uint8_t> piece(TStream::kCopyPieceSize);
+    for (;;) {
+        const std::int32_t n = in.Read(piece.data(), static_cast<std::int32_t>(piece.size()));
+        if (n <= 0) break;
+        spool->WriteBuffer(piece.data(), n);
+    }
+    spool->SetPosition(0);
+    return spool;
+}
+
+void AddStoredChecksumOption(CLI::App& command, ArchiveInputOptions& options) {
+    command.add_flag("--skip-stored-checksums", options.SkipStoredChecksums,
+                     "Do not verify stored (NON) entries' checksums: for archives whose writer puts something "
+                     "else in that field");
+}
+
+void SetUpReadingComponent(TQuorvexCompress& component, const ArchiveInputOptions& options) {
+    component.SetYield(kNoYield);
+    component.SetVerifyStoredChecksums(!options.SkipStoredChecksums);
+}
+
+void ExpandEntry(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest) {
+    try {
+        walker.Expand(entry, dest);
+    } catch (const EBadChecksum& e) {
+        if (entry.Header.Method() != cmNON) throw;
+        throw EBadChecksum(e.Message() + " (stored entry; --skip-stored-checksums skips this check)");
+    } catch (const ECustomMethodUnavailable&) {
+        throw ECustomMethodUnavailable("entry uses a custom method that qvx cannot expand");
+    }
+}
+
+}  // namespace qvx::cli

@@ -1,0 +1,97 @@
+#include "setup/SetupStream.h"
+
+#include <algorithm>
+#include <array>
+
+#include "setup/PeFile.h"
+#include "setup/ProgramImage.h"
+#include "setup/SetupFile.h"
+#include "SizeMarker.h"
+#include "setup/StreamWindow.h"
+
+namespace qvx::setup {
+
+namespace {
+
+constexpr std::int32_t kScanPiece = 65536;
+
+std::uint32_t LittleEndian32(std::span<const std::uint8_t> b) noexcept {
+    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+}
+
+// Reads forward to the first marker that starts before imageEnd; true with the stream at the
+// marker, false at the end of the image or the input.
+bool SkipToMarker(cli::TForwardStream& stream, std::int64_t imageEnd) {
+    const auto pattern = launcher::MarkerPattern();
+    constexpr std::int64_t kOverlap = launcher::kMarkerPatternLength - 1;
+    for (;;) {
+        const std::int64_t here = stream.Position();
+        if (here >= imageEnd) return false;
+        const auto wanted = std::min<std::int64_t>(kScanPiece, imageEnd - here + kOverlap);
+        const auto piece = stream.Peek(static_cast<std::int32_t>(wanted));
+        if (piece.size() < pattern.size()) return false;
+        const auto hit = std::search(piece.begin(), piece.end(), pattern.begin(), pattern.end(),
+                                     [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
+        if (hit != piece.end()) {
+            const std::int64_t at = here + (hit - piece.begin());
+            if (at >= imageEnd) return false;
+            stream.Seek(at, SeekOrigin::Begin);
+            return true;
+        }
+        stream.Seek(static_cast<std::int64_t>(piece.size()) - kOverlap, SeekOrigin::Current);
+    }
+}
+
+// The payload offset in the marker's field at the stream's position, or the fault.
+std::int32_t PayloadOffset(cli::TForwardStream& stream, const std::string& name) {
+    const auto field = stream.Peek(launcher::kSizeMarkerLength).subspan(launcher::kMarkerPatternLength);
+    if (field.size() < 4) throw SetupError(name, "the size marker is cut short");
+    if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte))
+        throw SetupError(name, "no payload: the launcher's size marker was never patched");
+    const auto offset = static_cast<std::int32_t>(LittleEndian32(field));
+    if (offset == 0) throw SetupError(name, "the payload offset is 0");
+    if (offset < 0) throw SetupError(name, "the payload offset " + std::to_string(offset) + " is negative");
+    const std::int64_t markerEnd = stream.Position() + static_cast<std::int64_t>(launcher::kSizeMarkerLength);
+    if (offset < markerEnd)
+        throw SetupError(name, "the payload offset " + std::to_string(offset) + " lies inside the launcher image, " +
+                                   "before the end of its size marker at " + std::to_string(markerEnd));
+    return offset;
+}
+
+// Reads the length field of a block; the stream is then at the block's archive.
+std::uint32_t ReadBlockLength(cli::TForwardStream& stream, int number, const std::string& name) {
+    const std::string which = number == 1 ? "first" : "second";
+    if (number == 2 && stream.AtEnd()) throw SetupError(name, "payload damaged: the second block is missing");
+    std::array<std::uint8_t, 4> field{};
+    if (stream.Read(field.data(), 4) != 4)
+        throw SetupError(name, "payload damaged: the " + which + " length field is cut short");
+    const std::uint32_t length = LittleEndian32(field);
+    // The launcher copies the first archive with a signed 32-bit length.
+    if (number == 1 && static_cast<std::int32_t>(length) < 0)
+        throw SetupError(name, "payload damaged: the first archive's length " + std::to_string(length) + " is negative");
+    return length;
+}
+
+}  // namespace
+
+std::unique_ptr<TStream> OpenStreamedPayloadBlock(cli::TForwardStream& stream, int number, const std::string& name) {
+    const cli::ImageExtent image = cli::ProgramImageExtent(stream.Peek(static_cast<std::int32_t>(pe::kHeadSize)));
+    if (image.End < 0 || !SkipToMarker(stream, image.End)) return nullptr;
+    const std::int32_t offset = PayloadOffset(stream, name);
+    if (stream.Seek(offset, SeekOrigin::Begin) != offset)
+        throw SetupError(name, "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
+                                   std::to_string(stream.Position()) + " bytes)");
+    std::uint32_t length = ReadBlockLength(stream, 1, name);
+    if (number == 2) {
+        const std::int64_t start = stream.Position();
+        if (stream.Seek(length, SeekOrigin::Current) != start + length)
+            throw SetupError(name, "payload damaged: the first archive's length " + std::to_string(length) +
+                                       " exceeds the " + std::to_string(stream.Position() - start) +
+                                       " bytes behind it");
+        length = ReadBlockLength(stream, 2, name);
+    }
+    return std::make_unique<cli::TStreamWindow>(stream, stream.Position(), length);
+}
+
+}  // namespace qvx::setup
