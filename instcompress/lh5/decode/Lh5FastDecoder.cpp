@@ -185,7 +185,7 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
         const unsigned taken = p & 0x1F;
         const auto extraBits = static_cast<unsigned>((rest >> ((64 - taken) & 63)) & ((p >> 5) & 0xFFF));
         const std::size_t back = (p >> 17) + extraBits;  // the match copies from back bytes back
-        const unsigned used = lengthBits + taken;          // at most kMatchBits
+        const unsigned used = lengthBits + taken;        // at most kMatchBits
         bitbuf <<= used;
         left -= used;
 

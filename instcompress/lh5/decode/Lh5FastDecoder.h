@@ -63,7 +63,7 @@ public:
     static constexpr unsigned kPassLiterals = 3;
     // The bits of a match: the longest length code, the longest position code and its most extra
     // bits (those of the last position symbol).
-    static constexpr unsigned kMaxPositionExtraBits = kPositionAlphabet - 2;  // 12
+    static constexpr unsigned kMaxPositionExtraBits = kPositionAlphabet - 2;            // 12
     static constexpr unsigned kMatchBits = 2 * kMaxCodeLength + kMaxPositionExtraBits;  // 44
     // A pass refills at most twice: it takes at most kPassInputBytes bytes, and reads at most
     // kInputMargin bytes from where it starts.
