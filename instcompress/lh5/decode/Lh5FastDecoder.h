@@ -8,9 +8,9 @@
 // It runs only where it cannot behave differently from the symbol-by-symbol decoder (Lh5Decoder):
 // while the current block has symbols left, at least kInputMargin (16) input bytes remain in the
 // engine's buffer (so no refill, progress call or end of input can happen inside it), the end of
-// the input has not been reported, and the output buffer has room for a whole match. Anything else (a block header,
-// a code that turns out to be broken, the last bytes of an input block) ends the run before the
-// symbol is consumed, and Lh5Expand decodes it the careful way. When it stops it hands the bit
+// the input has not been reported, and the output buffer has room for a whole match. Anything
+// else (a block header, a code that turns out to be broken, the last bytes of an input block) ends
+// the run before the symbol is consumed, and Lh5Expand decodes it the careful way. When it stops it hands the bit
 // input back in the state the careful reader would be in: exactly as many bytes taken from the
 // engine's buffer as the careful reader would have taken for the bits consumed.
 #pragma once
@@ -33,7 +33,8 @@ public:
     // What one run works on; the run advances out, produced and blockRemaining.
     struct Run {
         std::uint8_t* out;             // next output byte; at least 8192 bytes of history before it
-        const std::uint8_t* outLimit;  // no symbol starts beyond this (room for a match and its copy's overshoot)
+        // No symbol starts beyond this: room for a whole match and its word copy's overshoot.
+        const std::uint8_t* outLimit;
         std::int64_t produced;
         std::int64_t destSize;
         std::uint16_t blockRemaining;
