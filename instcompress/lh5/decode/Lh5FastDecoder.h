@@ -32,7 +32,7 @@ public:
 
     // What one run works on; the run advances out, produced and blockRemaining.
     struct Run {
-        std::uint8_t* out;             // next output byte; at least 8192 bytes of history before it
+        std::uint8_t* out;  // next output byte; at least 8192 bytes of history before it
         // No symbol starts beyond this: room for a whole match and its word copy's overshoot.
         const std::uint8_t* outLimit;
         std::int64_t produced;
