@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 
@@ -51,7 +51,7 @@ public:
                 sink_.RecordItem(here.byte, 0);
                 next += 1;
             } else {
-                sink_.RecordItem(static_cast<unsigned>(here.length + 253), here.code);
+                sink_.RecordItem(static_cast<unsigned>(here.length + kLengthSymbolBias), here.code);
                 next += here.length;
             }
         }

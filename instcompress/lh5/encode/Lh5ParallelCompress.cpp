@@ -23,7 +23,7 @@
 
 #include "BlockWriter.h"
 #include "EncoderInput.h"
-#include "Lh5Codec.h"
+#include "Lh5Compress.h"
 #include "Lh5Parse.h"
 #include "LiveMatches.h"
 #include "StreamFinder.h"
@@ -90,29 +90,31 @@ struct Chunk {
     std::exception_ptr failure;
     std::jthread worker;
 
-    // Records the matches of positions first..end-1 with a finder standing at first - 1.
-    void Record(StreamFinder& f) {
+    // Records the matches of positions from..end-1 with a finder standing at from - 1.
+    void Record(StreamFinder& f, std::int64_t from) {
         SpanSource source(span.get(), spanBase, firstCycle);
-        for (std::int64_t p = first; p < end; ++p) {
+        for (std::int64_t p = from; p < end; ++p) {
             f.Advance(source);
-            const auto k = static_cast<std::size_t>(p - first);
-            lengths[k] = static_cast<std::uint8_t>(f.FoundLength() - 1);
-            codes[k] = static_cast<std::uint16_t>(f.PositionCode());
+            Store(p, f);
         }
+    }
+    void Record(StreamFinder& f) { Record(f, first); }
+
+    // Keeps the match the finder found at position p.
+    void Store(std::int64_t p, const StreamFinder& f) noexcept {
+        const auto k = static_cast<std::size_t>(p - first);
+        lengths[k] = static_cast<std::uint8_t>(f.FoundLength() - 1);
+        codes[k] = static_cast<std::uint16_t>(f.PositionCode());
     }
 
     void Run() noexcept {
         try {
             if (index == 0) {
+                // The stream's first fill is the chunk's first cycle: the finder starts on it at
+                // position 0.
                 finder->StartAtBeginning(span.get(), static_cast<int>(kFillSize));
-                lengths[0] = static_cast<std::uint8_t>(finder->FoundLength() - 1);
-                codes[0] = static_cast<std::uint16_t>(finder->PositionCode());
-                SpanSource source(span.get(), spanBase, 1);
-                for (std::int64_t p = 1; p < end; ++p) {
-                    finder->Advance(source);
-                    lengths[static_cast<std::size_t>(p)] = static_cast<std::uint8_t>(finder->FoundLength() - 1);
-                    codes[static_cast<std::size_t>(p)] = static_cast<std::uint16_t>(finder->PositionCode());
-                }
+                Store(0, *finder);
+                Record(*finder, 1);
                 return;
             }
             if (!cold) {
@@ -201,7 +203,7 @@ private:
         if (nextFill_ == 0) {
             fill->count = input_.Fill(fill->bytes, static_cast<int>(kFillSize));
             if (fill->count < kFillSize) {
-                std::memset(fill->bytes + fill->count, 0x20, static_cast<std::size_t>(kFillSize - fill->count));
+                std::memset(fill->bytes + fill->count, kWindowFill, static_cast<std::size_t>(kFillSize - fill->count));
                 input_.ReadPastEnd(static_cast<int>(kFillSize) - fill->count - 1);
             }
         } else {

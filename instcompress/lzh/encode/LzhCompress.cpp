@@ -5,11 +5,11 @@
 // engine's output limit ends runs whose output grows too large.
 #include <memory>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 #include "LzhBitOutput.h"
-#include "LzhCodec.h"
-#include "LzhWorkspace.h"
-#include "OffsetCode.h"
+#include "LzhCompress.h"
+#include "../LzhWorkspace.h"
+#include "../OffsetCode.h"
 
 namespace qvx::lzh {
 
@@ -73,7 +73,7 @@ void LzhCompress(CodecEngine& engine) {
             dict.MatchLength = 1;
             LzhEncodeSymbol(model, out, window[r]);
         } else {
-            LzhEncodeSymbol(model, out, dict.MatchLength + 253);
+            LzhEncodeSymbol(model, out, dict.MatchLength + kLengthSymbolBias);
             LzhEncodeOffset(out, dict.MatchOffset);
         }
 

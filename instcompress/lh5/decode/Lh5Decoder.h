@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "Lh5BitInput.h"
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 #include "Lh5Workspace.h"
 
 namespace qvx::lh5 {
@@ -24,41 +24,29 @@ public:
     void Start() { bits_.Start(); }
 
     // The next literal/length symbol (0..509), reading a block header first when the current block
-    // is used up. `bits` is the decoder's bit input or a local copy of it (see Lh5Expand): the
-    // copy is handed back to the decoder around the rare calls that read through it.
-    unsigned DecodeLiteral(Lh5BitInput& bits) {
-        if (BlockRemaining == 0) [[unlikely]] {
-            bits_ = bits;
-            ReadBlockHeader();
-            bits = bits_;
-        }
+    // is used up.
+    unsigned DecodeLiteral() {
+        if (BlockRemaining == 0) [[unlikely]] ReadBlockHeader();
         --BlockRemaining;
-        const unsigned j = ws_.LiteralTable[bits.BitBuf() >> (16 - kLiteralTableBits)];
+        const unsigned j = ws_.LiteralTable[bits_.BitBuf() >> (Lh5BitInput::kLookAheadBits - kLiteralTableBits)];
         if (j < kLiteralAlphabet) [[likely]] {
-            bits.FillBits(ws_.LiteralLengths[j]);
+            bits_.FillBits(ws_.LiteralLengths[j]);
             return j;
         }
-        bits_ = bits;
-        const unsigned symbol = WalkTree(j, kLiteralAlphabet, kLiteralTableBits, ws_.LiteralLengths.data());
-        bits = bits_;
-        return symbol;
+        return WalkTree(j, kLiteralAlphabet, kLiteralTableBits, ws_.LiteralLengths.data());
     }
-    unsigned DecodeLiteral() { return DecodeLiteral(bits_); }
 
     // The next match distance value d (0..8191); the match copies from d + 1 bytes back.
-    unsigned DecodePosition(Lh5BitInput& bits) {
-        unsigned j = ws_.SmallTable[bits.BitBuf() >> (16 - kSmallTableBits)];
+    unsigned DecodePosition() {
+        unsigned j = ws_.SmallTable[bits_.BitBuf() >> (Lh5BitInput::kLookAheadBits - kSmallTableBits)];
         if (j < kPositionAlphabet) [[likely]] {
-            bits.FillBits(ws_.SmallLengths[j]);
+            bits_.FillBits(ws_.SmallLengths[j]);
         } else {
-            bits_ = bits;
             j = WalkTree(j, kPositionAlphabet, kSmallTableBits, ws_.SmallLengths.data());
-            bits = bits_;
         }
         if (j == 0) return 0;
-        return (1u << (j - 1)) + bits.GetBits(j - 1);
+        return (1u << (j - 1)) + bits_.GetBits(j - 1);
     }
-    unsigned DecodePosition() { return DecodePosition(bits_); }
 
     // Block header readers.
     void ReadBlockHeader();

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 
@@ -14,7 +14,7 @@ struct Lh5Workspace {
     // up to kOutputSpan new bytes, and room for one more match and a word copy's overshoot. When
     // the span is used up the last 8192 bytes move to the front.
     static constexpr std::size_t kOutputSpan = 32768;
-    static constexpr std::size_t kOutputSlack = kMaxMatch + 8;
+    static constexpr std::size_t kOutputSlack = kMaxMatch + sizeof(std::uint64_t);
     std::array<std::uint8_t, kWindowSize + kOutputSpan + kOutputSlack> Output;
     // Tree nodes of all three codes (numbered from the code's alphabet size upward).
     std::array<std::uint16_t, kTreeNodeEntries> LeftLink;

@@ -4,7 +4,7 @@
 
 #include <instcompress/ThreadBudget.h>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 
 namespace qvx::lh5 {
 

@@ -1,9 +1,10 @@
 #include "Lh5FastDecoder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 #include "Lh5DecodeTable.h"
 
 namespace qvx::lh5 {
@@ -90,18 +91,25 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     // one at most 3 bytes after out), the block holds four more, the line has room for the three
     // literals and a whole match with its word copy's overshoot (outLimit), and the input buffer
     // holds the 16 bytes that two refills may load.
-    if (room <= 3 || in + 16 > engine.InputEnd() || run.out > run.outLimit) return 0;
-    const std::uint8_t* const inStop = engine.InputEnd() - 16;
-    std::uint8_t* const outStop = out + std::min<std::int64_t>(room - 3, run.outLimit - out - 2);
+    if (room <= kPassLiterals || in + kInputMargin > engine.InputEnd() || run.out > run.outLimit) return 0;
+    // The history a match copies from, and the line's room past outLimit for the last match.
+    assert(run.out - ws_.Output.data() >= static_cast<std::ptrdiff_t>(kMaxDistance));
+    assert(run.outLimit + kMaxMatch + kCopyOvershoot <= ws_.Output.data() + ws_.Output.size());
+    // The careful reader's state: 16 to 23 valid bits.
+    assert(left >= Lh5BitInput::kLookAheadBits && left < Lh5BitInput::kLookAheadBits + 8);
+    const std::uint8_t* const inStop = engine.InputEnd() - kInputMargin;
+    std::uint8_t* const outStop =
+        out + std::min<std::int64_t>(room - kPassLiterals, run.outLimit - out - (kPassLiterals - 1));
     const std::uint32_t* const lit = tables_.data();
     const std::uint32_t* const pos = tables_.data() + kLiteralSlots;
 
-    // At least 56 bits after a refill: enough for four literals from the table (12 bits each), or
-    // a match (a 16-bit length code, a 16-bit position code and 12 extra bits) after a second one.
+    // At least kRefillBits (56) bits after a refill: enough for four literals from the table (12
+    // bits each), or a match (kMatchBits: a 16-bit length code, a 16-bit position code and 12
+    // extra bits) after a second one.
     auto refill = [&] {
         bitbuf |= LoadBigEndian64(in) >> left;
         in += (left ^ 63) >> 3;  // 63 - left: the whole bytes that fit below the valid bits
-        left |= 56;
+        left |= kRefillBits;
     };
     auto literal = [&](std::uint32_t e) {
         const unsigned n = CodeBits(e);
@@ -111,17 +119,18 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     };
     auto lookup = [&] { return lit[bitbuf >> (64 - kLiteralTableBits)]; };
 
-    // A pass takes at most 14 input bytes (two refills), makes at most 3 + 256 output bytes and
-    // decodes at most 4 symbols; so a number of passes may run with no test but a count, worked
-    // out again when it runs out.
-    constexpr std::int64_t kPassInput = 14;
-    constexpr std::int64_t kPassOutput = 3 + kMaxMatch;
+    // A pass takes at most kPassInputBytes input bytes (two refills), makes at most
+    // kPassOutputBytes output bytes and decodes at most kPassLiterals + 1 symbols; so a number of
+    // passes may run with no test but a count, worked out again when it runs out.
+    constexpr unsigned kPassSymbols = kPassLiterals + 1;
     std::int64_t passes = 0;
     for (;;) {
         if (passes-- == 0) {
-            if (in > inStop || out >= outStop || remaining < 4) break;
-            passes = std::min({(inStop - in) / kPassInput + 1, (outStop - out + kPassOutput - 1) / kPassOutput,
-                               static_cast<std::int64_t>(remaining / 4)}) - 1;
+            if (in > inStop || out >= outStop || remaining < kPassSymbols) break;
+            passes = std::min({(inStop - in) / kPassInputBytes + 1,
+                               (outStop - out + kPassOutputBytes - 1) / kPassOutputBytes,
+                               static_cast<std::int64_t>(remaining / kPassSymbols)}) -
+                     1;
         }
         refill();
         std::uint32_t e = lookup();
@@ -136,7 +145,7 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
                     e = lookup();
                     if (e & kLiteral) {
                         literal(e);
-                        remaining -= 4;
+                        remaining -= kPassSymbols;
                         continue;
                     }
                     remaining -= 3;
@@ -146,9 +155,9 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
             } else {
                 remaining -= 1;
             }
-            // After one literal at least 44 bits are left, enough for anything; after more, maybe
-            // not.
-            if (left < 44) refill();
+            // After one literal at least kMatchBits (44) bits are left, enough for anything; after
+            // more, maybe not.
+            if (left < kMatchBits) refill();
         }
         // A match, or a code longer than the table.
         if (e & kLongCode) [[unlikely]] {
@@ -176,7 +185,7 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
         const unsigned taken = p & 0x1F;
         const auto extraBits = static_cast<unsigned>((rest >> ((64 - taken) & 63)) & ((p >> 5) & 0xFFF));
         const std::size_t back = (p >> 17) + extraBits;  // the match copies from back bytes back
-        const unsigned used = lengthBits + taken;          // at most 44
+        const unsigned used = lengthBits + taken;        // at most kMatchBits
         bitbuf <<= used;
         left -= used;
 
@@ -184,7 +193,7 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
         const std::uint8_t* src = out - back;
         std::uint8_t* dst = out;
         if (back >= 8) {
-            // Word copies: each reads bytes already written; up to 13 bytes beyond the match are
+            // Word copies: each reads bytes already written; up to kCopyOvershoot bytes beyond the match are
             // scratch that later output overwrites. Most matches take the first two words only.
             std::memcpy(dst, src, 8);
             std::memcpy(dst + 8, src + 8, 8);

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 
 namespace qvx::lh5 {
 

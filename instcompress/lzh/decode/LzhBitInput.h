@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 
 namespace qvx::lzh {
 

@@ -5,7 +5,7 @@
 
 #include <instcompress/Exceptions.h>
 
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 

@@ -24,7 +24,7 @@ unsigned Lh5Decoder::WalkTree(unsigned j, unsigned nchar, unsigned tablebits, co
 }
 
 unsigned Lh5Decoder::DecodeCodeLengthSymbol() {
-    const unsigned j = ws_.SmallTable[bits_.BitBuf() >> (16 - kSmallTableBits)];
+    const unsigned j = ws_.SmallTable[bits_.BitBuf() >> (Lh5BitInput::kLookAheadBits - kSmallTableBits)];
     if (j < kCodeLengthAlphabet) {
         bits_.FillBits(ws_.SmallLengths[j]);
         return j;
@@ -52,7 +52,7 @@ void Lh5Decoder::ReadCodeLengthLengths(unsigned nn, unsigned nbit, unsigned spec
     unsigned i = 0;
     while (i < n) {
         const unsigned bitBuf = bits_.BitBuf();
-        unsigned v = bitBuf >> (16 - kSmallLengthBits);
+        unsigned v = bitBuf >> (Lh5BitInput::kLookAheadBits - kSmallLengthBits);
         if (v == kSmallLengthEscape) {
             // 111 followed by one 1 bit per further length step and a terminating 0 (at most 13
             // one bits are looked at, so v stays at most 20).

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "LiveMatches.h"
-#include "Lh5Codec.h"
+#include "Lh5Compress.h"
 #include "Lh5EncoderWorkspace.h"
 
 namespace qvx::lh5 {

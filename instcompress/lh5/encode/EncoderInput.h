@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 
 namespace qvx::lh5 {
 

@@ -8,7 +8,7 @@
 
 #include "BitWriter.h"
 #include "HuffmanCode.h"
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 
@@ -21,7 +21,7 @@ class BlockWriter {
 public:
     explicit BlockWriter(CodecEngine& engine) : out_(engine) {}
 
-    // Appends one item: a literal byte (c < 256), or a match (c = length + 253) with its position
+    // Appends one item: a literal byte (c < 256), or a match (c = length + kLengthSymbolBias) with its position
     // code p (distance - 1, 0..8191).
     void RecordItem(unsigned c, unsigned p) {
         flagMask_ = static_cast<std::uint8_t>(flagMask_ >> 1);

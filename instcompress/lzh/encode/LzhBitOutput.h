@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 
 namespace qvx::lzh {
 

@@ -10,30 +10,35 @@
 // (CodecEngine::UsedPastEnd), which stops a checked expansion there.
 //
 // The bits are kept in a 64-bit accumulator (the low `have_` bits are the unconsumed ones, at least
-// 16 between calls), so FillBits does one subtraction when the look-ahead is deep enough. The
-// object is a small value: a hot loop may work on a local copy (kept in registers) and hand it
-// back before calling code that uses the original.
+// 16 between calls), so FillBits does one subtraction when the look-ahead is deep enough. A reader
+// that takes the stream over for a while (Lh5FastDecoder) reads the accumulator and hands it back
+// with Restore.
 #pragma once
 
 #include <cstdint>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 
 class Lh5BitInput {
 public:
+    // The look-ahead BitBuf() shows: as wide as the longest code, so a code is decoded from it.
+    static constexpr unsigned kLookAheadBits = 16;
+    static_assert(kLookAheadBits == kMaxCodeLength);
+
     explicit Lh5BitInput(CodecEngine& engine) noexcept : engine_(&engine) {}
 
     // Loads the first 16 bits (the first input byte in the high half).
-    void Start() { FillBits(16); }
+    void Start() { FillBits(kLookAheadBits); }
 
     // The next 16 bits of the stream.
-    std::uint16_t BitBuf() const noexcept { return static_cast<std::uint16_t>(acc_ >> (have_ - 16)); }
+    std::uint16_t BitBuf() const noexcept { return static_cast<std::uint16_t>(acc_ >> (have_ - kLookAheadBits)); }
 
     // Advances the stream by n bits (n = 0..17).
     void FillBits(unsigned n) {
-        while (have_ < n + 16) {
+        while (have_ < n + kLookAheadBits) {
             acc_ = (acc_ << 8) | NextByte();
             have_ += 8;
         }
@@ -42,7 +47,7 @@ public:
 
     // The next n bits (n = 0..16) as an unsigned number; advances by n.
     unsigned GetBits(unsigned n) {
-        const unsigned x = static_cast<unsigned>(BitBuf()) >> (16 - n);
+        const unsigned x = static_cast<unsigned>(BitBuf()) >> (kLookAheadBits - n);
         FillBits(n);
         return x;
     }
@@ -79,7 +84,7 @@ private:
 
     CodecEngine* engine_;
     std::uint64_t acc_ = 0;
-    unsigned have_ = 16;    // a run starts with 16 zero bits that Start() shifts out
+    unsigned have_ = kLookAheadBits;  // a run starts with 16 zero bits that Start() shifts out
     unsigned padding_ = 0;  // zero bytes taken past the end of the input, up to kLookAheadBytes
 };
 

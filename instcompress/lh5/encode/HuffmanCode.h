@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 

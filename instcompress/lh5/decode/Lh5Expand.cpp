@@ -10,8 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "../CodecEngine.h"
-#include "Lh5Codec.h"
+#include "../../CodecEngine.h"
+#include "Lh5Expand.h"
 #include "Lh5Decoder.h"
 #include "Lh5FastDecoder.h"
 

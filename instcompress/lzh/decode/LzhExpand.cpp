@@ -15,11 +15,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "../CodecEngine.h"
+#include "../../CodecEngine.h"
 #include "LzhBitInput.h"
-#include "LzhCodec.h"
-#include "LzhWorkspace.h"
-#include "OffsetCode.h"
+#include "LzhExpand.h"
+#include "../LzhWorkspace.h"
+#include "../OffsetCode.h"
 
 namespace qvx::lzh {
 
@@ -59,7 +59,7 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
 
     while (produced < expandedSize) {
         const int s = LzhDecodeSymbol(model, in);
-        if (s < 256) {
+        if (s < kFirstLengthSymbol) {
             if (in.PastEnd()) [[unlikely]] engine.UsedPastEnd();
             const auto b = static_cast<std::uint8_t>(s);
             engine.WriteByte(b);
@@ -70,7 +70,7 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
             const auto offset = static_cast<unsigned>(LzhDecodeOffset(in));
             if (in.PastEnd()) [[unlikely]] engine.UsedPastEnd();
             const unsigned from = (r - offset - 1) & kWindowMask;
-            const auto length = static_cast<unsigned>(s - 253);
+            const auto length = static_cast<unsigned>(s - kLengthSymbolBias);
             // In increasing order, one byte at a time: a match may overlap the bytes it produces.
             // The bytes go to the window first and to the engine in at most two pieces.
             const unsigned start = r;

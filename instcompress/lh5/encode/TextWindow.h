@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "EncoderInput.h"
-#include "Lh5Format.h"
+#include "../Lh5Format.h"
 
 namespace qvx::lh5 {
 
