@@ -21,7 +21,7 @@
 #include <instcompress/ThreadedCompress.h>
 
 #include "CodecEngine.h"
-#include "lh5/LiveMatches.h"
+#include "lh5/encode/LiveMatches.h"
 
 namespace {
 

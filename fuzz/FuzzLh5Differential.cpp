@@ -14,8 +14,8 @@
 #include <instcompress/MemoryStream.h>
 
 #include "FuzzSupport.h"
-#include "lh5/Lh5Codec.h"
-#include "lh5/Lh5ParallelCompress.h"
+#include "lh5/encode/Lh5Compress.h"
+#include "lh5/encode/Lh5ParallelCompress.h"
 #include "reference/lh5/ReferenceLh5Compress.h"
 
 using namespace qvx;

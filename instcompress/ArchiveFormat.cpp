@@ -1,39 +1,21 @@
 #include <instcompress/ArchiveFormat.h>
 
+#include <instcompress/ByteOrder.h>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace qvx {
 
-namespace {
-
-void Put16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
-std::uint32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-}  // namespace
-
 std::array<std::uint8_t, ArchiveHeader::kSize> ArchiveHeader::Encode() const {
     std::array<std::uint8_t, kSize> b{};
     for (std::size_t i = 0; i < 5; ++i) b[i] = Magic[i];
     for (std::size_t i = 0; i < 3; ++i) b[5 + i] = static_cast<std::uint8_t>(MethodId[i]);
-    Put32(&b[8], static_cast<std::uint32_t>(TotalSize));
+    StoreLe32(&b[8], static_cast<std::uint32_t>(TotalSize));
     b[12] = ArchiveType;
-    Put32(&b[13], Reserved1);
-    Put32(&b[17], Reserved2);
+    StoreLe32(&b[13], Reserved1);
+    StoreLe32(&b[17], Reserved2);
     return b;
 }
 
@@ -41,38 +23,38 @@ ArchiveHeader ArchiveHeader::Decode(const std::array<std::uint8_t, kSize>& b) {
     ArchiveHeader h;
     for (std::size_t i = 0; i < 5; ++i) h.Magic[i] = b[i];
     for (std::size_t i = 0; i < 3; ++i) h.MethodId[i] = static_cast<char>(b[5 + i]);
-    h.TotalSize = static_cast<std::int32_t>(Get32(&b[8]));
+    h.TotalSize = static_cast<std::int32_t>(LoadLe32(&b[8]));
     h.ArchiveType = b[12];
-    h.Reserved1 = Get32(&b[13]);
-    h.Reserved2 = Get32(&b[17]);
+    h.Reserved1 = LoadLe32(&b[13]);
+    h.Reserved2 = LoadLe32(&b[17]);
     return h;
 }
 
 std::array<std::uint8_t, EntryHeader::kSize> EntryHeader::Encode() const {
     std::array<std::uint8_t, kSize> b{};
-    Put16(&b[0], static_cast<std::uint16_t>(NameLength));
-    Put16(&b[2], FileTime);
-    Put16(&b[4], FileDate);
-    Put16(&b[6], Attributes);
-    Put32(&b[8], static_cast<std::uint32_t>(ExpandedSize));
-    Put32(&b[12], static_cast<std::uint32_t>(StoredSize));
+    StoreLe16(&b[0], static_cast<std::uint16_t>(NameLength));
+    StoreLe16(&b[2], FileTime);
+    StoreLe16(&b[4], FileDate);
+    StoreLe16(&b[6], Attributes);
+    StoreLe32(&b[8], static_cast<std::uint32_t>(ExpandedSize));
+    StoreLe32(&b[12], static_cast<std::uint32_t>(StoredSize));
     b[16] = MethodIndex;
-    Put32(&b[17], Checksum);
-    Put32(&b[21], EntryReserved);
+    StoreLe32(&b[17], Checksum);
+    StoreLe32(&b[21], EntryReserved);
     return b;
 }
 
 EntryHeader EntryHeader::Decode(const std::array<std::uint8_t, kSize>& b) {
     EntryHeader e;
-    e.NameLength = static_cast<std::int16_t>(Get16(&b[0]));
-    e.FileTime = Get16(&b[2]);
-    e.FileDate = Get16(&b[4]);
-    e.Attributes = Get16(&b[6]);
-    e.ExpandedSize = static_cast<std::int32_t>(Get32(&b[8]));
-    e.StoredSize = static_cast<std::int32_t>(Get32(&b[12]));
+    e.NameLength = static_cast<std::int16_t>(LoadLe16(&b[0]));
+    e.FileTime = LoadLe16(&b[2]);
+    e.FileDate = LoadLe16(&b[4]);
+    e.Attributes = LoadLe16(&b[6]);
+    e.ExpandedSize = static_cast<std::int32_t>(LoadLe32(&b[8]));
+    e.StoredSize = static_cast<std::int32_t>(LoadLe32(&b[12]));
     e.MethodIndex = b[16];
-    e.Checksum = Get32(&b[17]);
-    e.EntryReserved = Get32(&b[21]);
+    e.Checksum = LoadLe32(&b[17]);
+    e.EntryReserved = LoadLe32(&b[21]);
     return e;
 }
 

@@ -2,8 +2,8 @@
 // streams, and the codecs' only contact with the outside world: a buffered byte reader (ReadByte,
 // EndOfInput) over the source, a buffered byte writer (WriteByte) over the destination, the
 // byte-sum checksums of both sides, progress reporting with cancellation, the output limit and the
-// yield between blocks. Codecs include this header and nothing above it; RunCodec (RunCodec.cpp)
-// sets an engine up and dispatches to the codec.
+// yield between blocks. Codecs include this header and nothing above it; the dispatch of each
+// direction (ExpandCodec.cpp, CompressCodec.cpp) sets an engine up and calls the codec.
 //
 // Every request has its own CodecEngine, so requests on different threads never meet. Streams are
 // touched only in blocks of up to 8192 bytes. ReadByte and WriteByte are inline and non-virtual;
@@ -77,7 +77,7 @@ public:
     // source that delivers fewer than sourceSize bytes raises ETruncatedArchive, a cancel throws
     // Stopped, and UsedPastEnd raises EDataError.
     void CheckExpansion() noexcept { checked_ = true; }
-    // Thrown through the codec when the progress handler cancels a checked expansion; RunCodec
+    // Thrown through the codec when the progress handler cancels a checked expansion; ExpandCodec
     // catches it and ends the request with the bytes produced so far.
     struct Stopped {};
     // A decoder reports that it has used bits past the end of its input (so the stored data ends

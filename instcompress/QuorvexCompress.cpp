@@ -31,13 +31,6 @@ CodecSettings TQuorvexCompress::Settings() const {
     return settings;
 }
 
-std::int32_t RunCodec(const TQuorvexCompress& component, TStream& dest, TStream& source, std::int32_t Sourcesize,
-                      std::int32_t Destsize, CompressMethod Method, std::uint32_t& checksum, bool Expanding) {
-    const CodecResult result = RunCodec(component.Settings(), dest, source, Sourcesize, Destsize, Method, Expanding);
-    checksum = result.Checksum;
-    return result.OutputCount;
-}
-
 namespace {
 
 // Reads up to count bytes, joining short reads; the bytes read.
@@ -140,7 +133,7 @@ void TQuorvexCompress::ExpandEntry(TStream& dest, TStream& source, std::int32_t 
         case cmRLE:
         case cmLZH:
         case cmLH5: {
-            const CodecResult result = RunCodec(Settings(), dest, source, Sourcesize, Destsize, method, true);
+            const CodecResult result = ExpandCodec(Settings(), dest, source, Sourcesize, Destsize, method);
             // A cut expansion is not the entry's data, whatever its checksum.
             if (result.Cancelled) throw EBadChecksum();
             computed = result.Checksum;

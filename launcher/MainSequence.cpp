@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include <instcompress/ByteOrder.h>
 #include <instcompress/Exceptions.h>
 
 #include "EnginePlacement.h"
@@ -19,11 +20,9 @@ namespace {
 // Reads the first archive's length at the payload offset and checks that it fits the file.
 std::int32_t ReadArchiveSize(TStream& source, std::int32_t offset) {
     source.SetPosition(offset);
-    std::array<unsigned char, 4> b{};
+    std::array<std::uint8_t, 4> b{};
     source.ReadBuffer(b.data(), 4);
-    const auto size = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                                                (static_cast<std::uint32_t>(b[2]) << 16) |
-                                                (static_cast<std::uint32_t>(b[3]) << 24));
+    const auto size = static_cast<std::int32_t>(LoadLe32(b.data()));
     const std::int64_t available = source.Size() - offset - 4;
     if (size < 0 || size > available) {
         throw EInvalidSize("Invalid payload: the first archive's length " +

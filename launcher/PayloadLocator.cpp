@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include <instcompress/ByteOrder.h>
 #include <instcompress/FileStream.h>
 
 #include "SizeMarker.h"
@@ -12,12 +13,6 @@ namespace qvx::launcher {
 namespace {
 
 constexpr std::int32_t kOverlap = static_cast<std::int32_t>(kMarkerPatternLength);
-
-std::int32_t LittleEndian32(const std::array<unsigned char, 4>& b) noexcept {
-    const std::uint32_t u = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                            (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-    return static_cast<std::int32_t>(u);
-}
 
 }  // namespace
 
@@ -41,12 +36,12 @@ std::int32_t PayloadLocator(TStream& file) {
         const auto hit = std::search(window.begin(), end, pattern.begin(), pattern.end());
         if (hit != end) {
             const std::int64_t field = start + (hit - window.begin()) + kOverlap;
-            std::array<unsigned char, 4> bytes{};
+            std::array<std::uint8_t, 4> bytes{};
             file.SetPosition(field);
             // A field cut short by the end of the file cannot hold an offset.
             if (file.Read(bytes.data(), 4) != 4) break;
-            if (bytes[0] == static_cast<unsigned char>(kPlaceholderByte)) break;
-            result = LittleEndian32(bytes);
+            if (bytes[0] == static_cast<std::uint8_t>(kPlaceholderByte)) break;
+            result = static_cast<std::int32_t>(LoadLe32(bytes.data()));
             if (result >= fileSize) {
                 result = 0;
                 break;

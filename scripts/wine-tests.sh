@@ -67,7 +67,7 @@ temp_count() { find "$wintemp" -maxdepth 1 -name 'QVX*.tmp' | wc -l; }
 step "The launcher file"
 check "Setup.exe holds the size marker exactly once" [ "$(marker_count "$setup_exe")" = 1 ]
 check "Setup.exe is a GUI-subsystem program" sh -c "x86_64-w64-mingw32-objdump -p '$setup_exe' | grep -q 'Subsystem.*(Windows GUI)'"
-check "Setup.exe is at most 128 KB" [ "$(stat -c %s "$setup_exe")" -le 131072 ]
+check "Setup.exe is at most 100 KB" [ "$(stat -c %s "$setup_exe")" -le 102400 ]
 
 step "A setup file with the recording engine"
 setup="$work/out dir/My Setup.exe"

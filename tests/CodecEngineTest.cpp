@@ -420,6 +420,104 @@ TEST(RunCodecSettings, CancelIsReportedWhateverTheCodecDoesWithIt) {
     }
 }
 
+// ExpandCodec and CompressCodec, each direction on its own: round trips, the result's fields and
+// the errors of each direction's checks.
+struct DirectionOutcome {
+    Bytes Output;
+    CodecResult Result;
+    std::string Error;  // the message of the exception raised, empty when none
+};
+
+template <class F>
+DirectionOutcome RunDirection(const Bytes& input, F&& run) {
+    ProbeStream src(input), dst;
+    DirectionOutcome outcome;
+    try {
+        outcome.Result = run(dst, src, static_cast<std::int32_t>(input.size()));
+    } catch (const Exception& e) {
+        outcome.Error = e.what();
+    }
+    outcome.Output = dst.Data();
+    return outcome;
+}
+
+TEST(RunCodecDirections, CompressThenExpand) {
+    const std::string kUnable = "Could not compress data";
+    const std::string kEarly = "compressed data ends before the entry is complete";
+    const std::string kPast = "compressed data expands past the entry's size";
+    struct Case {
+        const char* name;
+        CompressMethod method;
+        Bytes input;
+        std::int32_t minimumSaving;
+        std::int32_t sizeDelta;  // added to the input's size to give the expanded size
+        bool checked;
+        std::string compressError;
+        std::string expandError;
+    };
+    const Bytes text = Pattern(30000);
+    const Bytes runs(20000, 'r');
+    const std::vector<Case> cases = {
+        {"LH5 pattern", cmLH5, text, 0, 0, true, "", ""},
+        {"LZH pattern", cmLZH, text, 0, 0, true, "", ""},
+        {"LH5 runs", cmLH5, runs, 0, 0, true, "", ""},
+        {"LZH runs", cmLZH, runs, 0, 0, true, "", ""},
+        {"LH5 empty", cmLH5, {}, 0, 0, true, "", ""},
+        {"LZH one byte: no room for its code", cmLZH, {0x41}, 0, 0, true, kUnable, ""},
+        {"LH5 saving out of reach", cmLH5, runs, 19990, 0, true, kUnable, ""},
+        {"LZH saving out of reach", cmLZH, runs, 19990, 0, true, kUnable, ""},
+        {"LH5 size one short", cmLH5, text, 0, -1, true, "", kPast},
+        {"LZH size one short", cmLZH, text, 0, -1, true, "", kPast},
+        {"LH5 size one beyond", cmLH5, text, 0, 1, true, "", kEarly},
+        {"LZH size one beyond", cmLZH, text, 0, 1, true, "", kEarly},
+        {"LZH negative size", cmLZH, runs, 0, -20001, true, "", "Negative expanded size"},
+        {"NON", cmNON, text, 0, 0, true, "", ""},
+        {"CUS", cmCUS, text, 0, 0, true, "", ""},
+    };
+    for (const Case& c : cases) {
+        CodecSettings settings;
+        settings.MinimumSaving = c.minimumSaving;
+        settings.CheckedExpansion = c.checked;
+        const DirectionOutcome packed = RunDirection(
+            c.input, [&](TStream& d, TStream& s, std::int32_t n) { return CompressCodec(settings, d, s, n, c.method); });
+        EXPECT_EQ(packed.Error, c.compressError) << c.name;
+        if (!packed.Error.empty()) continue;
+        const bool codec = c.method == cmLH5 || c.method == cmLZH;
+        EXPECT_EQ(packed.Result.OutputCount, static_cast<std::int32_t>(packed.Output.size())) << c.name;
+        EXPECT_EQ(packed.Result.Checksum, codec ? Sum(c.input) : 0u) << c.name;
+        EXPECT_EQ(packed.Output.empty(), !codec || c.input.empty()) << c.name;
+
+        const auto size = static_cast<std::int32_t>(c.input.size()) + c.sizeDelta;
+        const DirectionOutcome unpacked = RunDirection(packed.Output, [&](TStream& d, TStream& s, std::int32_t n) {
+            return ExpandCodec(settings, d, s, n, size, c.method);
+        });
+        EXPECT_EQ(unpacked.Error, c.expandError) << c.name;
+        if (!codec) {
+            EXPECT_TRUE(unpacked.Output.empty()) << c.name;
+        } else if (c.expandError.empty()) {
+            EXPECT_EQ(unpacked.Output, c.input) << c.name;
+            EXPECT_EQ(unpacked.Result.Checksum, Sum(c.input)) << c.name;
+            EXPECT_EQ(unpacked.Result.OutputCount, size) << c.name;
+        } else if (size >= 0) {
+            // Never a byte past the expanded size, and only what the input gives.
+            ASSERT_LE(unpacked.Output.size(), static_cast<std::size_t>(size)) << c.name;
+            EXPECT_TRUE(std::equal(unpacked.Output.begin(), unpacked.Output.end(), c.input.begin())) << c.name;
+        }
+    }
+}
+
+TEST(RunCodecDirections, ExpandRunsRleAndCompressRefusesIt) {
+    const Bytes rle = {'A', 0x94, 0x05, 0xFF, 0x94, 0x00};
+    const DirectionOutcome packed = RunDirection(
+        ToBytes("abc"), [](TStream& d, TStream& s, std::int32_t n) { return CompressCodec({}, d, s, n, cmRLE); });
+    EXPECT_EQ(packed.Error, "RLE compression disabled in this build");
+    const DirectionOutcome unpacked =
+        RunDirection(rle, [](TStream& d, TStream& s, std::int32_t n) { return ExpandCodec({}, d, s, n, 7, cmRLE); });
+    const Bytes expected = {'A', 'A', 'A', 'A', 'A', 0xFF, 0x94};
+    EXPECT_EQ(unpacked.Output, expected);
+    EXPECT_EQ(unpacked.Result.Checksum, Sum(expected));
+}
+
 TEST(RunCodecDispatch, ChecksumWrapsOver32Bits) {
     // FF 94 FF repeated: each item writes 255 bytes 0xFF. 70,000 items give 17,850,000 bytes, whose
     // sum passes 2^32.

@@ -12,6 +12,9 @@
 
 namespace qvx::lzh {
 
+static_assert(AdaptiveModel::kSymbols == kFirstLengthSymbol + kMaxMatch - kMinMatch + 1,
+              "the model has one symbol per literal byte and one per match length");
+
 struct LzhWorkspace {
     // The ring window, its mirror bytes and the slack of the dictionary's word compares.
     std::uint8_t LzhWindow[kWindowBytes + kWindowSlack];

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CodecEngine.h"
-#include "lh5/Lh5BitInput.h"
+#include "lh5/decode/Lh5BitInput.h"
 #include "Lh5TestSupport.h"
 
 namespace qvx::lh5 {

@@ -5,7 +5,7 @@
 
 #include <instcompress/Exceptions.h>
 
-#include "lh5/Lh5DecodeTable.h"
+#include "lh5/decode/Lh5DecodeTable.h"
 #include "lh5/Lh5Format.h"
 
 namespace qvx::lh5 {

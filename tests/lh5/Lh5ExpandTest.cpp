@@ -8,7 +8,7 @@
 
 #include "Lh5TestEncoder.h"
 #include "Lh5TestSupport.h"
-#include "lh5/Lh5Decoder.h"
+#include "lh5/decode/Lh5Decoder.h"
 
 namespace qvx::lh5 {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Lh5TestSupport.h"
-#include "lh5/BlockWriter.h"
+#include "lh5/encode/BlockWriter.h"
 
 namespace qvx::lh5test {
 namespace {

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "lh5/HuffmanCode.h"
+#include "lh5/encode/HuffmanCode.h"
 
 namespace qvx::lh5 {
 namespace {

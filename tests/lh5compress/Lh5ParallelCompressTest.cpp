@@ -11,8 +11,8 @@
 #include <instcompress/ThreadBudget.h>
 
 #include "CodecEngine.h"
-#include "lh5/Lh5Codec.h"
-#include "lh5/Lh5ParallelCompress.h"
+#include "lh5/encode/Lh5Compress.h"
+#include "lh5/encode/Lh5ParallelCompress.h"
 
 namespace qvx::lh5 {
 namespace {

@@ -15,7 +15,7 @@
 #include <instcompress/RunCodec.h>
 
 #include "CodecEngine.h"
-#include "lh5/LiveMatches.h"
+#include "lh5/encode/LiveMatches.h"
 
 namespace qvx::lh5test {
 

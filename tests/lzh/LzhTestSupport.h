@@ -14,7 +14,7 @@
 
 #include "CodecEngine.h"
 #include "lzh/AdaptiveModel.h"
-#include "lzh/LzhCodec.h"
+#include "lzh/encode/LzhCompress.h"
 #include "lzh/OffsetCode.h"
 
 namespace qvx::lzhtest {

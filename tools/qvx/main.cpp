@@ -3,6 +3,7 @@
 
 #include "cli/BuildInfo.h"
 #include "cli/Cli.h"
+#include "commands/Commands.h"
 #include "platform/Console.h"
 #include "platform/TemporaryFiles.h"
 
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
     std::vector<char*> pointers;
     for (std::string& argument : arguments) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    return qvx::cli::Run(static_cast<int>(arguments.size()), pointers.data(), qvx::cli::VersionLine());
+    return qvx::cli::Run(static_cast<int>(arguments.size()), pointers.data(), qvx::cli::CommandGroups(),
+                         qvx::cli::VersionLine());
 }

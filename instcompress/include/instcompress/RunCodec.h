@@ -52,6 +52,15 @@ INSTCOMPRESS_API CodecResult RunCodec(const CodecSettings& settings, TStream& de
                                       std::int32_t Sourcesize, std::int32_t Destsize, CompressMethod Method,
                                       bool Expanding);
 
+// The two directions of RunCodec apart, with the same behaviour and errors: ExpandCodec is
+// RunCodec(..., Expanding = true), CompressCodec is RunCodec(..., Destsize, Method, false). A
+// program that calls only ExpandCodec (the archive component's expansions do) links none of the
+// encoders.
+INSTCOMPRESS_API CodecResult ExpandCodec(const CodecSettings& settings, TStream& dest, TStream& source,
+                                         std::int32_t Sourcesize, std::int32_t Destsize, CompressMethod Method);
+INSTCOMPRESS_API CodecResult CompressCodec(const CodecSettings& settings, TStream& dest, TStream& source,
+                                           std::int32_t Sourcesize, CompressMethod Method);
+
 // The same request with the settings of an archive component (its OnShowProgress, MinimumSaving
 // and yield hook). checksum receives CodecResult::Checksum (and is left alone on an error); the
 // result is the output count.

@@ -10,6 +10,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CommandReference.h"
+#include "commands/Commands.h"
 
 namespace qvx::cli {
 namespace {
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 class CommandReferenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        BuildCommandLine(app_, registry_, "qvx 9.8.7");
+        BuildCommandLine(app_, registry_, CommandGroups(), "qvx 9.8.7");
         commands_ = DescribeCommands(app_);
         dir_ = fs::temp_directory_path() / ("qvx-reference-" + std::to_string(::getpid()));
         fs::create_directories(dir_ / "work" / "sub");

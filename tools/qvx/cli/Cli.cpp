@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -229,8 +230,8 @@ void AddSelectionOptions(CLI::App& command, SelectionOptions& options, const std
         ->type_name("PATTERN");
 }
 
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry, const std::string& versionLine,
-                      std::string_view only) {
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, std::span<const CommandGroup> groups,
+                      const std::string& versionLine, std::string_view only) {
     // The same options everywhere: on Windows too "/x" is a path (a drive's root or an absolute
     // path under Wine), never an option. Set before the commands are added, which inherit it.
     app.allow_windows_style_options(false);
@@ -249,29 +250,17 @@ void BuildCommandLine(CLI::App& app, CommandRegistry& registry, const std::strin
 
     // Building a command's options is most of a short run's start-up: a run that names its command
     // builds that one only; help, usage errors and the generated documents see every command.
-    struct CommandAdder {
-        std::string_view Word;
-        void (*Add)(CLI::App&, CommandRegistry&);
-    };
-    static constexpr CommandAdder kCommands[] = {
-        {"create", RegisterCreateCommand}, {"list", RegisterListCommand},     {"test", RegisterTestCommand},
-        {"cat", RegisterCatCommand},       {"extract", RegisterExtractCommand}, {"expand", RegisterCodecCommands},
-        {"compress", RegisterCodecCommands}, {"setup", RegisterSetupCommands},
-    };
-    for (const CommandAdder& command : kCommands) {
-        if (command.Word == only) {
-            command.Add(app, registry);
+    for (const CommandGroup& group : groups) {
+        if (group.Word == only) {
+            group.Register(app, registry);
             AddExamples(app);
             return;
         }
     }
-    RegisterCreateCommand(app, registry);
-    RegisterListCommand(app, registry);
-    RegisterTestCommand(app, registry);
-    RegisterCatCommand(app, registry);
-    RegisterExtractCommand(app, registry);
-    RegisterCodecCommands(app, registry);
-    RegisterSetupCommands(app, registry);
+    for (auto group = groups.begin(); group != groups.end(); ++group) {
+        const auto same = [&group](const CommandGroup& earlier) { return earlier.Register == group->Register; };
+        if (std::none_of(groups.begin(), group, same)) group->Register(app, registry);
+    }
     AddHelpCommand(app, registry);
     AddExamples(app);
 }
@@ -290,10 +279,10 @@ std::string_view CommandWord(int argc, char** argv) {
     return {};
 }
 
-int RunCommandLine(int argc, char** argv, const std::string& versionLine) {
+int RunCommandLine(int argc, char** argv, std::span<const CommandGroup> groups, const std::string& versionLine) {
     CLI::App app{"", "qvx"};
     CommandRegistry registry;
-    BuildCommandLine(app, registry, versionLine, CommandWord(argc, argv));
+    BuildCommandLine(app, registry, groups, versionLine, CommandWord(argc, argv));
 
     int exitCode = kExitOk;
     if (!CheckCommandWords(app, argc, argv, &exitCode)) return exitCode;
@@ -318,9 +307,9 @@ int RunCommandLine(int argc, char** argv, const std::string& versionLine) {
 
 }  // namespace
 
-int Run(int argc, char** argv, const std::string& versionLine) {
+int Run(int argc, char** argv, std::span<const CommandGroup> groups, const std::string& versionLine) {
     StandardStreams streams;
-    return streams.Finish(RunCommandLine(argc, argv, versionLine));
+    return streams.Finish(RunCommandLine(argc, argv, groups, versionLine));
 }
 
 }  // namespace qvx::cli

@@ -15,6 +15,7 @@
 #include "archive/ToolSettings.h"
 
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,22 +39,21 @@ struct CommandRegistry {
     void Add(CLI::App* command, CommandAction action) { actions.emplace_back(command, std::move(action)); }
 };
 
-// The commands, each registered by the file that carries it out.
-void RegisterCreateCommand(CLI::App& app, CommandRegistry& registry);    // Create.cpp
-void RegisterListCommand(CLI::App& app, CommandRegistry& registry);      // ListCommand.cpp
-void RegisterTestCommand(CLI::App& app, CommandRegistry& registry);      // TestCommand.cpp
-void RegisterCatCommand(CLI::App& app, CommandRegistry& registry);       // CatCommand.cpp
-void RegisterExtractCommand(CLI::App& app, CommandRegistry& registry);   // Extract.cpp
-void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry);    // compress, expand
-void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry);    // setup build, setup info
+// One group of commands: the words that name it first on a command line ("setup"; "compress" and
+// "expand" both name the codec commands) and the function that registers it on the application.
+struct CommandGroup {
+    std::string_view Word;
+    void (*Register)(CLI::App& app, CommandRegistry& registry);
+};
 
-// Builds the tool's whole command line on app: the tool's own options, every command with its
-// options, the help command, and the examples each help ends with; --version prints versionLine.
-// The tool and the generator of the shell completions and the manual page share it. When only
-// names a command ("expand"), that command alone is built, with its examples (a run that names
-// its command needs no other).
-void BuildCommandLine(CLI::App& app, CommandRegistry& registry, const std::string& versionLine,
-                      std::string_view only = {});
+// Builds the tool's whole command line on app: the tool's own options, every command of the groups
+// (in their order; a group named by several words is registered once) with its options, the help
+// command, and the examples each help ends with; --version prints versionLine. The tool and the
+// generator of the shell completions and the manual page share it. When only names a command
+// ("expand"), that command alone is built, with its examples (a run that names its command needs
+// no other).
+void BuildCommandLine(CLI::App& app, CommandRegistry& registry, std::span<const CommandGroup> groups,
+                      const std::string& versionLine, std::string_view only = {});
 
 // The command as it is typed: "qvx", "qvx extract", "qvx setup build".
 std::string CommandPath(const CLI::App& command);
@@ -80,8 +80,8 @@ inline std::string AsciiLower(std::string text) {
     return text;
 }
 
-// Runs the tool on argv with its standard streams checked (StandardStreams.h); returns the
-// process exit code. versionLine is what --version prints.
-int Run(int argc, char** argv, const std::string& versionLine);
+// Runs the tool with the command groups on argv with its standard streams checked
+// (StandardStreams.h); returns the process exit code. versionLine is what --version prints.
+int Run(int argc, char** argv, std::span<const CommandGroup> groups, const std::string& versionLine);
 
 }  // namespace qvx::cli

@@ -6,10 +6,10 @@
 #include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
 
-#include "commands/ArchiveInput.h"
+#include "commands/Commands.h"
+#include "commands/SelectedEntries.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"
-#include "archive/EntrySelection.h"
 #include "cli/ErrorReport.h"
 #include "cli/Progress.h"
 #include "names/ShownText.h"
@@ -29,21 +29,15 @@ struct CatOptions {
 // Expands every selected entry to stdout; an entry given by its name is expanded as often as the
 // archive holds it, as ExpandEntryByName does.
 int RunCat(const CatOptions& options) {
-    EntrySelection selection(options.Selection);
     try {
         TQuorvexCompress component;
         SetUpReadingComponent(component, options.Input);
         Progress progress(stderr, Progress::ShouldShow(options.Quiet));
         component.SetOnShowProgress(progress.Handler());
         const auto out = BinaryStandardOutput();
-        OpenedArchive archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, archive.Stream());
-        ArchiveEntry entry;
-        while (walker.Next(entry)) {
-            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
-                walker.Skip(entry);
-                continue;
-            }
+        SelectedEntries entries(component, options.Input, options.Selection, options.Names);
+        ArchiveWalker& walker = entries.Walker();
+        entries.Walk({.Selected = [&](const ArchiveEntry& entry) {
             const std::string name = ShownName(options.Names, entry.Name);
             progress.Start(name);
             try {
@@ -54,18 +48,13 @@ int RunCat(const CatOptions& options) {
                 throw platform::FileError(options.Input.Path + ": " + name, e.Message());
             }
             progress.Finish();
-        }
-        if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty())
+        }});
+        if (const std::string truncation = entries.TruncationProblem(); !truncation.empty())
             throw platform::FileError(options.Input.Path, truncation);
+        return entries.ReportUnmatched(kExitOk);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }
-    int exitCode = kExitOk;
-    for (const std::string& pattern : selection.Unmatched()) {
-        ReportError(options.Input.Path, pattern + ": no such entry");
-        exitCode = kExitDataError;
-    }
-    return exitCode;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <instcompress/ThreadedCompress.h>
 
 #include "platform/AtomicFile.h"
+#include "commands/Commands.h"
 #include "cli/Cli.h"
 #include "cli/ErrorReport.h"
 #include "platform/FileStreams.h"

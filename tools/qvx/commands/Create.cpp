@@ -4,17 +4,15 @@
 #include <iostream>
 #include <map>
 #include <memory>
-#include <optional>
 
-#include <instcompress/ArchiveWriter.h>
 #include <instcompress/Exceptions.h>
 
+#include "commands/Commands.h"
 #include "platform/AtomicFile.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"
-#include "archive/EntryPipeline.h"
+#include "archive/SourceArchive.h"
 #include "cli/ErrorReport.h"
-#include "platform/FileStreams.h"
 #include "cli/Progress.h"
 #include "archive/StampPolicy.h"
 #include "cli/StandardStreams.h"
@@ -25,53 +23,31 @@ namespace qvx::cli {
 
 namespace {
 
-// Writes the archive of the files to the stream.
+// Writes the archive of the files to the stream, with a progress bar and, with -v, the name of
+// every entry written (to stderr when the archive goes to standard output).
 void WriteArchive(TStream& stream, const CreateOptions& options, const std::vector<SourceFile>& files) {
     Progress progress(stderr, Progress::ShouldShow(options.Quiet));
-    // With one worker, the writer compresses each entry itself; a large LH5 entry then searches its
-    // stream on the -j threads (this one's share held here, the others taken while free).
-    const unsigned threads = EntryPipeline::ThreadsFor(options.Jobs);
-    ThreadBudget budget(static_cast<int>(threads));
-    std::optional<ThreadBudgetShare> mine;
-    ArchiveWriter writer(stream, options.Method, progress.Handler(), kNoYield);
-    // Several entries are compressed at once by workers; the writer takes them in order.
-    const unsigned workers = EntryPipeline::WorkersFor(options.Jobs, files.size(), options.Method);
-    std::unique_ptr<EntryPipeline> pipeline;
-    if (workers == 1 && threads > 1) {
-        mine.emplace(budget);
-        writer.UseThreads(&budget);
-    }
-    if (workers > 1) {
-        std::vector<EntryPipeline::Job> work;
-        for (const SourceFile& file : files) work.push_back({file.Name, file.Path, file.Size});
-        pipeline = std::make_unique<EntryPipeline>(std::move(work), options.Method, workers);
-    }
-    for (const SourceFile& file : files) {
-        EntryInfo info;
-        info.Name = file.Name;
-        info.Stamp = file.Stamp;
-        info.Attributes = file.Attributes;
+    SourceArchiveOptions archive;
+    archive.Method = options.Method;
+    archive.Jobs = options.Jobs;
+    archive.Events.Adding = [&progress](const SourceFile& file) { progress.Start(file.ShownName); };
+    archive.Events.Progress = progress.Handler();
+    archive.Events.Added = [&progress, &options](const SourceFile& file) {
+        progress.Finish();
+        if (options.Verbose) (options.Archive == "-" ? std::cerr : std::cout) << file.ShownName << '\n';
+    };
+    archive.Events.Failed = [](const SourceFile& file) {
         try {
-            std::int64_t sourceEnd = 0;
-            if (pipeline) {
-                progress.Start(file.ShownName);
-                sourceEnd = pipeline->AddNextTo(writer, info, [&](std::int32_t p) { progress.Update(p); });
-            } else {
-                const auto source = OpenReadFile(file.Path);
-                progress.Start(file.ShownName);
-                writer.AddEntry(info, *source, file.Size);
-                sourceEnd = source->Position();
-            }
-            progress.Finish();
-            if (sourceEnd != file.Size) throw platform::FileError(file.Path, "file changed while being archived");
+            throw;
         } catch (const EInvalidSize& e) {
             throw platform::FileError(file.Path, e.Message());
         } catch (const EReadError& e) {
             throw platform::FileError(file.Path, e.Message() + " (file changed while being archived?)");
+        } catch (...) {
+            // Any other error goes on as it is.
         }
-        if (options.Verbose) (options.Archive == "-" ? std::cerr : std::cout) << file.ShownName << '\n';
-    }
-    writer.Finish();
+    };
+    WriteSourceArchive(stream, files, archive);
 }
 
 }  // namespace
@@ -94,17 +70,14 @@ int RunCreate(const CreateOptions& options) {
         tree.Stamps = MakeStampPolicy(options.Utc, options.MTime, std::getenv("SOURCE_DATE_EPOCH"));
         const SourceTree source = CollectSourceTree(tree);
         const std::vector<SourceFile>& files = source.Files;
-        if (!files.empty() && files.back().Size == 0)
+        if (OnlyEmptyFiles(files))
             throw platform::FileError(options.Archive,
                             "an archive of only empty files cannot be read back (add a non-empty file)");
         ReportWarnings(source.Warnings);
 
         if (toOutput) {
-            // The writer goes back to the header at the end: through a temporary file.
-            const auto temp = AnonymousTemporaryFile("qvx-create");
-            WriteArchive(*temp, options, files);
-            temp->SetPosition(0);
-            BinaryStandardOutput()->CopyFrom(*temp, temp->Size());
+            WriteThroughTemporaryFile(
+                "qvx-create", [&](TStream& temp) { WriteArchive(temp, options, files); }, BinaryStandardOutput);
         } else {
             AtomicFile out(platform::PathFromUtf8(options.Archive));
             WriteArchive(out.Stream(), options, files);

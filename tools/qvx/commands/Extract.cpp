@@ -11,16 +11,15 @@
 #include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
 
-#include "commands/ArchiveInput.h"
+#include "commands/Commands.h"
+#include "commands/SelectedEntries.h"
 #include "platform/AtomicFile.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"
 #include "names/EntryNameRules.h"
-#include "archive/EntrySelection.h"
 #include "cli/ErrorReport.h"
 #include "archive/ExtractionTree.h"
 #include "cli/Progress.h"
-#include "archive/ReadAhead.h"
 #include "names/ShownText.h"
 #include "archive/StampPolicy.h"
 #include "platform/Utf8.h"
@@ -55,21 +54,16 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
         } else {
             component.SetOnShowProgress(bar);
         }
-        OpenedArchive archive = OpenArchiveInput(options.Input);
-        ReadAhead input(archive.Stream());  // entry headers and names without a system call each
-        ArchiveWalker walker(component, input);
+        // Entry headers and names are read ahead, without a system call each.
+        SelectedEntries entries(component, options.Input, options.Selection, options.Names,
+                                WalkSettings{.ReadAhead = true});
+        ArchiveWalker& walker = entries.Walker();
         ExtractionTree tree(base);
         std::error_code ec;
         const std::size_t baseLength = Utf16Length(Utf8Path(fs::absolute(PathFromUtf8(base), ec)));
 
-        EntrySelection selection(options.Selection);
         NameCollisions taken;
-        ArchiveEntry entry;
-        while (walker.Next(entry)) {
-            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
-                walker.Skip(entry);
-                continue;
-            }
+        entries.Walk({.Selected = [&](const ArchiveEntry& entry) {
             const std::string name = ShownName(options.Names, entry.Name);
             std::string reason;
             const auto components = EntryNameComponents(entry.Name, options.Names, taken, &reason, baseLength);
@@ -77,7 +71,7 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 ReportError(options.Input.Path, name + ": refused unsafe entry name (" + reason + ")");
                 exitCode = kExitDataError;
                 walker.Skip(entry);
-                continue;
+                return;
             }
             const std::string target = tree.PathOf(*components);
             try {
@@ -121,15 +115,12 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 exitCode = ReportCurrentException(target);
                 walker.SeekPastEntry(entry);
             }
-        }
-        if (const std::string truncation = archive.TruncationProblem(walker); !truncation.empty()) {
+        }});
+        if (const std::string truncation = entries.TruncationProblem(); !truncation.empty()) {
             ReportError(options.Input.Path, truncation);
             exitCode = kExitDataError;
         }
-        for (const std::string& pattern : selection.Unmatched()) {
-            ReportError(options.Input.Path, pattern + ": no such entry");
-            exitCode = kExitDataError;
-        }
+        exitCode = entries.ReportUnmatched(exitCode);
     } catch (...) {
         return ReportCurrentException(options.Input.Path);
     }

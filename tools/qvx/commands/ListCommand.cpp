@@ -6,10 +6,10 @@
 #include <instcompress/ArchiveWalker.h>
 #include <instcompress/QuorvexCompress.h>
 
-#include "commands/ArchiveInput.h"
+#include "commands/Commands.h"
+#include "commands/SelectedEntries.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"
-#include "archive/EntrySelection.h"
 #include "cli/ErrorReport.h"
 #include "archive/ListFormat.h"
 #include "cli/StandardStreams.h"
@@ -29,16 +29,14 @@ struct ListOptions {
 int RunList(const ListOptions& options) {
     const std::string& path = options.Input.Path;
     const std::unique_ptr<ListingWriter> writer = options.Json ? JsonListing(std::cout) : TableListing(std::cout);
-    EntrySelection selection(options.Selection);
     bool begun = false;
-    int exitCode = kExitOk;
     try {
         TQuorvexCompress component;
         component.SetYield(cli::kNoYield);
         // Listing needs no codec: a header naming a custom method is listed as it is.
         component.SetOnRecognize([](const std::string&, bool& recognized) { recognized = true; });
-        OpenedArchive archive = OpenArchiveInput(options.Input);
-        ArchiveWalker walker(component, archive.Stream());
+        SelectedEntries entries(component, options.Input, options.Selection, options.Names);
+        ArchiveWalker& walker = entries.Walker();
         ListingHeader header;
         header.Archive = path;
         header.MethodId = walker.MethodId();
@@ -49,19 +47,24 @@ int RunList(const ListOptions& options) {
         header.Utc = options.Utc;
         writer->Begin(header);
         begun = true;
-        ArchiveEntry entry;
-        while (walker.Next(entry)) {
-            CheckStandardOutput();  // nobody reads the listing any more: stop reading the archive
-            if (selection.Select(options.Names.DecodeForDisplay(entry.Name))) writer->Entry(entry);
-            walker.Skip(entry);
-        }
+        entries.Walk({
+            // Nobody reads the listing any more: stop reading the archive.
+            .Each = [](const ArchiveEntry&) { CheckStandardOutput(); },
+            .Selected =
+                [&](const ArchiveEntry& entry) {
+                    writer->Entry(entry);
+                    walker.Skip(entry);
+                },
+        });
         // The listing is written all the same: it shows what is left.
-        const std::string truncation = archive.TruncationProblem(walker);
+        const std::string truncation = entries.TruncationProblem();
         writer->End(truncation);
+        int exitCode = kExitOk;
         if (!truncation.empty()) {
             ReportError(path, truncation);
             exitCode = kExitDataError;
         }
+        return entries.ReportUnmatched(exitCode);
     } catch (...) {
         const auto line = DescribeCurrentException(path);
         if (!line) return kExitDataError;  // standard output is lost
@@ -69,11 +72,6 @@ int RunList(const ListOptions& options) {
         ReportError(line->File, line->Message);
         return kExitDataError;
     }
-    for (const std::string& pattern : selection.Unmatched()) {
-        ReportError(path, pattern + ": no such entry");
-        exitCode = kExitDataError;
-    }
-    return exitCode;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/Exceptions.h>
 
+#include "commands/Commands.h"
 #include "commands/ArchiveInput.h"
 #include "cli/BrandCommandLine.h"
 #include "cli/Cli.h"
@@ -17,6 +18,7 @@
 #include "setup/SetupBuilder.h"
 #include "setup/SetupTest.h"
 #include "names/ShownText.h"
+#include "cli/StandardStreams.h"
 #include "platform/Terminal.h"
 
 namespace qvx::cli {
@@ -69,6 +71,7 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
         options->Method = *method == "non" ? cmNON : cmLH5;
         options->Brand = MakeBrandOptions(*brand);
         options->Warn = [](const std::string& file, const std::string& message) { ReportError(file, message); };
+        options->StandardOutput = BinaryStandardOutput;
         if (options->Output == "-" && !options->Force && StandardOutputIsTerminal())
             return Fail("-", "refusing to write a setup file to a terminal (use -f to write it anyway)");
         try {

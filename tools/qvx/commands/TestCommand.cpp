@@ -16,10 +16,10 @@
 #include <instcompress/QuorvexCompress.h>
 
 #include "EngineEntry.h"
-#include "commands/ArchiveInput.h"
+#include "commands/Commands.h"
+#include "commands/SelectedEntries.h"
 #include "cli/Cli.h"
 #include "cli/CodePageOption.h"
-#include "archive/EntrySelection.h"
 #include "cli/ErrorReport.h"
 #include "cli/Progress.h"
 #include "setup/SetupFile.h"
@@ -66,17 +66,14 @@ int RunTest(const TestOptions& options) {
     const std::string& path = options.Input.Path;
     TQuorvexCompress component;
     SetUpReadingComponent(component, options.Input);
-    std::optional<OpenedArchive> archive;
-    std::optional<ArchiveWalker> walker;
+    std::optional<SelectedEntries> entries;
     try {
-        archive.emplace(OpenArchiveInput(options.Input));
-        if (!archive->HoldsArchiveHeader()) throw platform::FileError(path, "not an archive");
-        walker.emplace(component, archive->Stream());
+        entries.emplace(component, options.Input, options.Selection, options.Names, WalkSettings{.WholeHeader = true});
     } catch (...) {
         return ReportCurrentException(path);
     }
+    ArchiveWalker& walker = entries->Walker();
 
-    EntrySelection selection(options.Selection);
     Progress progress(stderr, Progress::ShouldShow(options.Quiet));
     component.SetOnShowProgress(progress.Handler());
     std::size_t tested = 0;
@@ -87,42 +84,43 @@ int RunTest(const TestOptions& options) {
     std::size_t engines = 0;  // entries of the engine's name, selected or not, and their size
     std::int64_t engineSize = 0;
     try {
-        ArchiveEntry entry;
-        while (walker->Next(entry)) {
-            CheckStandardOutput();  // nobody reads the verdicts any more: stop
-            if (SameEntryName(entry.Name, launcher::kEngineEntryName)) {
-                ++engines;
-                engineSize += entry.Header.ExpandedSize;
-            }
-            if (!selection.Select(options.Names.DecodeForDisplay(entry.Name))) {
-                walker->Skip(entry);
-                continue;
-            }
-            const std::string name = ShownName(options.Names, entry.Name);
-            ++tested;
-            TNullStream nowhere;
-            progress.Start(name);
-            try {
-                ExpandEntry(*walker, entry, nowhere);
-                progress.Finish();
-                std::cout << "OK      " << name << '\n';
-            } catch (const ETruncatedArchive&) {
-                // Read forward, the input ended inside this entry: the walk's fault, as for a file.
-                throw;
-            } catch (const ECustomMethodUnavailable&) {
-                progress.Finish();
-                ++unverified;
-                std::cout << "SKIPPED " << name << '\n' << std::flush;
-                ReportError(path + ": " + name, "entry uses a custom method that qvx cannot verify");
-                walker->SeekPastEntry(entry);
-            } catch (...) {
-                progress.Finish();
-                ++failed;
-                std::cout << "FAILED  " << name << '\n' << std::flush;
-                ReportCurrentException(path + ": " + name);
-                walker->SeekPastEntry(entry);
-            }
-        }
+        entries->Walk({
+            .Each =
+                [&](const ArchiveEntry& entry) {
+                    CheckStandardOutput();  // nobody reads the verdicts any more: stop
+                    if (SameEntryName(entry.Name, launcher::kEngineEntryName)) {
+                        ++engines;
+                        engineSize += entry.Header.ExpandedSize;
+                    }
+                },
+            .Selected =
+                [&](const ArchiveEntry& entry) {
+                    const std::string name = ShownName(options.Names, entry.Name);
+                    ++tested;
+                    TNullStream nowhere;
+                    progress.Start(name);
+                    try {
+                        ExpandEntry(walker, entry, nowhere);
+                        progress.Finish();
+                        std::cout << "OK      " << name << '\n';
+                    } catch (const ETruncatedArchive&) {
+                        // Read forward, the input ended inside this entry: the walk's fault, as for a file.
+                        throw;
+                    } catch (const ECustomMethodUnavailable&) {
+                        progress.Finish();
+                        ++unverified;
+                        std::cout << "SKIPPED " << name << '\n' << std::flush;
+                        ReportError(path + ": " + name, "entry uses a custom method that qvx cannot verify");
+                        walker.SeekPastEntry(entry);
+                    } catch (...) {
+                        progress.Finish();
+                        ++failed;
+                        std::cout << "FAILED  " << name << '\n' << std::flush;
+                        ReportCurrentException(path + ": " + name);
+                        walker.SeekPastEntry(entry);
+                    }
+                },
+        });
     } catch (...) {
         // The walk itself cannot go on: the archive is cut, or its sizes cannot be right.
         progress.Finish();
@@ -138,26 +136,22 @@ int RunTest(const TestOptions& options) {
     }
     if (!truncated && !damaged) {
         // Read forward, an entry skipped past the input's end shows only when the walk is over.
-        if (const std::string truncation = archive->TruncationProblem(*walker); !truncation.empty()) {
+        if (const std::string truncation = entries->TruncationProblem(); !truncation.empty()) {
             truncated = true;
             std::cout.flush();
             ReportError(path, truncation);
         }
     }
     // The first block of a setup file must give the launcher its engine, as setup test demands.
-    const std::string engineProblem =
-        archive->SetupBlock() == 1 && !truncated && !damaged ? setup::EngineEntryProblem(engines, engineSize) : std::string();
+    const std::string engineProblem = entries->Archive().SetupBlock() == 1 && !truncated && !damaged
+                                          ? setup::EngineEntryProblem(engines, engineSize)
+                                          : std::string();
     if (!engineProblem.empty()) ReportError(path, engineProblem);
     std::cout << TestSummary(tested, failed, unverified, truncated, damaged)
               << (engineProblem.empty() ? "" : "; " + engineProblem) << '\n'
               << std::flush;
-    int exitCode = failed == 0 && unverified == 0 && !truncated && !damaged && engineProblem.empty() ? kExitOk
-                                                                                                    : kExitDataError;
-    for (const std::string& pattern : selection.Unmatched()) {
-        ReportError(path, pattern + ": no such entry");
-        exitCode = kExitDataError;
-    }
-    return exitCode;
+    return entries->ReportUnmatched(
+        failed == 0 && unverified == 0 && !truncated && !damaged && engineProblem.empty() ? kExitOk : kExitDataError);
 }
 
 }  // namespace

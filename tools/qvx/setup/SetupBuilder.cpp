@@ -5,11 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <optional>
+#include <stdexcept>
 
 #include <instcompress/ByteOrder.h>
 #include <instcompress/ArchiveWalker.h>
-#include <instcompress/ArchiveWriter.h>
 #include <instcompress/DosDateTime.h>
 #include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
@@ -17,13 +16,12 @@
 #include "platform/AtomicFile.h"
 #include "EngineEntry.h"
 #include "names/EntryNameRules.h"
-#include "archive/EntryPipeline.h"
+#include "archive/SourceArchive.h"
 #include "platform/FileError.h"
 #include "platform/FileStreams.h"
 #include "setup/PeFile.h"
 #include "PayloadLocator.h"
 #include "SizeMarker.h"
-#include "cli/StandardStreams.h"
 #include "setup/StreamWindow.h"
 #include "archive/ToolSettings.h"
 #include "platform/FileSystem.h"
@@ -31,7 +29,6 @@
 namespace qvx::setup {
 
 namespace fs = std::filesystem;
-using cli::EntryPipeline;
 
 namespace {
 
@@ -63,34 +60,6 @@ std::vector<char> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-EntryInfo InfoFor(const cli::SourceFile& file) {
-    EntryInfo info;
-    info.Name = file.Name;
-    info.Stamp = file.Stamp;
-    info.Attributes = file.Attributes;
-    return info;
-}
-
-void AddFile(ArchiveWriter& writer, const cli::SourceFile& file) {
-    const auto source = cli::OpenReadFile(file.Path);
-    writer.AddEntry(InfoFor(file), *source, file.Size);
-    if (source->Position() != file.Size) throw platform::FileError(file.Path, "file changed while being archived");
-}
-
-// The same entries as AddFile for each file in turn, compressed by several workers at once.
-// current names the file being added, for error messages.
-void AddFilesAtOnce(ArchiveWriter& writer, const std::vector<cli::SourceFile>& files, unsigned jobs,
-                    std::string& current) {
-    std::vector<EntryPipeline::Job> work;
-    for (const cli::SourceFile& file : files) work.push_back({file.Name, file.Path, file.Size});
-    EntryPipeline pipeline(work, writer.Method(), jobs);
-    for (const cli::SourceFile& file : files) {
-        current = file.Path;
-        if (pipeline.AddNextTo(writer, InfoFor(file)) != file.Size)
-            throw platform::FileError(file.Path, "file changed while being archived");
-    }
-}
-
 // Every file below the data directory, collected as create collects them (SourceTree.h).
 std::vector<cli::SourceFile> CollectFiles(const BuildOptions& options, const cli::StampPolicy& stamps) {
     const std::string& dir = options.DataDirectory;
@@ -104,7 +73,7 @@ std::vector<cli::SourceFile> CollectFiles(const BuildOptions& options, const cli
     tree.Names = options.Names;
     tree.Stamps = stamps;
     cli::SourceTree source = cli::CollectSourceTree(tree);
-    if (!source.Files.empty() && source.Files.back().Size == 0)
+    if (cli::OnlyEmptyFiles(source.Files))
         throw platform::FileError(dir, "holds only empty files; an archive cannot end with an empty entry");
     if (options.Warn)
         for (const std::string& w : source.Warnings) options.Warn("", "warning: " + w);
@@ -198,9 +167,10 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
     try {
         // The engine is always compressed: its checksum then covers it wherever it is read.
         WriteFramedBlock(out, options.Engine, [&] {
-            ArchiveWriter writer(out, cmLH5, {}, cli::kNoYield);
-            AddFile(writer, engine);
-            writer.Finish();
+            cli::SourceArchiveOptions archive;
+            archive.Method = cmLH5;
+            archive.Jobs = 1;
+            cli::WriteSourceArchive(out, {engine}, archive);
         });
         current = options.DataArchive.empty() ? options.DataDirectory : options.DataArchive;
         WriteFramedBlock(out, current, [&] {
@@ -209,27 +179,12 @@ void WriteSetup(TStream& out, const BuildOptions& options, const std::vector<cha
                 out.CopyFrom(*archive, archive->Size());
                 return;
             }
-            // With one worker, the writer compresses each entry itself; a large LH5 entry then
-            // searches its stream on the -j threads (this one's share held here, the others taken
-            // while free).
-            const unsigned threads = EntryPipeline::ThreadsFor(options.Jobs);
-            ThreadBudget budget(static_cast<int>(threads));
-            ArchiveWriter writer(out, options.Method, {}, cli::kNoYield);
-            const unsigned jobs = EntryPipeline::WorkersFor(options.Jobs, dataFiles.size(), options.Method);
-            if (jobs > 1) {
-                AddFilesAtOnce(writer, dataFiles, jobs, current);
-            } else {
-                std::optional<ThreadBudgetShare> mine;
-                if (threads > 1) {
-                    mine.emplace(budget);
-                    writer.UseThreads(&budget);
-                }
-                for (const cli::SourceFile& file : dataFiles) {
-                    current = file.Path;
-                    AddFile(writer, file);
-                }
-            }
-            writer.Finish();
+            cli::SourceArchiveOptions archive;
+            archive.Method = options.Method;
+            archive.Jobs = options.Jobs;
+            // A library error names the data file being added.
+            archive.Events.Adding = [&current](const cli::SourceFile& file) { current = file.Path; };
+            cli::WriteSourceArchive(out, dataFiles, archive);
         });
         current.clear();
         const pe::PeReadResult headers = pe::ReadPeHeaders(out);
@@ -340,11 +295,14 @@ void BuildSetup(const BuildOptions& options) {
     if (!options.DataArchive.empty()) CheckArchiveFile(options.DataArchive, options.Names);
 
     if (options.Output == "-") {
-        const auto temp = cli::AnonymousTemporaryFile("qvx-setup");
-        WriteSetup(*temp, options, image, engine, dataFiles);
-        ReadBackAsLauncher(*temp, static_cast<std::int32_t>(offset), "-");
-        temp->SetPosition(0);
-        cli::BinaryStandardOutput()->CopyFrom(*temp, temp->Size());
+        if (!options.StandardOutput) throw std::logic_error("setup build: no standard output to write to");
+        cli::WriteThroughTemporaryFile(
+            "qvx-setup",
+            [&](TStream& temp) {
+                WriteSetup(temp, options, image, engine, dataFiles);
+                ReadBackAsLauncher(temp, static_cast<std::int32_t>(offset), "-");
+            },
+            options.StandardOutput);
         return;
     }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ struct BuildOptions {
     bool Utc = false;             // store the times as UTC
     std::string MTime;            // --mtime; empty: SOURCE_DATE_EPOCH, if set
     BrandOptions Brand;           // resources of the Windows launcher's copy (none: as it is)
+    // The stream an Output of "-" is written to, asked for once the setup file is whole (the
+    // command gives standard output).
+    std::function<std::unique_ptr<TStream>()> StandardOutput;
     // Receives the warnings of a forced build and of the data's collection (file or "", message).
     std::function<void(const std::string&, const std::string&)> Warn;
 };
