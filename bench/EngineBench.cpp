@@ -85,8 +85,8 @@ void BM_RunCodecOverhead(benchmark::State& state) {
         qvx::TMemoryStream source(input);
         qvx::TNullStream dest;
         std::uint32_t checksum = 0;
-        benchmark::DoNotOptimize(qvx::RunCodec(component, dest, source, static_cast<std::int32_t>(input.size()),
-                                               16, method, checksum, expanding));
+        benchmark::DoNotOptimize(qvx::RunCodec(component, dest, source, static_cast<std::int32_t>(input.size()), 16,
+                                               method, checksum, expanding));
         benchmark::DoNotOptimize(checksum);
     }
     state.SetLabel(std::string(method == qvx::cmLH5 ? "LH5 " : "LZH ") + (expanding ? "expand" : "compress"));

@@ -29,9 +29,10 @@ namespace {
 // source text.
 std::vector<std::uint8_t> TextLikeData(std::size_t n) {
     static const char* const words[] = {
-        "the ", "of ", "and ", "to ", "in ", "is ", "that ", "for ", "it ", "as ", "with ", "was ", "on ", "be ",
-        "archive ", "installer ", "window ", "compression ", "stream ", "entry ", "block ", "engine ", "buffer ",
-        "position ", "length ", "symbol ", "table ", "Windows ", "directory ", "temporary ", "file ", "data "};
+        "the ",    "of ",          "and ",    "to ",      "in ",        "is ",        "that ",    "for ",
+        "it ",     "as ",          "with ",   "was ",     "on ",        "be ",        "archive ", "installer ",
+        "window ", "compression ", "stream ", "entry ",   "block ",     "engine ",    "buffer ",  "position ",
+        "length ", "symbol ",      "table ",  "Windows ", "directory ", "temporary ", "file ",    "data "};
     constexpr std::size_t kWords = sizeof(words) / sizeof(words[0]);
     std::vector<std::uint8_t> out;
     out.reserve(n);
@@ -45,7 +46,8 @@ std::vector<std::uint8_t> TextLikeData(std::size_t n) {
         const std::size_t r = (x >> 8) % 1024;
         const char* w = words[(r * r / 1024) * kWords / 1024];
         if ((x & 63) == 0) {
-            const char digits[] = {static_cast<char>('0' + (x >> 12) % 10), static_cast<char>('0' + (x >> 16) % 10), ' ', 0};
+            const char digits[] = {static_cast<char>('0' + (x >> 12) % 10), static_cast<char>('0' + (x >> 16) % 10),
+                                   ' ', 0};
             for (const char* p = digits; *p != 0 && out.size() < n; ++p) out.push_back(static_cast<std::uint8_t>(*p));
         }
         for (const char* p = w; *p != 0 && out.size() < n; ++p, ++column) out.push_back(static_cast<std::uint8_t>(*p));

@@ -28,8 +28,8 @@ Bytes LiteralData(std::size_t size) {
 // Text-like data with many matches.
 Bytes TextData(std::size_t size) {
     std::mt19937 rng(2);
-    static const char* words[] = {"installer ", "archive ", "window ", "entry ", "the ", "of ", "block ",
-                                  "Quorvex ", "setup ", "data ", "expand ", "file ", "temporary ", "engine "};
+    static const char* words[] = {"installer ", "archive ", "window ", "entry ",  "the ",  "of ",        "block ",
+                                  "Quorvex ",   "setup ",   "data ",   "expand ", "file ", "temporary ", "engine "};
     Bytes data;
     while (data.size() < size) {
         const char* w = words[rng() % 14];
@@ -45,8 +45,8 @@ Bytes Compress(const Bytes& data) {
     qvx::TMemoryStream source(data);
     qvx::TMemoryStream dest;
     std::uint32_t checksum = 0;
-    const std::int32_t n = qvx::RunCodec(component, dest, source, static_cast<std::int32_t>(data.size()), 0,
-                                         qvx::cmLH5, checksum, false);
+    const std::int32_t n =
+        qvx::RunCodec(component, dest, source, static_cast<std::int32_t>(data.size()), 0, qvx::cmLH5, checksum, false);
     Bytes stream(static_cast<std::size_t>(n));
     dest.SetPosition(0);
     dest.ReadBuffer(stream.data(), n);

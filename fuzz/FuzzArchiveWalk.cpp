@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TQuorvexCompress component;
     component.SetOnRecognize([](const std::string& id, bool& recognized) { recognized = id == "XYZ"; });
-    component.SetOnExpand([](TStream& dest, TStream& source, std::int32_t Sourcesize, std::int32_t,
-                             const std::string&, std::uint32_t& checksum) {
+    component.SetOnExpand([](TStream& dest, TStream& source, std::int32_t Sourcesize, std::int32_t, const std::string&,
+                             std::uint32_t& checksum) {
         // A custom method that stores bytes as they are, consuming exactly Sourcesize bytes.
         std::uint8_t piece[4096];
         for (std::int32_t left = Sourcesize; left > 0;) {

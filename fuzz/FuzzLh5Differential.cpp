@@ -50,8 +50,8 @@ struct Result {
     int progressCalls = 0;
 };
 
-Result Run(const std::function<void(CodecEngine&)>& compress, std::span<const std::uint8_t> data,
-           std::int32_t piece, int cancelAt, std::int32_t limit) {
+Result Run(const std::function<void(CodecEngine&)>& compress, std::span<const std::uint8_t> data, std::int32_t piece,
+           int cancelAt, std::int32_t limit) {
     Result r;
     PieceSource source(data, piece);
     TMemoryStream dest;
@@ -114,8 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.threads = 2 + (data[2] / 25) % 3;
     options.warmUpCycles = warm;
     options.chunkCycles = cycles;
-    const Result parallel = Run([&options](CodecEngine& e) { lh5::Lh5CompressParallel(e, options); }, input, piece,
-                                cancelAt, limit);
+    const Result parallel =
+        Run([&options](CodecEngine& e) { lh5::Lh5CompressParallel(e, options); }, input, piece, cancelAt, limit);
     if (parallel.bytes != reference.bytes || parallel.refused != reference.refused) std::abort();
     if (!reference.refused &&
         (parallel.inputChecksum != reference.inputChecksum || parallel.progressCalls != reference.progressCalls))

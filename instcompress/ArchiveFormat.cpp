@@ -79,7 +79,8 @@ std::uint32_t ByteSum(const std::uint8_t* data, std::size_t size, std::uint32_t 
         return _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)), zero);
     };
     for (; i + 64 <= size; i += 64)
-        acc = _mm_add_epi64(acc, _mm_add_epi64(_mm_add_epi64(sad(i), sad(i + 16)), _mm_add_epi64(sad(i + 32), sad(i + 48))));
+        acc = _mm_add_epi64(acc,
+                            _mm_add_epi64(_mm_add_epi64(sad(i), sad(i + 16)), _mm_add_epi64(sad(i + 32), sad(i + 48))));
     for (; i + 16 <= size; i += 16) acc = _mm_add_epi64(acc, sad(i));
     sum += static_cast<std::uint32_t>(_mm_cvtsi128_si32(acc)) +
            static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(acc, acc)));

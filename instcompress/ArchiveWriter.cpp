@@ -77,8 +77,7 @@ EntryHeader ArchiveWriter::AddPreparedEntry(const EntryInfo& info, const Prepare
 }
 
 void ArchiveWriter::Finish() {
-    if (emptyAtEnd_)
-        throw EInvalidSize("An archive cannot end with an empty entry (readers stop at the total size)");
+    if (emptyAtEnd_) throw EInvalidSize("An archive cannot end with an empty entry (readers stop at the total size)");
     const std::int64_t endPosition = out_.Position();
     out_.SetPosition(headerPosition_);
     const auto bytes = MakeHeader(Method(), static_cast<std::int32_t>(totalSize_)).Encode();

@@ -38,14 +38,16 @@ public:
     // Next input byte; 0 with EndOfInput() set when no byte can be delivered (end of the input, or
     // the progress handler cancelled).
     std::uint8_t ReadByte() {
-        if (inCur_ < inEnd_) [[likely]] return *inCur_++;
+        if (inCur_ < inEnd_) [[likely]]
+            return *inCur_++;
         return Refill();
     }
 
     // Appends one byte; raises EUnableToCompress once the output limit is used up, and lets a
     // stream write failure pass.
     void WriteByte(std::uint8_t b) {
-        if (outCur_ >= outStop_) [[unlikely]] MakeRoom();
+        if (outCur_ >= outStop_) [[unlikely]]
+            MakeRoom();
         *outCur_++ = b;
     }
 
@@ -140,8 +142,8 @@ private:
     std::int32_t remainingInput_;
     std::int32_t requestSize_ = kBlockSize;
     std::int32_t consumed_ = 0;
-    std::int32_t outputLimit_;        // bytes accepted at most, over the whole request
-    std::int64_t flushedCount_ = 0;   // bytes accepted before the current output buffer
+    std::int32_t outputLimit_;          // bytes accepted at most, over the whole request
+    std::int64_t flushedCount_ = 0;     // bytes accepted before the current output buffer
     std::uint32_t inputChecksum_ = 0;   // over the input blocks already used up
     std::uint32_t outputChecksum_ = 0;  // over the output blocks already written
 

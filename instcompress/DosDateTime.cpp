@@ -77,8 +77,8 @@ std::time_t FromDosStampUtc(DosStamp stamp) {
     year += month >= 0 ? month / 12 : (month - 11) / 12;
     month = ((month % 12) + 12) % 12;
     const std::int64_t days = DaysFromCivil(year, static_cast<unsigned>(month + 1), 1) + (stamp.Date & 0x1F) - 1;
-    const std::int64_t seconds = days * 86400 + ((stamp.Time >> 11) & 0x1F) * 3600 + ((stamp.Time >> 5) & 0x3F) * 60 +
-                                 (stamp.Time & 0x1F) * 2;
+    const std::int64_t seconds =
+        days * 86400 + ((stamp.Time >> 11) & 0x1F) * 3600 + ((stamp.Time >> 5) & 0x3F) * 60 + (stamp.Time & 0x1F) * 2;
     return static_cast<std::time_t>(seconds);
 }
 

@@ -26,10 +26,9 @@ PreparedEntry EntryCompressor::Prepare(const std::string& name, TStream& source,
         const std::int64_t sourcePosition = source.Position();
         const std::int64_t destPosition = dest.Position();
         try {
-            const CodecResult result =
-                budget_ != nullptr && method_ == cmLH5 && size >= kThreadedCompressMinimum
-                    ? CompressLh5Threaded(settings_, dest, source, size, 1, budget_)
-                    : RunCodec(settings_, dest, source, size, 0, method_, false);
+            const CodecResult result = budget_ != nullptr && method_ == cmLH5 && size >= kThreadedCompressMinimum
+                                           ? CompressLh5Threaded(settings_, dest, source, size, 1, budget_)
+                                           : RunCodec(settings_, dest, source, size, 0, method_, false);
             if (result.Cancelled) throw EOperationCancelled("Archive entry cancelled: " + name);
             entry.StoredSize = result.OutputCount;
             entry.Checksum = result.Checksum;

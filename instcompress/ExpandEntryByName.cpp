@@ -5,8 +5,7 @@
 
 namespace qvx {
 
-void TQuorvexCompress::ExpandEntryByName(const std::string& archivePath, TStream& dest,
-                                         const std::string& entryName) {
+void TQuorvexCompress::ExpandEntryByName(const std::string& archivePath, TStream& dest, const std::string& entryName) {
     WalkArchive(*this, archivePath, [&](const ArchiveEntry& entry) -> TStream* {
         return SameEntryName(entry.Name, entryName) ? &dest : nullptr;
     });

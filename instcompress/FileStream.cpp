@@ -18,7 +18,10 @@ TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
     switch (mode) {
         case FileMode::ReadShared: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
         case FileMode::ReadExclusive: break;
-        case FileMode::Create: access = GENERIC_READ | GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
+        case FileMode::Create:
+            access = GENERIC_READ | GENERIC_WRITE;
+            disposition = CREATE_ALWAYS;
+            break;
     }
     HANDLE h = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -48,7 +51,9 @@ std::int32_t TFileStream::Write(const void* buffer, std::int32_t count) {
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
-    const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+    const DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN
+                         : origin == SeekOrigin::Current ? FILE_CURRENT
+                                                         : FILE_END;
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     LARGE_INTEGER result;

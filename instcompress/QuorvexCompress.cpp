@@ -72,8 +72,8 @@ void TQuorvexCompress::ReadArchiveHeader(TStream& stream, ArchiveHeader& header,
         throw EInvalidSize("negative total size " + std::to_string(header.TotalSize) + " in the archive header");
 }
 
-void TQuorvexCompress::MakeDefaultHeader(ArchiveHeader& header, const std::string& methodId,
-                                         std::int32_t totalSize, std::uint8_t archiveType) {
+void TQuorvexCompress::MakeDefaultHeader(ArchiveHeader& header, const std::string& methodId, std::int32_t totalSize,
+                                         std::uint8_t archiveType) {
     header = MakeArchiveHeader(methodId, totalSize, archiveType);
 }
 
@@ -125,8 +125,8 @@ void TQuorvexCompress::ExpandEntry(TStream& dest, TStream& source, std::int32_t 
     switch (method) {
         case cmNON:
             if (Destsize != Sourcesize)
-                throw EInvalidSize("stored entry of " + std::to_string(Sourcesize) + " bytes claims an expanded size of " +
-                                   std::to_string(Destsize));
+                throw EInvalidSize("stored entry of " + std::to_string(Sourcesize) +
+                                   " bytes claims an expanded size of " + std::to_string(Destsize));
             computed = CopyStored(dest, source, Sourcesize);
             if (!verifyStoredChecksums_ || storedChecksum == 0) return;
             break;
@@ -143,8 +143,7 @@ void TQuorvexCompress::ExpandEntry(TStream& dest, TStream& source, std::int32_t 
             if (!onExpand_) throw ECustomMethodUnavailable();
             onExpand_(dest, source, Sourcesize, Destsize, CompressID, computed);
             break;
-        default:
-            throw EUnrecognizedCompressionMethod(UnknownEntryMethodMessage(MethodIndex(method)));
+        default: throw EUnrecognizedCompressionMethod(UnknownEntryMethodMessage(MethodIndex(method)));
     }
     if (computed != storedChecksum) throw EBadChecksum();
 }

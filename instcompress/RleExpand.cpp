@@ -14,7 +14,8 @@ void RleExpand(CodecEngine& engine) {
         } else {
             // A count byte past the end of the input reads as 0 (a checked expansion stops there).
             const std::uint8_t n = engine.ReadByte();
-            if (engine.EndOfInput()) [[unlikely]] engine.UsedPastEnd();
+            if (engine.EndOfInput()) [[unlikely]]
+                engine.UsedPastEnd();
             if (n == 0) {
                 engine.WriteByte(RleEscape);
             } else {

@@ -26,7 +26,8 @@ public:
         const auto* bytes = static_cast<const unsigned char*>(buffer);
         for (std::int32_t done = 0; done < count;) {
             const std::int32_t piece = std::min<std::int32_t>(count - done, static_cast<std::int32_t>(block_.size()));
-            if (file_.Read(block_.data(), piece) != piece || std::memcmp(block_.data(), bytes + done, static_cast<std::size_t>(piece)) != 0)
+            if (file_.Read(block_.data(), piece) != piece ||
+                std::memcmp(block_.data(), bytes + done, static_cast<std::size_t>(piece)) != 0)
                 same_ = false;
             done += piece;
         }

@@ -72,7 +72,8 @@ LauncherFile::CreateResult LauncherFile::CreateNew(const std::string& path, bool
     const HANDLE h = Open(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::Exists : CreateResult::Failed;
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::Exists
+                                                                           : CreateResult::Failed;
     }
     std::unique_ptr<LauncherFile> created(new LauncherFile(path, Value(h)));
     if (!PlainFile(h, created->volume_, created->index_)) {
@@ -107,7 +108,9 @@ std::int32_t LauncherFile::Write(const void* buffer, std::int32_t count) {
 }
 
 std::int64_t LauncherFile::Seek(std::int64_t offset, SeekOrigin origin) {
-    const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+    const DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN
+                         : origin == SeekOrigin::Current ? FILE_CURRENT
+                                                         : FILE_END;
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     LARGE_INTEGER result;
@@ -154,7 +157,8 @@ void LauncherFile::Remove() noexcept {
     try {
         if (!IsOpen()) {
             // Reopened for deleting only while the name still denotes this file.
-            const HANDLE h = Open(path_, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+            const HANDLE h =
+                Open(path_, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
             if (h == INVALID_HANDLE_VALUE) return;
             handle_ = Value(h);
             std::uint64_t volume = 0;

@@ -23,9 +23,9 @@ struct EngineCommand {
 };
 
 struct RunResult {
-    bool Started = false;       // false: the engine could not be started at all
+    bool Started = false;        // false: the engine could not be started at all
     std::int32_t ExitCode = -1;  // the engine's exit code, -1 when it could not be read
-    std::string Error;          // why the start failed
+    std::string Error;           // why the start failed
 };
 
 class Platform {

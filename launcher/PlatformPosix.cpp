@@ -64,7 +64,8 @@ public:
         for (;;) {
             const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
             if (n < 0) throw EFOpenError("Cannot open file /proc/self/exe");
-            if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
+            if (static_cast<std::size_t>(n) < buffer.size())
+                return std::string(buffer.data(), static_cast<std::size_t>(n));
             buffer.resize(buffer.size() * 2);
         }
     }

@@ -45,9 +45,7 @@ std::string SystemName(Name which) {
 
 class Win32Platform final : public Platform {
 public:
-    std::string ModuleFileName() override {
-        return SystemName(Name::Module);
-    }
+    std::string ModuleFileName() override { return SystemName(Name::Module); }
 
     std::string TempDirectory() override {
         std::string dir = SystemName(Name::Temp);
@@ -59,9 +57,7 @@ public:
 
     std::uint32_t UniqueSeed() override { return ::GetTickCount() ^ (::GetCurrentProcessId() << 16); }
 
-    std::string WindowsDirectory() override {
-        return SystemName(Name::Windows);
-    }
+    std::string WindowsDirectory() override { return SystemName(Name::Windows); }
 
     char PathDelimiter() const override { return '\\'; }
     bool IsDirectoryDelimiter(char c) const override { return c == '\\' || c == ':'; }
@@ -100,7 +96,8 @@ public:
     void Beep() override { ::MessageBeep(0); }
 
     void ShowErrorReport(const std::string& title, const std::string& text) override {
-        ::MessageBoxW(nullptr, Wide(WideFromText(text)), Wide(WideFromText(title)), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        ::MessageBoxW(nullptr, Wide(WideFromText(text)), Wide(WideFromText(title)),
+                      MB_OK | MB_ICONERROR | MB_TASKMODAL);
     }
 
     std::uintptr_t FailureAddress() override {

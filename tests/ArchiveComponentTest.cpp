@@ -78,8 +78,7 @@ TEST_F(ComponentTest, HeaderIsReadAtTheStreamPosition) {
 TEST_F(ComponentTest, MissingArchiveRaisesOpenError) {
     const std::string path = dir.Path("none.qvx");
     TMemoryStream out;
-    EXPECT_EQ(MessageOf<EFOpenError>([&] { component.ExpandEntryByName(path, out, "x"); }),
-              "Cannot open file " + path);
+    EXPECT_EQ(MessageOf<EFOpenError>([&] { component.ExpandEntryByName(path, out, "x"); }), "Cannot open file " + path);
 }
 
 TEST_F(ComponentTest, ArchiveIsOpenedExclusivelyAndClosedAfterwards) {
@@ -141,9 +140,8 @@ TEST_F(ComponentTest, EmptyNameEntry) {
 }
 
 TEST_F(ComponentTest, EntriesOfOneNameAreAllExpandedInOrder) {
-    const Bytes archive = ArchiveBytes(
-        "RLE", {StoredEntry("dup", "first-"), StoredEntry("other", "zzz"),
-                RleEntry("DUP", {'A', 0x94, 0x03}, ToBytes("AAA"))});
+    const Bytes archive = ArchiveBytes("RLE", {StoredEntry("dup", "first-"), StoredEntry("other", "zzz"),
+                                               RleEntry("DUP", {'A', 0x94, 0x03}, ToBytes("AAA"))});
     EXPECT_EQ(ExpandByName(archive, "dup"), ToBytes("first-AAA"));
 }
 
@@ -153,9 +151,9 @@ TEST_F(ComponentTest, TotalSizeZeroReadsEmptyWhenOnlyEmptyEntriesFollow) {
 }
 
 TEST_F(ComponentTest, TrailingEmptyEntriesAreUnreachable) {
-    const Bytes archive = ArchiveBytes("NON", {StoredEntry("empty1", ""), StoredEntry("a", "abc"),
-                                               StoredEntry("empty2", ""), StoredEntry("a", "again")},
-                                       3);
+    const Bytes archive = ArchiveBytes(
+        "NON",
+        {StoredEntry("empty1", ""), StoredEntry("a", "abc"), StoredEntry("empty2", ""), StoredEntry("a", "again")}, 3);
     // empty1 is reached (sum 0 < 3); after "a" the sum is 3 and the walk ends.
     std::vector<std::string> names;
     TMemoryStream s(archive);
@@ -171,7 +169,8 @@ TEST_F(ComponentTest, TruncatedEntryHeaderOrNameEndsTheWalkAsATruncatedArchive) 
     Bytes archive = ArchiveBytes("NON", {StoredEntry("a", "abc"), StoredEntry("bbbb", "def")});
     const Bytes whole = archive;
     const std::string path = dir.Path("a.qvx");
-    for (const std::size_t size : {whole.size() - 3 - 2, std::size_t{21 + 25 + 1 + 3 + 10}}) {  // in the name, the header
+    for (const std::size_t size :
+         {whole.size() - 3 - 2, std::size_t{21 + 25 + 1 + 3 + 10}}) {  // in the name, the header
         archive.resize(size);
         dir.Write("a.qvx", archive);
         TMemoryStream out;
@@ -212,8 +211,8 @@ TEST_F(ComponentTest, StoredBytesPastTheEndAreATruncatedArchive) {
 }
 
 TEST_F(ComponentTest, FailingDestRaisesWriteError) {
-    const std::string path = dir.Write("a.qvx", ArchiveBytes("RLE", {StoredEntry("a", "abc"),
-                                                                      RleEntry("r", {1, 2}, {1, 2})}));
+    const std::string path =
+        dir.Write("a.qvx", ArchiveBytes("RLE", {StoredEntry("a", "abc"), RleEntry("r", {1, 2}, {1, 2})}));
     FailingWriteStream out;
     EXPECT_EQ(MessageOf<EWriteError>([&] { component.ExpandEntryByName(path, out, "a"); }), "Stream write error");
     EXPECT_EQ(MessageOf<EWriteError>([&] { component.ExpandEntryByName(path, out, "r"); }), "Stream write error");
@@ -241,8 +240,8 @@ TEST_F(ComponentTest, StoredEntriesAreVerifiedUnlessTheirChecksumIsZeroOrTheChec
 
 TEST_F(ComponentTest, RleEntryExpandsAndWalkStaysAligned) {
     const Bytes expanded = {'x', 'x', 'x', 'x', 0x94, 'y'};
-    const Bytes archive = ArchiveBytes("RLE", {RleEntry("r", {'x', 0x94, 0x04, 0x94, 0x00, 'y'}, expanded),
-                                               StoredEntry("after", "tail")});
+    const Bytes archive = ArchiveBytes(
+        "RLE", {RleEntry("r", {'x', 0x94, 0x04, 0x94, 0x00, 'y'}, expanded), StoredEntry("after", "tail")});
     EXPECT_EQ(ExpandByName(archive, "r"), expanded);
     EXPECT_EQ(ExpandByName(archive, "after"), ToBytes("tail"));
 }

@@ -32,8 +32,8 @@ TEST(ArchiveHeaderFormat, FieldsAtTheirOffsetsLittleEndian) {
     h.Reserved1 = 0x04030201;
     h.Reserved2 = 0x0D0C0B0A;
     const auto b = h.Encode();
-    const Bytes expected = {'S', 'P', 'I', 'S', 0x1A, 'R', 'L', 'E', 0xFE, 0xFF, 0xFF,
-                            0xFF, 7, 1, 2, 3, 4, 0x0A, 0x0B, 0x0C, 0x0D};
+    const Bytes expected = {'S',  'P', 'I', 'S', 0x1A, 'R', 'L',  'E',  0xFE, 0xFF, 0xFF,
+                            0xFF, 7,   1,   2,   3,    4,   0x0A, 0x0B, 0x0C, 0x0D};
     EXPECT_EQ(Bytes(b.begin(), b.end()), expected);
     const ArchiveHeader back = ArchiveHeader::Decode(b);
     EXPECT_EQ(back.TotalSize, -2);
@@ -93,11 +93,10 @@ TEST(ArchiveFormat, MethodTable) {
         bool Defined;
         bool Writable;
     };
-    const Row rows[] = {{0, "NON", "NON", true, true},  {1, "RLE", "RLE", true, false},
-                        {2, "LZH", "LZH", true, true},  {3, "CUS", "CUS", true, false},
-                        {4, "LH5", "LH5", true, true},  {5, "", "#5", false, false},
-                        {10, "", "#10", false, false}, {200, "", "#200", false, false},
-                        {255, "", "#255", false, false}};
+    const Row rows[] = {
+        {0, "NON", "NON", true, true},  {1, "RLE", "RLE", true, false},  {2, "LZH", "LZH", true, true},
+        {3, "CUS", "CUS", true, false}, {4, "LH5", "LH5", true, true},   {5, "", "#5", false, false},
+        {10, "", "#10", false, false},  {200, "", "#200", false, false}, {255, "", "#255", false, false}};
     EXPECT_EQ(MethodIds.size(), 5u);
     for (const Row& r : rows) {
         const CompressMethod m = MethodFromIndex(r.Index);

@@ -192,8 +192,7 @@ TEST(ArchiveWriter, CancelledCompressionRaisesInsteadOfWritingACutEntry) {
             if (++calls == 2) percentageDone = -1;
         });
         TMemoryStream source(ToBytes(text));
-        EXPECT_THROW(writer.AddEntry(Info("cut"), source, static_cast<std::int64_t>(text.size())),
-                     EOperationCancelled);
+        EXPECT_THROW(writer.AddEntry(Info("cut"), source, static_cast<std::int64_t>(text.size())), EOperationCancelled);
         EXPECT_EQ(calls, 2);
 
         // A handler that only watches leaves the entry whole.

@@ -269,10 +269,12 @@ TEST(RunCodecDispatch, NonCusAndUndefinedMethodsMoveNothing) {
     int calls = 0;
     component.SetOnShowProgress([&](std::int32_t&) { ++calls; });
     for (bool expanding : {true, false}) {
-        for (int method : {MethodIndex(cmNON), MethodIndex(cmCUS), std::uint8_t{5}, std::uint8_t{200}, std::uint8_t{255}}) {
+        for (int method :
+             {MethodIndex(cmNON), MethodIndex(cmCUS), std::uint8_t{5}, std::uint8_t{200}, std::uint8_t{255}}) {
             ProbeStream src(ToBytes("abcdef")), dst;
             std::uint32_t checksum = 1234;
-            const auto count = RunCodec(component, dst, src, 6, 6, MethodFromIndex(static_cast<std::uint8_t>(method)), checksum, expanding);
+            const auto count = RunCodec(component, dst, src, 6, 6, MethodFromIndex(static_cast<std::uint8_t>(method)),
+                                        checksum, expanding);
             EXPECT_EQ(checksum, 0u) << method;
             EXPECT_EQ(count, 0) << method;
             EXPECT_TRUE(src.ReadRequests.empty()) << method;
@@ -314,9 +316,9 @@ TEST(RunCodecDispatch, RleCompressionIsDisabled) {
     TQuorvexCompress component;
     ProbeStream src(ToBytes("abc")), dst;
     std::uint32_t checksum = 9;
-    EXPECT_EQ(MessageOf<EUnrecognizedCompressionMethod>(
-                  [&] { RunCodec(component, dst, src, 3, 0, cmRLE, checksum, false); }),
-              "RLE compression disabled in this build");
+    EXPECT_EQ(
+        MessageOf<EUnrecognizedCompressionMethod>([&] { RunCodec(component, dst, src, 3, 0, cmRLE, checksum, false); }),
+        "RLE compression disabled in this build");
     EXPECT_TRUE(src.ReadRequests.empty());
     EXPECT_TRUE(dst.WriteSizes.empty());
     EXPECT_EQ(checksum, 9u);
@@ -478,8 +480,9 @@ TEST(RunCodecDirections, CompressThenExpand) {
         CodecSettings settings;
         settings.MinimumSaving = c.minimumSaving;
         settings.CheckedExpansion = c.checked;
-        const DirectionOutcome packed = RunDirection(
-            c.input, [&](TStream& d, TStream& s, std::int32_t n) { return CompressCodec(settings, d, s, n, c.method); });
+        const DirectionOutcome packed = RunDirection(c.input, [&](TStream& d, TStream& s, std::int32_t n) {
+            return CompressCodec(settings, d, s, n, c.method);
+        });
         EXPECT_EQ(packed.Error, c.compressError) << c.name;
         if (!packed.Error.empty()) continue;
         const bool codec = c.method == cmLH5 || c.method == cmLZH;
@@ -528,7 +531,8 @@ TEST(RunCodecDispatch, ChecksumWrapsOver32Bits) {
     TNullStream dst;
     std::uint32_t checksum = 0;
     const std::uint64_t n = 70000ull * 255;
-    const auto count = RunCodec(component, dst, src, static_cast<std::int32_t>(rle.size()), static_cast<std::int32_t>(n), cmRLE, checksum, true);
+    const auto count = RunCodec(component, dst, src, static_cast<std::int32_t>(rle.size()),
+                                static_cast<std::int32_t>(n), cmRLE, checksum, true);
     EXPECT_EQ(count, static_cast<std::int32_t>(n));
     EXPECT_EQ(dst.Size(), static_cast<std::int64_t>(n));
     EXPECT_GT(n * 0xFF, 0xFFFFFFFFull);

@@ -106,7 +106,7 @@ TEST(RleExpand, CheckedExpansionGivesExactlyTheSizeFromTheStoredBytes) {
     struct Case {
         Bytes Rle;
         std::int32_t Size;
-        const char* Error;  // nullptr: expands to Size bytes
+        const char* Error;    // nullptr: expands to Size bytes
         std::size_t Written;  // bytes that reached dest
     } cases[] = {
         {{0x41, 0x94, 0x05}, 5, nullptr, 5},
@@ -114,7 +114,7 @@ TEST(RleExpand, CheckedExpansionGivesExactlyTheSizeFromTheStoredBytes) {
         {{0x41, 0x94, 0x05}, 6, kDataEndsEarlyMessage, 0},
         {{}, 100000000, kDataEndsEarlyMessage, 0},
         {{0x41, 0x94, 0x05}, 4, kDataRunsPastSizeMessage, 0},
-        {{0x41, 0x94}, 2, kDataEndsEarlyMessage, 0},  // a lone escape: its count byte is missing
+        {{0x41, 0x94}, 2, kDataEndsEarlyMessage, 0},                 // a lone escape: its count byte is missing
         {Bytes(20000, 'x'), 10000, kDataRunsPastSizeMessage, 8192},  // whole blocks only, none past the size
     };
     for (const Case& c : cases) {

@@ -66,8 +66,12 @@ struct TestEntry {
     std::int32_t NameLength = -1;  // -1: the size of Name
 
     static constexpr std::int64_t kAuto = INT64_MIN;
-    std::int64_t Expanded() const { return ExpandedSize == kAuto ? static_cast<std::int64_t>(Stored.size()) : ExpandedSize; }
-    std::int64_t StoredField() const { return StoredSize == kAuto ? static_cast<std::int64_t>(Stored.size()) : StoredSize; }
+    std::int64_t Expanded() const {
+        return ExpandedSize == kAuto ? static_cast<std::int64_t>(Stored.size()) : ExpandedSize;
+    }
+    std::int64_t StoredField() const {
+        return StoredSize == kAuto ? static_cast<std::int64_t>(Stored.size()) : StoredSize;
+    }
 };
 
 inline Bytes EntryBytes(const TestEntry& e) {
@@ -159,8 +163,9 @@ public:
     }
 
     std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
-        std::int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? position_
-                                                                                             : static_cast<std::int64_t>(data_.size());
+        std::int64_t base = origin == SeekOrigin::Begin     ? 0
+                            : origin == SeekOrigin::Current ? position_
+                                                            : static_cast<std::int64_t>(data_.size());
         position_ = std::max<std::int64_t>(0, base + offset);
         return position_;
     }

@@ -71,8 +71,10 @@ void ForEachEntry(const std::string& directory, Visit visit) {
 
 void CollectFiles(const std::string& directory, const std::string& prefix, std::vector<std::string>& names) {
     ForEachEntry(directory, [&](const std::string& name, bool isDirectory) {
-        if (isDirectory) CollectFiles(directory + kPathSeparator + name, prefix + name + "\\", names);
-        else names.push_back(prefix + name);
+        if (isDirectory)
+            CollectFiles(directory + kPathSeparator + name, prefix + name + "\\", names);
+        else
+            names.push_back(prefix + name);
     });
 }
 

@@ -34,9 +34,12 @@ Arguments ParseArguments(int argc, char** argv) {
     Arguments args;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
-        if (a.starts_with("/SOURCE=")) args.Source = a.substr(8);
-        else if (a.starts_with("/DATA=")) args.Data = a.substr(6);
-        else std::fprintf(stderr, "QuorvexEngine: ignoring argument %s\n", argv[i]);
+        if (a.starts_with("/SOURCE="))
+            args.Source = a.substr(8);
+        else if (a.starts_with("/DATA="))
+            args.Data = a.substr(6);
+        else
+            std::fprintf(stderr, "QuorvexEngine: ignoring argument %s\n", argv[i]);
     }
     return args;
 }

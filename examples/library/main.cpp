@@ -77,8 +77,8 @@ int CheckArchive(const std::string& path, const std::vector<Entry>& entries) {
 
 // Words in a random order: LH5 packs them to about half, in many 8 KB blocks.
 std::vector<std::uint8_t> Words(std::size_t size) {
-    static const char* const kWords[] = {"archive ", "entry ", "setup ", "engine ", "window ", "block ",
-                                         "Huffman ", "match ", "literal ", "stream\n"};
+    static const char* const kWords[] = {"archive ", "entry ",   "setup ", "engine ",  "window ",
+                                         "block ",   "Huffman ", "match ", "literal ", "stream\n"};
     const std::vector<std::uint8_t> noise = Noise(size);
     std::vector<std::uint8_t> data;
     for (std::size_t i = 0; data.size() < size; ++i) {
@@ -118,9 +118,8 @@ int main(int argc, char** argv) {
     const std::string path = argc > 1 ? argv[1] : "example.spis";
     std::printf("InstCompress %s\n", qvx::InstCompressVersion());
     try {
-        const std::vector<Entry> entries = {{"docs\\readme.txt", Text(40000)},
-                                            {"bin\\noise.bin", Noise(20000)},
-                                            {"data\\words.txt", Words(1 << 20)}};
+        const std::vector<Entry> entries = {
+            {"docs\\readme.txt", Text(40000)}, {"bin\\noise.bin", Noise(20000)}, {"data\\words.txt", Words(1 << 20)}};
         WriteArchive(path, entries);
         const int bad = CheckArchive(path, entries);
         std::printf("expand data\\words.txt with progress:\n");

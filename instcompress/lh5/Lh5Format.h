@@ -29,11 +29,11 @@ inline constexpr int kCodeLengthAlphabet = 19;
 inline constexpr int kCodeLengthSymbolBias = 2;  // length = symbol - 2
 inline constexpr int kShortZeroRunBits = 4;      // run - 3
 inline constexpr int kShortZeroRunBase = 3;
-inline constexpr int kLongZeroRunBits = 9;       // run - 20
+inline constexpr int kLongZeroRunBits = 9;  // run - 20
 inline constexpr int kLongZeroRunBase = 20;
 
 // Block header fields, in bits.
-inline constexpr int kBlockSizeBits = 16;          // 0 stands for 65,536 symbols
+inline constexpr int kBlockSizeBits = 16;  // 0 stands for 65,536 symbols
 inline constexpr int kCodeLengthCountBits = 5;
 inline constexpr int kLiteralCountBits = 9;
 inline constexpr int kPositionCountBits = 4;

@@ -15,9 +15,9 @@ namespace qvx::lzh {
 class AdaptiveModel {
 public:
     static constexpr int kSymbols = 314;
-    static constexpr int kNodes = 2 * kSymbols - 1;     // 627
-    static constexpr int kRoot = kNodes - 1;            // 626
-    static constexpr int kLeaf = kNodes;                // NodeChild values of kLeaf + s mark the leaf of s
+    static constexpr int kNodes = 2 * kSymbols - 1;  // 627
+    static constexpr int kRoot = kNodes - 1;         // 626
+    static constexpr int kLeaf = kNodes;             // NodeChild values of kLeaf + s mark the leaf of s
     static constexpr std::uint16_t kRebuildWeight = 0x8000;
     static constexpr std::uint16_t kSentinel = 0xFFFF;  // the weight one past the last node
 

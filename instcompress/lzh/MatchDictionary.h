@@ -17,8 +17,8 @@ namespace qvx::lzh {
 
 class MatchDictionary {
 public:
-    static constexpr int kNoNode = kWindowSize;       // the empty link (4096)
-    static constexpr int kHeads = kWindowSize + 1;    // the head of bucket h is kHeads + h
+    static constexpr int kNoNode = kWindowSize;     // the empty link (4096)
+    static constexpr int kHeads = kWindowSize + 1;  // the head of bucket h is kHeads + h
     static constexpr int kBuckets = 4096;
 
     // window: kWindowBytes + kWindowSlack bytes; the string of position p is window[p..p + 59].

@@ -44,7 +44,8 @@ protected:
     // Runs qvx with the arguments in the test's directory; stdinFile (relative) feeds its input.
     RunResult Qvx(const std::vector<std::string>& args, const std::string& stdinFile = "") const;
     // The same with variables set in qvx's environment ("TZ=Asia/Tokyo").
-    RunResult QvxWithEnvironment(const std::vector<std::string>& environment, const std::vector<std::string>& args) const;
+    RunResult QvxWithEnvironment(const std::vector<std::string>& environment,
+                                 const std::vector<std::string>& args) const;
     // Runs a bash script in the test directory, $QVX the tool (for pipes: "cat f | \"$QVX\" list -");
     // returns the script's status and output.
     RunResult Sh(const std::string& script) const;

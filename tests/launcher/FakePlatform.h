@@ -12,9 +12,9 @@ namespace qvx::launcher::test {
 class FakePlatform final : public Platform {
 public:
     std::string modulePath;
-    std::string tempDirectory;   // with a trailing delimiter
+    std::string tempDirectory;  // with a trailing delimiter
     std::string windowsDirectory;
-    bool windowsStyle = false;   // "\" and ":" end directory parts instead of "/"
+    bool windowsStyle = false;  // "\" and ":" end directory parts instead of "/"
     RunResult runResult{true, 0, {}};
     std::uintptr_t address = 0x1234ABCD;
     std::uint32_t seed = 1;
@@ -39,7 +39,9 @@ public:
     bool IsDirectoryDelimiter(char c) const override { return windowsStyle ? (c == '\\' || c == ':') : c == '/'; }
     RunResult RunAndWait(const EngineCommand& command, LauncherFile& engine) override;
     void Beep() override { ++beeps; }
-    void ShowErrorReport(const std::string& title, const std::string& text) override { reports.emplace_back(title, text); }
+    void ShowErrorReport(const std::string& title, const std::string& text) override {
+        reports.emplace_back(title, text);
+    }
     std::uintptr_t FailureAddress() override { return address; }
 };
 

@@ -49,10 +49,12 @@ struct Planted {
 std::vector<Planted> PlantedThings() {
     return {
         {"plain file", [](const TempDir&, const std::string& at) { WriteFile(at, {'x'}); }, Kind::File},
-        {"link to a file", [](const TempDir& d, const std::string& at) { fs::create_symlink(d / "victim", at); }, Kind::Other},
-        {"dangling link", [](const TempDir& d, const std::string& at) { fs::create_symlink(d / "target", at); }, Kind::Other},
-        {"link to a directory", [](const TempDir& d, const std::string& at) { fs::create_directory_symlink(d.Path(), at); },
+        {"link to a file", [](const TempDir& d, const std::string& at) { fs::create_symlink(d / "victim", at); },
          Kind::Other},
+        {"dangling link", [](const TempDir& d, const std::string& at) { fs::create_symlink(d / "target", at); },
+         Kind::Other},
+        {"link to a directory",
+         [](const TempDir& d, const std::string& at) { fs::create_directory_symlink(d.Path(), at); }, Kind::Other},
         {"FIFO", [](const TempDir&, const std::string& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); }, Kind::Other},
         {"directory", [](const TempDir&, const std::string& at) { fs::create_directory(at); }, Kind::Other},
     };
@@ -118,11 +120,13 @@ TEST_F(LauncherFileTest, SealedFileIsReadOnlyAndMustStillBeTheSameFile) {
 
     // Another file, a link to this one, a second link: not this file any more (or not only).
     const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> swaps = {
-        {"another file", [&](const std::string& at) {
+        {"another file",
+         [&](const std::string& at) {
              fs::rename(at, dir_ / "moved");
              WriteFile(at, {'a', 'b', 'c'});
          }},
-        {"a link to it", [&](const std::string& at) {
+        {"a link to it",
+         [&](const std::string& at) {
              fs::rename(at, dir_ / "moved");
              fs::create_symlink(dir_ / "moved", at);
          }},
@@ -184,8 +188,10 @@ TEST_F(LauncherFileTest, TheEngineFileIsCheckedByteForByteAgainstTheArchive) {
     const Bytes engine = {'M', 'Z', 9, 8, 7};
     TMemoryStream archive(MakeArchive({{"Installer\\Quorvex.exe", engine}}));
     const std::vector<std::pair<std::string, Bytes>> cases = {
-        {"same", engine},           {"one byte differs", {'M', 'Z', 9, 8, 6}},
-        {"one byte more", {'M', 'Z', 9, 8, 7, 0}}, {"one byte less", {'M', 'Z', 9, 8}},
+        {"same", engine},
+        {"one byte differs", {'M', 'Z', 9, 8, 6}},
+        {"one byte more", {'M', 'Z', 9, 8, 7, 0}},
+        {"one byte less", {'M', 'Z', 9, 8}},
         {"empty", {}},
     };
     for (const auto& [what, contents] : cases) {

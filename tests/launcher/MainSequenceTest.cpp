@@ -87,7 +87,7 @@ TEST_F(MainSequenceTest, StagesTheArchiveExpandsTheEngineAndStartsIt) {
     EXPECT_EQ(run.ShowCommand, 1);
     EXPECT_TRUE(platform_.engineOpenAtStart);  // held open until it started
     EXPECT_EQ(platform_.engineBytesAtStart[0], std::string(kEngine.begin(), kEngine.end()));
-    EXPECT_EQ(ReadFile(StagedPath()), archive);  // exactly the first archive, nothing of the second
+    EXPECT_EQ(ReadFile(StagedPath()), archive);     // exactly the first archive, nothing of the second
     EXPECT_EQ(ReadFile(WindowsEngine()), kEngine);  // both files stay for the engine, and only they
     EXPECT_EQ(Listing(platform_.windowsDirectory), std::vector<std::string>{"Quorvex.exe"});
     EXPECT_EQ(Listing(platform_.tempDirectory), std::vector<std::string>{"QVX0001.tmp"});
@@ -137,8 +137,7 @@ TEST_F(MainSequenceTest, FallsBackToTheStagedArchivesDirectoryWhenTheWindowsDire
     EXPECT_EQ(RunLauncher(platform_), 0);
     ASSERT_EQ(platform_.runs.size(), 1u);
     EXPECT_EQ(platform_.runs[0].Program, FallbackEngine());
-    EXPECT_EQ(platform_.runs[0].Parameters,
-              "\"/SOURCE=" + platform_.modulePath + "\" \"/DATA=" + StagedPath() + "\"");
+    EXPECT_EQ(platform_.runs[0].Parameters, "\"/SOURCE=" + platform_.modulePath + "\" \"/DATA=" + StagedPath() + "\"");
     EXPECT_EQ(ReadFile(FallbackEngine()), kEngine);
     EXPECT_TRUE(platform_.reports.empty());
 }
@@ -165,7 +164,8 @@ TEST_F(MainSequenceTest, ALinkOrNonFileAtTheEnginePathSendsTheEngineToTheFallbac
     const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> cases = {
         {"link to a file", [&](const std::string& at) { fs::create_symlink(dir_ / "victim", at); }},
         {"dangling link", [&](const std::string& at) { fs::create_symlink(target, at); }},
-        {"link to a FIFO", [&](const std::string& at) {
+        {"link to a FIFO",
+         [&](const std::string& at) {
              ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
              fs::create_symlink(dir_ / "fifo", at);
          }},
@@ -271,9 +271,11 @@ TEST_F(MainSequenceTest, FailedRunsStartNothingAndLeaveNothing) {
     const std::vector<Case> cases = {
         {"no engine entry", MakeArchive({{"Installer\\Other.exe", kEngine}}),
          Expected("EEngineNotFound", "The setup archive holds no entry Installer\\Quorvex.exe.")},
-        {"empty archive", Bytes{}, Expected("EEngineNotFound", "The setup archive holds no entry Installer\\Quorvex.exe.")},
+        {"empty archive", Bytes{},
+         Expected("EEngineNotFound", "The setup archive holds no entry Installer\\Quorvex.exe.")},
         {"damaged header", badMagic, Expected("EInvalidHeader", "Can't recognize compressed file header.")},
-        {"bad checksum", badChecksum, Expected("EBadChecksum", "Bad checksum during expansion -- data may be invalid.")},
+        {"bad checksum", badChecksum,
+         Expected("EBadChecksum", "Bad checksum during expansion -- data may be invalid.")},
         {"undefined method", undefinedMethod,
          Expected("EUnrecognizedCompressionMethod", UnknownEntryMethodMessage(5) + ".")},
         {"cut entry", cut,
@@ -291,8 +293,8 @@ TEST_F(MainSequenceTest, FailedRunsStartNothingAndLeaveNothing) {
 TEST_F(MainSequenceTest, EngineThatCannotBeStartedIsReportedAndRemoved) {
     WriteSetup(MakeArchive({{"Installer\\Quorvex.exe", kEngine}}));
     platform_.runResult = RunResult{false, -1, "Exec format error"};
-    ExpectFailureLeavingNothing(Expected("EEngineStartError", "Cannot start " + WindowsEngine() + ": Exec format error."),
-                               1);
+    ExpectFailureLeavingNothing(
+        Expected("EEngineStartError", "Cannot start " + WindowsEngine() + ": Exec format error."), 1);
 }
 
 TEST_F(MainSequenceTest, ArchiveSizeBeyondThePayloadIsRejectedBeforeAnythingIsWritten) {
@@ -307,9 +309,9 @@ TEST_F(MainSequenceTest, ArchiveSizeBeyondThePayloadIsRejectedBeforeAnythingIsWr
         EXPECT_TRUE(fs::is_empty(platform_.tempDirectory));
         EXPECT_TRUE(fs::is_empty(platform_.windowsDirectory));
         EXPECT_TRUE(platform_.runs.empty());
-        EXPECT_EQ(ReportText(), Expected("EInvalidSize", "Invalid payload: the first archive's length " +
-                                                             std::to_string(size) + " exceeds the " +
-                                                             std::to_string(archive.size()) + " bytes behind it."));
+        EXPECT_EQ(ReportText(),
+                  Expected("EInvalidSize", "Invalid payload: the first archive's length " + std::to_string(size) +
+                                               " exceeds the " + std::to_string(archive.size()) + " bytes behind it."));
     }
 }
 
@@ -340,12 +342,14 @@ TEST_F(MainSequenceTest, UncreatableTemporaryArchiveIsReported) {
     WriteSetup(MakeArchive({{"Installer\\Quorvex.exe", kEngine}}));
     platform_.tempDirectory = dir_ / "no temp/";
     EXPECT_EQ(RunLauncher(platform_), 1);
-    EXPECT_EQ(ReportText(), Expected("EFCreateError", "Cannot create file " + platform_.tempDirectory + "QVX0001.tmp."));
+    EXPECT_EQ(ReportText(),
+              Expected("EFCreateError", "Cannot create file " + platform_.tempDirectory + "QVX0001.tmp."));
     EXPECT_TRUE(fs::is_empty(platform_.windowsDirectory));
 }
 
 TEST_F(MainSequenceTest, EveryEntryOfTheEngineNameIsExpandedInOrder) {
-    TMemoryStream archive(MakeArchive({{"Installer\\Quorvex.exe", {'a', 'b'}}, {"x", {'-'}}, {"INSTALLER\\quorvex.exe", {'c'}}}));
+    TMemoryStream archive(
+        MakeArchive({{"Installer\\Quorvex.exe", {'a', 'b'}}, {"x", {'-'}}, {"INSTALLER\\quorvex.exe", {'c'}}}));
     TMemoryStream out;
     EXPECT_EQ(ExtractEntryToStream(archive, out, kEngineEntryName, {}), 2);
     EXPECT_EQ(out.Data(), (Bytes{'a', 'b', 'c'}));

@@ -21,8 +21,10 @@ namespace fs = std::filesystem;
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     return q + "'";
 }
@@ -63,9 +65,9 @@ protected:
 
     // Runs a shell command line with the given environment settings; stdout and stderr go to files.
     int Run(const std::string& env, const std::string& command) {
-        const std::string line = "cd " + Quote(dir_.Path().string()) + " && env -u WINDIR TMPDIR=" +
-                                 Quote(dir_ / "tmp") + " " + env + " " + command + " >" + Quote(dir_ / "stdout") +
-                                 " 2>" + Quote(dir_ / "stderr");
+        const std::string line = "cd " + Quote(dir_.Path().string()) +
+                                 " && env -u WINDIR TMPDIR=" + Quote(dir_ / "tmp") + " " + env + " " + command + " >" +
+                                 Quote(dir_ / "stdout") + " 2>" + Quote(dir_ / "stderr");
         const int status = std::system(line.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -130,9 +132,8 @@ TEST_F(SetupEndToEnd, SetupStagesTheArchiveAndStartsTheEngineWithBothPaths) {
     // The staged archive is exactly the first payload archive.
     const std::size_t offset = PayloadOffset();
     const std::uint32_t length = U32At(setupBytes, offset);
-    EXPECT_EQ(ReadFile(staged.string()),
-              Bytes(setupBytes.begin() + static_cast<std::ptrdiff_t>(offset + 4),
-                    setupBytes.begin() + static_cast<std::ptrdiff_t>(offset + 4 + length)));
+    EXPECT_EQ(ReadFile(staged.string()), Bytes(setupBytes.begin() + static_cast<std::ptrdiff_t>(offset + 4),
+                                               setupBytes.begin() + static_cast<std::ptrdiff_t>(offset + 4 + length)));
     EXPECT_EQ(ReadFile(dir_ / "win/Quorvex.exe"), ReadFile(QVX_RECORD_ENGINE_PATH));
 }
 
@@ -168,7 +169,10 @@ TEST_F(SetupEndToEnd, DamagedEngineEntriesStartNothingAndLeaveNothing) {
     };
     const std::vector<Case> cases = {
         {"archive magic", [&](Bytes& b) { b[archive] ^= 0xFF; }, "Exception EInvalidHeader in module My Setup at "},
-        {"compressed data", [&](Bytes& b) { for (std::size_t i = 0; i < 16; ++i) b[archive + length / 2 + i] ^= 0x5A; },
+        {"compressed data",
+         [&](Bytes& b) {
+             for (std::size_t i = 0; i < 16; ++i) b[archive + length / 2 + i] ^= 0x5A;
+         },
          "Exception E"},
         {"method LH5 made NON", [&](Bytes& b) { b[entry + 16] = 0; }, "Exception E"},
         {"method LH5 made undefined", [&](Bytes& b) { b[entry + 16] = 9; }, "Exception E"},
@@ -301,15 +305,18 @@ TEST_F(SetupEndToEnd, LaunchersOfAnySizeBuildSetupFilesThatRun) {
         ASSERT_EQ(grown.size() % 256, low);
         WriteFile(dir_ / "grown", grown);
         ::chmod((dir_ / "grown").c_str(), 0755);
-        ASSERT_EQ(Qvx("setup build -l grown -e " + Quote(QVX_RECORD_ENGINE_PATH) + " -o " + Quote(setup_)), 0) << Stderr();
+        ASSERT_EQ(Qvx("setup build -l grown -e " + Quote(QVX_RECORD_ENGINE_PATH) + " -o " + Quote(setup_)), 0)
+            << Stderr();
         const Bytes built = ReadFile(setup_);
         const std::size_t offset = PayloadOffsetFor(grown.size());
         EXPECT_TRUE(std::all_of(built.begin() + static_cast<std::ptrdiff_t>(grown.size()),
-                                built.begin() + static_cast<std::ptrdiff_t>(offset), [](std::uint8_t b) { return b == 0; }));
+                                built.begin() + static_cast<std::ptrdiff_t>(offset),
+                                [](std::uint8_t b) { return b == 0; }));
         const std::string argvFile = dir_ / "argv.txt";
         ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_RECORD_FILE=" + Quote(argvFile), Quote(setup_)), 0)
             << Stderr();
-        EXPECT_EQ(Lines(ReadText(argvFile)), (std::vector<std::string>{"/SOURCE=" + setup_, Lines(ReadText(argvFile)).back()}));
+        EXPECT_EQ(Lines(ReadText(argvFile)),
+                  (std::vector<std::string>{"/SOURCE=" + setup_, Lines(ReadText(argvFile)).back()}));
         EXPECT_EQ(ReadFile(dir_ / "win/Quorvex.exe"), ReadFile(QVX_RECORD_ENGINE_PATH));
         ASSERT_EQ(Qvx("setup info " + Quote(setup_)), 0);
         EXPECT_NE(Stdout().find("payload offset: " + std::to_string(offset) + "\n"), std::string::npos) << Stdout();
@@ -330,8 +337,7 @@ TEST_F(SetupEndToEnd, OversizedArchiveLengthIsRejectedBeforeAnythingIsWritten) {
 
 TEST_F(SetupEndToEnd, ExampleEngineInstallsTheDataBlock) {
     ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH), 0) << Stderr();
-    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_INSTALL_DIR=" + Quote(dir_ / "installed"), Quote(setup_)),
-              0)
+    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_INSTALL_DIR=" + Quote(dir_ / "installed"), Quote(setup_)), 0)
         << Stderr();
     EXPECT_EQ(ReadFile(dir_ / "installed/readme.txt"), ReadFile(dir_ / "data/readme.txt"));
     EXPECT_EQ(ReadFile(dir_ / "installed/sub dir/big.bin"), ReadFile(dir_ / "data/sub dir/big.bin"));
@@ -354,7 +360,8 @@ TEST_F(SetupEndToEnd, ExampleEngineListsTheFilesItInstalled) {
 TEST_F(SetupEndToEnd, SetupFileIsTheSameWhateverTheNumberOfJobs) {
     for (int i = 0; i < 5; ++i) {
         Bytes text;
-        for (int k = 0; k < 20000 * (i + 1); ++k) text.push_back(static_cast<std::uint8_t>("setup data "[(k + i) % 11]));
+        for (int k = 0; k < 20000 * (i + 1); ++k)
+            text.push_back(static_cast<std::uint8_t>("setup data "[(k + i) % 11]));
         WriteFile(dir_ / ("data/file" + std::to_string(i)), text);
     }
     ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH, "-d data -j 1"), 0) << Stderr();
@@ -433,8 +440,7 @@ TEST_F(SetupEndToEnd, UsageErrorsExitWithTwo) {
 
 TEST_F(SetupEndToEnd, StoredSetupInstallsToo) {
     ASSERT_EQ(BuildSetup(QVX_EXAMPLE_ENGINE_PATH, "-d data -m non"), 0) << Stderr();
-    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_INSTALL_DIR=" + Quote(dir_ / "installed"), Quote(setup_)),
-              0)
+    ASSERT_EQ(Run("WINDIR=" + Quote(dir_ / "win") + " QVX_INSTALL_DIR=" + Quote(dir_ / "installed"), Quote(setup_)), 0)
         << Stderr();
     EXPECT_EQ(ReadFile(dir_ / "installed/sub dir/big.bin"), ReadFile(dir_ / "data/sub dir/big.bin"));
     ASSERT_EQ(Qvx("setup info " + Quote(setup_)), 0);

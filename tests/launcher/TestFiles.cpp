@@ -62,8 +62,8 @@ Bytes MarkerBytes(std::uint32_t offset) {
 std::size_t CountMarkers(const Bytes& bytes) {
     const auto pattern = MarkerPattern();
     std::size_t count = 0;
-    for (auto it = bytes.begin();
-         (it = std::search(it, bytes.end(), pattern.begin(), pattern.end())) != bytes.end(); ++it) {
+    for (auto it = bytes.begin(); (it = std::search(it, bytes.end(), pattern.begin(), pattern.end())) != bytes.end();
+         ++it) {
         ++count;
     }
     return count;

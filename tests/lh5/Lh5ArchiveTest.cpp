@@ -57,8 +57,8 @@ public:
         path_ = std::filesystem::temp_directory_path() /
                 ("qvx_lh5_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
                  std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "_" + std::to_string(++counter) + ".qvx");
-        std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path_, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     ~TempArchive() { std::filesystem::remove(path_); }
     std::string Path() const { return path_.string(); }
@@ -135,8 +135,7 @@ TEST(Lh5Archive, SeveralEntriesExpandInOneWalk) {
 }
 
 TEST(Lh5Archive, EachEntryLeavesTheStreamAtItsEnd) {
-    std::vector<TestEntry> entries = {LookAheadEntry("a", 8193), LookAheadEntry("b", 300),
-                                      LookAheadEntry("c", 8194)};
+    std::vector<TestEntry> entries = {LookAheadEntry("a", 8193), LookAheadEntry("b", 300), LookAheadEntry("c", 8194)};
     entries.push_back({"d", Text(5000, 4), {}});
     entries.back().Stored = EncodeLh5(entries.back().Data);
     const Bytes archive = BuildArchive(entries);
@@ -180,7 +179,8 @@ TEST(Lh5Archive, BadDecodeTablePassesToTheCaller) {
     BitWriter w;
     w.WriteBits(16, 1);
     w.WriteBits(5, 2);
-    w.WriteBits(3, 1); w.WriteBits(3, 2);  // incomplete code-length code
+    w.WriteBits(3, 1);
+    w.WriteBits(3, 2);  // incomplete code-length code
     TempArchive file(BuildArchive({{"bad", Bytes(5, 1), w.Bytes()}}));
     TQuorvexCompress component;
     TMemoryStream dest;

@@ -66,10 +66,10 @@ TEST(Lh5MakeTable, AscendingSymbolsWithinALength) {
 
 TEST(Lh5MakeTable, RejectsInconsistentLists) {
     Tables t;
-    EXPECT_THROW(t.Make({1, 1, 1}, 8), ELZHBadDecodeTable);     // 98304
-    EXPECT_THROW(t.Make({1, 2}, 8), ELZHBadDecodeTable);        // incomplete, 49152
-    EXPECT_THROW(t.Make({1, 1, 1, 1}, 8), ELZHBadDecodeTable);  // over-full: 131072 = 0 mod 65536
-    EXPECT_THROW(t.Make({1, 1, 0, 17}, 8), ELZHBadDecodeTable); // length above 16
+    EXPECT_THROW(t.Make({1, 1, 1}, 8), ELZHBadDecodeTable);      // 98304
+    EXPECT_THROW(t.Make({1, 2}, 8), ELZHBadDecodeTable);         // incomplete, 49152
+    EXPECT_THROW(t.Make({1, 1, 1, 1}, 8), ELZHBadDecodeTable);   // over-full: 131072 = 0 mod 65536
+    EXPECT_THROW(t.Make({1, 1, 0, 17}, 8), ELZHBadDecodeTable);  // length above 16
     try {
         t.Make({1, 2}, 8);
         FAIL();

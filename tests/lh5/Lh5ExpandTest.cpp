@@ -19,9 +19,18 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes Repeat(std::uint8_t b, std::size_t n) { return Bytes(n, b); }
 
 // Header pieces in the single-symbol form.
-void WriteSingleCodeLengthCode(BitWriter& w) { w.WriteBits(5, 0); w.WriteBits(5, 0); }
-void WriteSingleLiteral(BitWriter& w, unsigned c) { w.WriteBits(9, 0); w.WriteBits(9, c); }
-void WriteSinglePosition(BitWriter& w, unsigned p) { w.WriteBits(4, 0); w.WriteBits(4, p); }
+void WriteSingleCodeLengthCode(BitWriter& w) {
+    w.WriteBits(5, 0);
+    w.WriteBits(5, 0);
+}
+void WriteSingleLiteral(BitWriter& w, unsigned c) {
+    w.WriteBits(9, 0);
+    w.WriteBits(9, c);
+}
+void WriteSinglePosition(BitWriter& w, unsigned p) {
+    w.WriteBits(4, 0);
+    w.WriteBits(4, p);
+}
 
 Bytes RandomData(std::size_t size, std::uint32_t seed, unsigned alphabet = 256) {
     std::mt19937 rng(seed);
@@ -141,7 +150,10 @@ TEST(Lh5Expand, ShortestAndLongestMatchLengths) {
     s.WritePosition(1);
     s.WriteItem(Item::Literal('z'));
     Bytes want;
-    for (int i = 0; i < 129; ++i) { want.push_back('a'); want.push_back('b'); }
+    for (int i = 0; i < 129; ++i) {
+        want.push_back('a');
+        want.push_back('b');
+    }
     want.push_back('b');
     want.push_back('b');
     want.push_back('b');
@@ -161,9 +173,11 @@ TEST(Lh5Expand, LastMatchMayReachPastDestsize) {
 TEST(Lh5Expand, CodeLengthCodeWithCountThreeStillCarriesTheSkipField) {
     BitWriter w;
     w.WriteBits(16, 5);
-    w.WriteBits(5, 3);                                    // code-length code: three lengths
-    w.WriteBits(3, 1); w.WriteBits(3, 2); w.WriteBits(3, 2);
-    w.WriteBits(2, 3);                                    // skip field after the third length
+    w.WriteBits(5, 3);  // code-length code: three lengths
+    w.WriteBits(3, 1);
+    w.WriteBits(3, 2);
+    w.WriteBits(3, 2);
+    w.WriteBits(2, 3);  // skip field after the third length
     WriteSingleLiteral(w, 'Q');
     WriteSinglePosition(w, 0);
     EXPECT_EQ(ExpandLh5(w.Bytes(), 5).Output, Repeat('Q', 5));
@@ -178,15 +192,20 @@ TEST(Lh5Expand, SkipFieldZeroesTheSkippedLengths) {
     BitWriter& w = s.Bits;
     w.WriteBits(16, 3);
     w.WriteBits(5, 6);
-    w.WriteBits(3, 2); w.WriteBits(3, 0); w.WriteBits(3, 2);  // symbols 0 and 2: 2 bits
-    w.WriteBits(2, 2);                                        // indices 3 and 4: 0
-    w.WriteBits(3, 1);                                        // symbol 5: 1 bit
+    w.WriteBits(3, 2);
+    w.WriteBits(3, 0);
+    w.WriteBits(3, 2);  // symbols 0 and 2: 2 bits
+    w.WriteBits(2, 2);  // indices 3 and 4: 0
+    w.WriteBits(3, 1);  // symbol 5: 1 bit
     // Code-length codes: symbol 5 = 0, symbol 0 = 10, symbol 2 = 11.
-    w.WriteBits(9, 73);                                       // literal lengths 0..72
-    w.WriteBits(2, 3); w.WriteBits(9, 65 - 20);               // 65 zero lengths
-    for (int k = 0; k < 8; ++k) w.WriteBits(1, 0);            // 'A'..'H': length 3
+    w.WriteBits(9, 73);  // literal lengths 0..72
+    w.WriteBits(2, 3);
+    w.WriteBits(9, 65 - 20);                        // 65 zero lengths
+    for (int k = 0; k < 8; ++k) w.WriteBits(1, 0);  // 'A'..'H': length 3
     WriteSinglePosition(w, 0);
-    w.WriteBits(3, 0); w.WriteBits(3, 7); w.WriteBits(3, 2);  // 'A', 'H', 'C'
+    w.WriteBits(3, 0);
+    w.WriteBits(3, 7);
+    w.WriteBits(3, 2);  // 'A', 'H', 'C'
     EXPECT_EQ(ExpandLh5(w.Bytes(), 4).Output, (Bytes{'z', 'A', 'H', 'C'}));
 }
 

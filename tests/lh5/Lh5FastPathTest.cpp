@@ -90,7 +90,8 @@ TEST(Lh5FastPath, EveryMixOfFastAndCarefulDecodingGivesTheSameBytes) {
         SCOPED_TRACE(c.name);
         for (const std::int32_t piece : kPieces) {
             SCOPED_TRACE(piece);
-            const auto r = ExpandLh5(c.stream, static_cast<std::int32_t>(c.plain.size()), -1, TQuorvexCompress{}, piece);
+            const auto r =
+                ExpandLh5(c.stream, static_cast<std::int32_t>(c.plain.size()), -1, TQuorvexCompress{}, piece);
             ASSERT_EQ(r.Output, c.plain);
             EXPECT_EQ(r.Checksum, ByteSum(c.plain.data(), c.plain.size(), 0));
             EXPECT_EQ(r.SourcePosition, static_cast<std::int64_t>(c.stream.size()));
@@ -104,9 +105,12 @@ TEST(Lh5FastPath, ABrokenCodeFailsWithTheSameOutputWrittenBefore) {
     StreamWriter w;
     w.WriteBlocks(Parse(plain));
     w.Bits.WriteBits(16, 50);
-    w.Bits.WriteBits(5, 0); w.Bits.WriteBits(5, 0);
-    w.Bits.WriteBits(9, 0); w.Bits.WriteBits(9, 300);  // every symbol a match of 47
-    w.Bits.WriteBits(4, 1); w.Bits.WriteBits(3, 0);    // one position length, 0
+    w.Bits.WriteBits(5, 0);
+    w.Bits.WriteBits(5, 0);
+    w.Bits.WriteBits(9, 0);
+    w.Bits.WriteBits(9, 300);  // every symbol a match of 47
+    w.Bits.WriteBits(4, 1);
+    w.Bits.WriteBits(3, 0);  // one position length, 0
     for (int k = 0; k < 64; ++k) w.Bits.WriteBits(8, 0xA5);
     const Bytes stream = w.Bits.Bytes();
     for (const std::int32_t piece : kPieces) {
@@ -158,7 +162,8 @@ TEST(Lh5FastPath, ACheckedExpansionStopsWhereTheStoredBytesRunOutWhateverTheRead
     for (std::size_t cut = 0; cut <= 40; ++cut) runs.emplace_back(full.size() - cut, size);
     for (std::size_t keep : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, full.size() / 2})
         runs.emplace_back(keep, size);
-    for (std::int32_t asked : {size - 1, size - 2, size - 100, size / 2, size + 1}) runs.emplace_back(full.size(), asked);
+    for (std::int32_t asked : {size - 1, size - 2, size - 100, size / 2, size + 1})
+        runs.emplace_back(full.size(), asked);
     int endsEarly = 0, runsPast = 0, exact = 0;
     for (const auto& [keep, asked] : runs) {
         SCOPED_TRACE(::testing::Message() << keep << " bytes, size " << asked);

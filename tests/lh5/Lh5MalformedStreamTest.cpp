@@ -57,14 +57,25 @@ TEST(Lh5Malformed, OverFullAndIncompleteSmallCodes) {
 
 TEST(Lh5Malformed, SingleSymbolOutsideTheAlphabet) {
     BitWriter cl;  // code-length code: symbol 19 of 19
-    cl.WriteBits(16, 1); cl.WriteBits(5, 0); cl.WriteBits(5, 19);
+    cl.WriteBits(16, 1);
+    cl.WriteBits(5, 0);
+    cl.WriteBits(5, 19);
     ExpectBadTable(cl.Bytes());
     BitWriter lit;  // literal/length code: symbol 510
-    lit.WriteBits(16, 1); lit.WriteBits(5, 0); lit.WriteBits(5, 0); lit.WriteBits(9, 0); lit.WriteBits(9, 510);
+    lit.WriteBits(16, 1);
+    lit.WriteBits(5, 0);
+    lit.WriteBits(5, 0);
+    lit.WriteBits(9, 0);
+    lit.WriteBits(9, 510);
     ExpectBadTable(lit.Bytes());
     BitWriter pos;  // position code: symbol 14
-    pos.WriteBits(16, 1); pos.WriteBits(5, 0); pos.WriteBits(5, 0); pos.WriteBits(9, 0); pos.WriteBits(9, 'a');
-    pos.WriteBits(4, 0); pos.WriteBits(4, 14);
+    pos.WriteBits(16, 1);
+    pos.WriteBits(5, 0);
+    pos.WriteBits(5, 0);
+    pos.WriteBits(9, 0);
+    pos.WriteBits(9, 'a');
+    pos.WriteBits(4, 0);
+    pos.WriteBits(4, 14);
     ExpectBadTable(pos.Bytes());
 }
 
@@ -97,9 +108,12 @@ TEST(Lh5Malformed, CountsBeyondTheAlphabetAreReadAndIgnored) {
     s.Bits.WriteBits(9, 511);
     // Literal lengths: 'A' and 'B' one bit each, everything else 0, then a length for index 510.
     auto sym = [&](unsigned t) { s.Bits.WriteBits(s.CodeLengthLengths[t], codes[t]); };
-    sym(2); s.Bits.WriteBits(9, 65 - 20);
-    sym(3); sym(3);
-    sym(2); s.Bits.WriteBits(9, 510 - 67 - 20);
+    sym(2);
+    s.Bits.WriteBits(9, 65 - 20);
+    sym(3);
+    sym(3);
+    sym(2);
+    s.Bits.WriteBits(9, 510 - 67 - 20);
     sym(18);  // index 510: read and not used
     // Position code with 15 entries: single 0 length ... use lengths {1, 1} plus 13 zeros.
     WriteRawSmallLengths(s.Bits, 4, {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5}, 0);
@@ -114,9 +128,12 @@ TEST(Lh5Malformed, EmptyCodeFailsOnlyWhenUsed) {
     auto stream = [](bool withMatch) {
         BitWriter w;
         w.WriteBits(16, 2);
-        w.WriteBits(5, 0); w.WriteBits(5, 0);
-        w.WriteBits(9, 0); w.WriteBits(9, withMatch ? 256 : 'k');
-        w.WriteBits(4, 1); w.WriteBits(3, 0);
+        w.WriteBits(5, 0);
+        w.WriteBits(5, 0);
+        w.WriteBits(9, 0);
+        w.WriteBits(9, withMatch ? 256 : 'k');
+        w.WriteBits(4, 1);
+        w.WriteBits(3, 0);
         return w.Bytes();
     };
     EXPECT_EQ(ExpandLh5(stream(false), 2).Output, (Bytes{'k', 'k'}));

@@ -61,7 +61,10 @@ inline std::vector<std::uint8_t> FlatLengths(unsigned n) {
 // the tree gets deeper than maxLength.
 inline std::vector<std::uint8_t> HuffmanLengths(std::vector<std::uint32_t> freq, unsigned maxLength = 16) {
     const std::size_t n = freq.size();
-    struct Node { std::uint64_t weight; int left, right; };
+    struct Node {
+        std::uint64_t weight;
+        int left, right;
+    };
     std::vector<Node> nodes;
     using Entry = std::pair<std::uint64_t, int>;
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
@@ -70,8 +73,10 @@ inline std::vector<std::uint8_t> HuffmanLengths(std::vector<std::uint32_t> freq,
         queue.push({nodes.back().weight, static_cast<int>(s)});
     }
     while (queue.size() > 1) {
-        const auto a = queue.top(); queue.pop();
-        const auto b = queue.top(); queue.pop();
+        const auto a = queue.top();
+        queue.pop();
+        const auto b = queue.top();
+        queue.pop();
         nodes.push_back({a.first + b.first, a.second, b.second});
         queue.push({nodes.back().weight, static_cast<int>(nodes.size() - 1)});
     }
@@ -134,9 +139,7 @@ public:
         }
     }
 
-    void WriteCodeLengthSymbol(unsigned t) {
-        Bits.WriteBits(CodeLengthLengths[t], codeLengthCodes_[t]);
-    }
+    void WriteCodeLengthSymbol(unsigned t) { Bits.WriteBits(CodeLengthLengths[t], codeLengthCodes_[t]); }
 
     // Literal lengths sent with the code-length code, zero runs as symbols 0, 1 and 2.
     void WriteLiteralLengths(const std::vector<std::uint8_t>& lengths) {
@@ -149,7 +152,10 @@ public:
                 continue;
             }
             std::size_t run = 0;
-            while (i < n && lengths[i] == 0) { ++run; ++i; }
+            while (i < n && lengths[i] == 0) {
+                ++run;
+                ++i;
+            }
             while (run > 0) {
                 if (run >= 20) {
                     const std::size_t take = std::min<std::size_t>(run, 531);
@@ -236,9 +242,7 @@ private:
 inline std::vector<Item> Parse(const std::vector<std::uint8_t>& data) {
     std::vector<Item> items;
     std::vector<std::int64_t> last(1u << 16, -1);
-    auto hash = [&](std::size_t i) {
-        return ((data[i] << 8) ^ (data[i + 1] << 4) ^ data[i + 2]) & 0xFFFFu;
-    };
+    auto hash = [&](std::size_t i) { return ((data[i] << 8) ^ (data[i + 1] << 4) ^ data[i + 2]) & 0xFFFFu; };
     std::size_t i = 0;
     while (i < data.size()) {
         unsigned best = 0;
@@ -249,7 +253,10 @@ inline std::vector<Item> Parse(const std::vector<std::uint8_t>& data) {
                 const auto c = static_cast<std::size_t>(cand);
                 unsigned len = 0;
                 while (len < 256 && i + len < data.size() && data[c + len] == data[i + len]) ++len;
-                if (len >= 3) { best = len; bestDistance = i - c; }
+                if (len >= 3) {
+                    best = len;
+                    bestDistance = i - c;
+                }
             }
             last[hash(i)] = static_cast<std::int64_t>(i);
         }

@@ -34,9 +34,12 @@ public:
     }
     std::int32_t Write(const void*, std::int32_t) override { return 0; }
     std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
-        if (origin == SeekOrigin::Begin) position_ = offset;
-        else if (origin == SeekOrigin::Current) position_ += offset;
-        else position_ = static_cast<std::int64_t>(data_.size()) + offset;
+        if (origin == SeekOrigin::Begin)
+            position_ = offset;
+        else if (origin == SeekOrigin::Current)
+            position_ += offset;
+        else
+            position_ = static_cast<std::int64_t>(data_.size()) + offset;
         return position_;
     }
     std::int64_t Size() override { return static_cast<std::int64_t>(data_.size()); }
@@ -67,9 +70,10 @@ inline ExpandResult ExpandLh5(const std::vector<std::uint8_t>& stream, std::int3
     ExpandResult result;
     CodecSettings settings = component.Settings();
     settings.CheckedExpansion = checked;
-    result.Checksum = RunCodec(settings, dest, source, sourceSize < 0 ? static_cast<std::int32_t>(stream.size()) : sourceSize,
-                               Destsize, cmLH5, true)
-                          .Checksum;
+    result.Checksum =
+        RunCodec(settings, dest, source, sourceSize < 0 ? static_cast<std::int32_t>(stream.size()) : sourceSize,
+                 Destsize, cmLH5, true)
+            .Checksum;
     result.Output = dest.Data();
     result.SourcePosition = source.Position();
     return result;

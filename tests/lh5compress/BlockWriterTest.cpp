@@ -26,10 +26,10 @@ struct Writer {
 TEST(Lh5BitWriter, FieldsGoOutMostSignificantBitFirst) {
     Writer w;
     auto& bits = w.blocks->Bits();
-    bits.WriteBits(3, 5);           // 101
-    bits.WriteCode(0, 0);           // nothing
-    bits.WriteCode(2, 0xC000);      // 11
-    bits.WriteBits(16, 0xA53C);     // crosses two byte boundaries
+    bits.WriteBits(3, 5);                  // 101
+    bits.WriteCode(0, 0);                  // nothing
+    bits.WriteCode(2, 0xC000);             // 11
+    bits.WriteBits(16, 0xA53C);            // crosses two byte boundaries
     EXPECT_EQ(w.engine.OutputCount(), 2);  // a byte leaves as soon as it is full
     EXPECT_EQ(bits.PendingBits(), 5);
     // 10111 1010 0101 0011 1100 + 7 zero bits: BD 29 E0
@@ -80,10 +80,10 @@ TEST(Lh5BlockWriter, ZeroRunsOfNineteenAndTwenty) {
     auto* len = w.blocks->LiteralLengths();
     for (int i = 0; i < 510; ++i) len[i] = 0;
     len[0] = 1;
-    len[20] = 2;   // 19 zeros before it
-    len[41] = 2;   // 20 zeros before it
-    len[44] = 3;   // 2 zeros before it
-    len[48] = 4;   // 3 zeros before it
+    len[20] = 2;  // 19 zeros before it
+    len[41] = 2;  // 20 zeros before it
+    len[44] = 3;  // 2 zeros before it
+    len[48] = 4;  // 3 zeros before it
     w.blocks->CountCodeLengthSymbols();
     const auto* f = w.blocks->CodeLengthFreq();
     EXPECT_EQ(f[0], 1 + 2);  // the 19-run's symbol 0, and the run of two

@@ -98,7 +98,8 @@ TEST(HuffmanCode, EqualWeightsFollowTheHeapTieRules) {
 
 std::vector<std::uint16_t> Fibonacci(int count) {
     std::vector<std::uint16_t> f{1, 1};
-    while (static_cast<int>(f.size()) < count) f.push_back(static_cast<std::uint16_t>(f[f.size() - 1] + f[f.size() - 2]));
+    while (static_cast<int>(f.size()) < count)
+        f.push_back(static_cast<std::uint16_t>(f[f.size() - 1] + f[f.size() - 2]));
     return f;
 }
 
@@ -119,7 +120,11 @@ TEST(HuffmanCode, TwentyTwoFibonacciLiteralSymbols) {
     std::vector<int> expected(8, 16);
     for (int len : {14, 14, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}) expected.push_back(len);
     EXPECT_EQ(c.Lengths(22), expected);
-    EXPECT_EQ(c.Lengths(510), [&] { auto v = expected; v.resize(510, 0); return v; }());
+    EXPECT_EQ(c.Lengths(510), [&] {
+        auto v = expected;
+        v.resize(510, 0);
+        return v;
+    }());
     c.ExpectCanonicalAndFull();
 }
 

@@ -13,7 +13,8 @@ Bytes TextLike(std::size_t n) {
     while (out.size() < n) {
         x = x * 1103515245u + 12345u;
         static const char* const words[] = {"the ", "archive ", "entry ", "window ", "of ", "block ", "\n", "code "};
-        for (const char* p = words[(x >> 16) % 8]; *p != 0 && out.size() < n; ++p) out.push_back(static_cast<std::uint8_t>(*p));
+        for (const char* p = words[(x >> 16) % 8]; *p != 0 && out.size() < n; ++p)
+            out.push_back(static_cast<std::uint8_t>(*p));
     }
     return out;
 }

@@ -30,9 +30,7 @@ Bytes Mixed(std::size_t size, std::uint32_t seed) {
             case 0:
                 for (auto k = rng() % 30; k > 0; --k) d.push_back(static_cast<std::uint8_t>(rng()));
                 break;
-            case 1:
-                d.insert(d.end(), 20 + rng() % 600, 0);
-                break;
+            case 1: d.insert(d.end(), 20 + rng() % 600, 0); break;
             case 2:
                 if (d.size() > 9000) {
                     const std::size_t from = d.size() - 1 - rng() % 8191, len = 3 + rng() % 300;

@@ -11,8 +11,7 @@ TEST(Lh5Parse, EmptyInputHasNoItems) { EXPECT_TRUE(ParseItems({}).empty()); }
 
 TEST(Lh5Parse, ShortExamples) {
     EXPECT_EQ(ParseItems(FromText("aaaa")), (std::vector<Item>{{'a', 0}, {256, 0}}));
-    EXPECT_EQ(ParseItems(FromText("abcabcabcabc")),
-              (std::vector<Item>{{'a', 0}, {'b', 0}, {'c', 0}, {9 + 253, 2}}));
+    EXPECT_EQ(ParseItems(FromText("abcabcabcabc")), (std::vector<Item>{{'a', 0}, {'b', 0}, {'c', 0}, {9 + 253, 2}}));
     EXPECT_EQ(ParseItems(FromText("aa")), (std::vector<Item>{{'a', 0}, {'a', 0}}));
 }
 
@@ -74,8 +73,8 @@ TEST(Lh5Parse, BlockRepeatedAt8192IsOutOfReach) {
 TEST(Lh5Parse, ItemsRebuildTheInput) {
     // Sizes around the first and second slide, and data with long and short repeats.
     std::vector<Bytes> inputs;
-    for (std::size_t n : {1u, 2u, 3u, 4u, 255u, 256u, 257u, 258u, 7935u, 7936u, 7937u, 8191u, 8192u, 8193u, 8447u,
-                          8448u, 8449u, 16127u, 16128u, 16129u, 16384u, 24320u}) {
+    for (std::size_t n : {1u,    2u,    3u,    4u,    255u,  256u,  257u,   258u,   7935u,  7936u,  7937u,
+                          8191u, 8192u, 8193u, 8447u, 8448u, 8449u, 16127u, 16128u, 16129u, 16384u, 24320u}) {
         Bytes b = RandomBytes(n, static_cast<std::uint32_t>(n));
         for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(b[i] % 4);  // small alphabet
         inputs.push_back(b);
@@ -84,7 +83,8 @@ TEST(Lh5Parse, ItemsRebuildTheInput) {
     for (int i = 0; i < 60000; ++i) runs.push_back(static_cast<std::uint8_t>((i / 700) % 3 == 0 ? 'x' : i % 251));
     inputs.push_back(runs);
     Bytes periodic;  // repeats at many distances, also beyond the window
-    for (std::uint32_t i = 0; i < 70000; ++i) periodic.push_back(static_cast<std::uint8_t>((i * i / 97) % 256 ^ (i % 8191 == 0)));
+    for (std::uint32_t i = 0; i < 70000; ++i)
+        periodic.push_back(static_cast<std::uint8_t>((i * i / 97) % 256 ^ (i % 8191 == 0)));
     inputs.push_back(periodic);
     for (const Bytes& in : inputs) {
         const auto items = ParseItems(in);

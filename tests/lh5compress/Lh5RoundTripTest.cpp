@@ -23,8 +23,8 @@ void ExpectRoundTrip(const Bytes& input, const std::string& what) {
 }
 
 Bytes Text(std::size_t n, std::uint32_t seed) {
-    static const char* const words[] = {"install ", "the ", "engine ", "from ", "archive ", "entry ", "window ",
-                                        "Quorvex ", "setup ", "\r\n", ", ", "data "};
+    static const char* const words[] = {"install ", "the ",     "engine ", "from ", "archive ", "entry ",
+                                        "window ",  "Quorvex ", "setup ",  "\r\n",  ", ",       "data "};
     Bytes out;
     std::uint32_t x = seed | 1;
     while (out.size() < n) {

@@ -54,8 +54,7 @@ inline Bytes Compress(const Bytes& input, std::uint32_t* checksum = nullptr, TSh
     TMemoryStream source(input);
     TMemoryStream dest;
     std::uint32_t sum = 0xDEADBEEF;
-    const auto count = RunCodec(component, dest, source, static_cast<std::int32_t>(input.size()), 0, cmLH5, sum,
-                                false);
+    const auto count = RunCodec(component, dest, source, static_cast<std::int32_t>(input.size()), 0, cmLH5, sum, false);
     if (checksum != nullptr) *checksum = sum;
     Bytes out = dest.TakeData();
     if (static_cast<std::size_t>(count) != out.size()) out.clear();  // make a count mismatch visible

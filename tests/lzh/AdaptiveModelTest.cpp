@@ -87,10 +87,10 @@ TEST(AdaptiveModel, FirstRebuildAtUpdate32455) {
 TEST(AdaptiveModel, RebuildHalvesRoundingUp) {
     AdaptiveModel m;
     m.ModelInit();
-    m.ModelUpdate(5);                                   // weight 2
+    m.ModelUpdate(5);  // weight 2
     m.ModelUpdate(7);
-    m.ModelUpdate(7);                                   // weight 3
-    for (int n = 0; n < 32451; ++n) m.ModelUpdate(9);   // root reaches 0x8000
+    m.ModelUpdate(7);                                  // weight 3
+    for (int n = 0; n < 32451; ++n) m.ModelUpdate(9);  // root reaches 0x8000
     ASSERT_EQ(m.NodeFreq[AdaptiveModel::kRoot], 0x8000);
     ASSERT_EQ(LeafWeight(m, 9), 32452);
     m.ModelUpdate(200);  // rebuild, then 200 goes from 1 to 2

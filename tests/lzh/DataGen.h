@@ -10,9 +10,9 @@ namespace qvx::lzhtest {
 
 // Text-like data: words from a small vocabulary with punctuation and line breaks.
 inline std::vector<std::uint8_t> TextLike(std::size_t size, std::uint32_t seed) {
-    static const char* const kWords[] = {"the", "archive", "entry", "window", "match", "offset", "length",
-                                         "symbol", "tree", "weight", "installer", "engine", "stream",
-                                         "of", "and", "a", "to", "in", "is", "Quorvex", "setup", "data"};
+    static const char* const kWords[] = {
+        "the",    "archive", "entry", "window", "match", "offset", "length", "symbol", "tree",    "weight", "installer",
+        "engine", "stream",  "of",    "and",    "a",     "to",     "in",     "is",     "Quorvex", "setup",  "data"};
     std::mt19937 rng(seed);
     std::vector<std::uint8_t> out;
     out.reserve(size);

@@ -34,7 +34,7 @@ TEST(LzhArchive, IncompressibleEntryIsStoredAndReadsBack) {
     const std::vector<Written> files = {
         {"noise.bin", Noise(5000, 41)},
         {"docs\\readme.txt", TextLike(20000, 42)},
-        {"tiny", FromString("a")},           // one byte: the stream (2 bytes) is larger
+        {"tiny", FromString("a")},  // one byte: the stream (2 bytes) is larger
         {"binary.dat", BinaryLike(9000, 43)},
     };
     TMemoryStream archive;

@@ -70,7 +70,8 @@ TEST(LzhCorruptStream, CancelledExpansionStillEnds) {
     for (const bool checked : {false, true}) {
         settings.CheckedExpansion = checked;
         TMemoryStream source(stream), dest;
-        const CodecResult r = RunCodec(settings, dest, source, static_cast<std::int32_t>(stream.size()), 30000, cmLZH, true);
+        const CodecResult r =
+            RunCodec(settings, dest, source, static_cast<std::int32_t>(stream.size()), 30000, cmLZH, true);
         EXPECT_TRUE(r.Cancelled);
         EXPECT_EQ(r.Checksum, Sum(dest.Data()));
         if (checked) {
@@ -100,7 +101,9 @@ TEST(LzhCorruptStream, CheckedExpansionRefusesExactlyWhatRunsPastTheStoredBytes)
 
         CodecSettings checked;
         TMemoryStream source(bad), dest;
-        const auto run = [&] { RunCodec(checked, dest, source, static_cast<std::int32_t>(bad.size()), size, cmLZH, true); };
+        const auto run = [&] {
+            RunCodec(checked, dest, source, static_cast<std::int32_t>(bad.size()), size, cmLZH, true);
+        };
         if (size > 0 && bits > 8 * static_cast<std::int64_t>(bad.size())) {
             ASSERT_EQ(test::MessageOf<EDataError>(run), kDataEndsEarlyMessage) << round;
             ++endsEarly;

@@ -49,12 +49,8 @@ TEST(LzhExamples, TheDecoderReportsTheBitsItUsed) {
         Bytes Stream;
         std::int32_t Size;
         std::int64_t Bits;
-    } cases[] = {{{0xF6, 0x80}, 1, 9},
-                 {{0xF6, 0xFB, 0xBD, 0xE0}, 3, 27},
-                 {{0xF6, 0xFB, 0xBD, 0xE0}, 2, 18},
-                 {{0xF6}, 1, 9},
-                 {{0xF6, 0x80, 0x00, 0x00}, 1, 9},
-                 {{}, 0, -1}};
+    } cases[] = {{{0xF6, 0x80}, 1, 9}, {{0xF6, 0xFB, 0xBD, 0xE0}, 3, 27}, {{0xF6, 0xFB, 0xBD, 0xE0}, 2, 18},
+                 {{0xF6}, 1, 9},       {{0xF6, 0x80, 0x00, 0x00}, 1, 9},  {{}, 0, -1}};
     for (const Case& c : cases) {
         std::int64_t bits = 0;
         ExpandRun(c.Stream, c.Size, nullptr, &bits);

@@ -48,7 +48,8 @@ TEST(LzhRoundTrip, SizesAroundTheWindow) {
 
 TEST(LzhRoundTrip, LongRunsAndRepeats) {
     Bytes runs;
-    for (int i = 0; i < 40; ++i) runs.insert(runs.end(), static_cast<std::size_t>(1 + i * 23), static_cast<std::uint8_t>(i * 7));
+    for (int i = 0; i < 40; ++i)
+        runs.insert(runs.end(), static_cast<std::size_t>(1 + i * 23), static_cast<std::uint8_t>(i * 7));
     ExpectRoundTrip(runs, "runs");
     ExpectRoundTrip(Bytes(100000, 0), "zeros");
     ExpectRoundTrip(Bytes(12345, 0x20), "spaces");

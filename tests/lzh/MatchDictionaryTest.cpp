@@ -99,7 +99,9 @@ void FillRandom(Fixture& f, std::mt19937& rng, unsigned alphabet) {
 TEST(MatchDictionary, EmptyBucketAndShortPrefixes) {
     Fixture f;
     std::memset(f.window, 'x', sizeof f.window);
-    for (int i = 0; i < 60; ++i) f.Set(100 + i, static_cast<std::uint8_t>("ab" "cdefgh"[i % 8]));
+    for (int i = 0; i < 60; ++i)
+        f.Set(100 + i, static_cast<std::uint8_t>("ab"
+                                                 "cdefgh"[i % 8]));
     f.Insert(100);
     EXPECT_EQ(f.dict->DictPrefixLen[100], 1);
     EXPECT_EQ(f.dict->MatchLength, 0);

@@ -128,7 +128,8 @@ Bytes MatchHeavy() {
         for (int k = 0; k < 7; ++k) d.insert(d.end(), noise.begin() + 100, noise.begin() + 400);
         if (d.size() < 8200) continue;
         const std::size_t back = d.size() - 8100;
-        d.insert(d.end(), d.begin() + static_cast<std::ptrdiff_t>(back), d.begin() + static_cast<std::ptrdiff_t>(back) + 200);
+        d.insert(d.end(), d.begin() + static_cast<std::ptrdiff_t>(back),
+                 d.begin() + static_cast<std::ptrdiff_t>(back) + 200);
     }
     return d;
 }

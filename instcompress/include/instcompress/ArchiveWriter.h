@@ -24,8 +24,8 @@ namespace qvx {
 
 // What an entry header says about the file an entry was made from.
 struct EntryInfo {
-    std::string Name;            // relative path with "\" separators
-    DosStamp Stamp;              // the file's modification time
+    std::string Name;  // relative path with "\" separators
+    DosStamp Stamp;    // the file's modification time
     std::uint16_t Attributes = 0x20;
 };
 

@@ -33,8 +33,7 @@ public:
     // progress sees each compression; a handler that cancels (PercentageDone = -1) makes Prepare
     // raise EOperationCancelled, since an entry cut short would read back as its data followed by
     // zeros. yield is the codec engine's yield between blocks (empty: none).
-    explicit EntryCompressor(CompressMethod method, TShowProgressEvent progress = {},
-                             YieldHook yield = YieldTimeSlice);
+    explicit EntryCompressor(CompressMethod method, TShowProgressEvent progress = {}, YieldHook yield = YieldTimeSlice);
     EntryCompressor(const EntryCompressor&) = delete;
     EntryCompressor& operator=(const EntryCompressor&) = delete;
 

@@ -15,9 +15,8 @@ enum class TCProcessMode : std::uint8_t {};
 
 using TCompressEvent = std::function<void(TStream& dest, TStream& source, std::string& CompressID,
                                           std::int32_t& Outputsize, std::uint32_t& checksum)>;
-using TExpandEvent = std::function<void(TStream& dest, TStream& source, std::int32_t Sourcesize,
-                                        std::int32_t Destsize, const std::string& CompressID,
-                                        std::uint32_t& checksum)>;
+using TExpandEvent = std::function<void(TStream& dest, TStream& source, std::int32_t Sourcesize, std::int32_t Destsize,
+                                        const std::string& CompressID, std::uint32_t& checksum)>;
 using TFilenameCheckEvent = std::function<void(std::string& filepath, TCProcessMode mode)>;
 using TRecognizeEvent = std::function<void(const std::string& CompressID, bool& recognized)>;
 // Called once per input block with the share of the input read so far, in percent; setting

@@ -25,33 +25,33 @@ private:
 
 // Declares an exception class with its class name and its fixed message (empty for classes whose
 // message always carries details).
-#define QVX_EXCEPTION_CLASS(Name, DefaultMessage)                                   \
-    class INSTCOMPRESS_API Name : public Exception {                                \
-    public:                                                                         \
-        Name() : Exception(DefaultMessage) {}                                       \
-        explicit Name(std::string message) : Exception(std::move(message)) {}       \
-        const char* ClassName() const noexcept override { return #Name; }           \
+#define QVX_EXCEPTION_CLASS(Name, DefaultMessage)                             \
+    class INSTCOMPRESS_API Name : public Exception {                          \
+    public:                                                                   \
+        Name() : Exception(DefaultMessage) {}                                 \
+        explicit Name(std::string message) : Exception(std::move(message)) {} \
+        const char* ClassName() const noexcept override { return #Name; }     \
     };
 
 // Declares an exception class for a file that could not be opened or created. Besides the
 // message it may carry the file's path and the system's error number (errno on POSIX systems,
 // GetLastError() on Windows), so a caller can tell why without reading the message.
-#define QVX_FILE_EXCEPTION_CLASS(Name, DefaultMessage)                                              \
-    class INSTCOMPRESS_API Name : public Exception {                                                \
-    public:                                                                                         \
-        Name() : Exception(DefaultMessage) {}                                                       \
-        explicit Name(std::string message) : Exception(std::move(message)) {}                       \
-        Name(std::string message, std::string fileName, int systemError)                            \
+#define QVX_FILE_EXCEPTION_CLASS(Name, DefaultMessage)                                                    \
+    class INSTCOMPRESS_API Name : public Exception {                                                      \
+    public:                                                                                               \
+        Name() : Exception(DefaultMessage) {}                                                             \
+        explicit Name(std::string message) : Exception(std::move(message)) {}                             \
+        Name(std::string message, std::string fileName, int systemError)                                  \
             : Exception(std::move(message)), fileName_(std::move(fileName)), systemError_(systemError) {} \
-        const char* ClassName() const noexcept override { return #Name; }                           \
-        /* The path, when the raiser gave it; empty otherwise. */                                    \
-        const std::string& FileName() const noexcept { return fileName_; }                          \
-        /* Why the system refused (errno, or GetLastError() on Windows); 0 when not said. */         \
-        int SystemError() const noexcept { return systemError_; }                                   \
-                                                                                                    \
-    private:                                                                                        \
-        std::string fileName_;                                                                      \
-        int systemError_ = 0;                                                                       \
+        const char* ClassName() const noexcept override { return #Name; }                                 \
+        /* The path, when the raiser gave it; empty otherwise. */                                         \
+        const std::string& FileName() const noexcept { return fileName_; }                                \
+        /* Why the system refused (errno, or GetLastError() on Windows); 0 when not said. */              \
+        int SystemError() const noexcept { return systemError_; }                                         \
+                                                                                                          \
+    private:                                                                                              \
+        std::string fileName_;                                                                            \
+        int systemError_ = 0;                                                                             \
     };
 
 // Streams.

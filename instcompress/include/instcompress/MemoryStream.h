@@ -26,7 +26,10 @@ public:
     // The bytes held.
     const std::vector<std::uint8_t>& Data() const noexcept { return data_; }
     // Moves the bytes out; the stream is left empty at position 0.
-    std::vector<std::uint8_t> TakeData() noexcept { position_ = 0; return std::move(data_); }
+    std::vector<std::uint8_t> TakeData() noexcept {
+        position_ = 0;
+        return std::move(data_);
+    }
 
 private:
     std::vector<std::uint8_t> data_;

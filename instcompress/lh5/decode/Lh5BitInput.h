@@ -65,7 +65,8 @@ private:
     unsigned NextByte() {
         if (!engine_->EndOfInput()) {
             const unsigned b = engine_->ReadByte();
-            if (!engine_->EndOfInput()) [[likely]] return b;
+            if (!engine_->EndOfInput()) [[likely]]
+                return b;
         }
         return PastEnd();
     }
@@ -85,7 +86,7 @@ private:
     CodecEngine* engine_;
     std::uint64_t acc_ = 0;
     unsigned have_ = kLookAheadBits;  // a run starts with 16 zero bits that Start() shifts out
-    unsigned padding_ = 0;  // zero bytes taken past the end of the input, up to kLookAheadBytes
+    unsigned padding_ = 0;            // zero bytes taken past the end of the input, up to kLookAheadBytes
 };
 
 }  // namespace qvx::lh5

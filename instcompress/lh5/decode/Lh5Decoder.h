@@ -26,7 +26,8 @@ public:
     // The next literal/length symbol (0..509), reading a block header first when the current block
     // is used up.
     unsigned DecodeLiteral() {
-        if (BlockRemaining == 0) [[unlikely]] ReadBlockHeader();
+        if (BlockRemaining == 0) [[unlikely]]
+            ReadBlockHeader();
         --BlockRemaining;
         const unsigned j = ws_.LiteralTable[bits_.BitBuf() >> (Lh5BitInput::kLookAheadBits - kLiteralTableBits)];
         if (j < kLiteralAlphabet) [[likely]] {

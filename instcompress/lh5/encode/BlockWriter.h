@@ -43,9 +43,7 @@ public:
     void FinishStream() { out_.WriteBits(7, 0); }
 
     // Bit length of a position code: 0 for 0, 1 for 1, 2 for 2..3, ... 13 for 4096..8191.
-    static unsigned PositionBitLength(unsigned p) noexcept {
-        return static_cast<unsigned>(std::bit_width(p));
-    }
+    static unsigned PositionBitLength(unsigned p) noexcept { return static_cast<unsigned>(std::bit_width(p)); }
 
     // Fills the code-length symbol counts from the literal/length code lengths.
     void CountCodeLengthSymbols();

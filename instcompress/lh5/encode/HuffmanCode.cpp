@@ -98,8 +98,8 @@ void CountLeafDepths(std::uint16_t root, int n, const std::uint16_t* firstChild,
 void FitCodeLengths(DepthCounts& depthCount, const std::uint16_t* leafOrder, std::uint8_t* lengths) {
     std::uint16_t cum = 0;
     for (int i = 1; i <= kMaxCodeLength; ++i)
-        cum = static_cast<std::uint16_t>(cum + (static_cast<unsigned>(depthCount[static_cast<std::size_t>(i)])
-                                                << (kMaxCodeLength - i)));
+        cum = static_cast<std::uint16_t>(
+            cum + (static_cast<unsigned>(depthCount[static_cast<std::size_t>(i)]) << (kMaxCodeLength - i)));
     if (cum != 0) {
         // Leaves deeper than 16 were counted at 16 and overfill the code space by cum units of
         // 2^-16. Take cum codes off length 16, then split one shorter code per removed code.

@@ -47,7 +47,9 @@ struct Layout {
     std::int64_t End(std::int64_t i) const noexcept { return CycleStart(Cycle(i + 1)); }
     // The stream bytes a chunk's finder reads: from the window history of its cold start up to
     // the last fill it slides in.
-    std::int64_t SpanBase(std::int64_t i) const noexcept { return i == 0 ? 0 : CycleStart(Cycle(i) - warm) - kFillSize; }
+    std::int64_t SpanBase(std::int64_t i) const noexcept {
+        return i == 0 ? 0 : CycleStart(Cycle(i) - warm) - kFillSize;
+    }
     std::int64_t SpanEnd(std::int64_t i) const noexcept { return kFillSize * Cycle(i + 1); }
 };
 
@@ -85,8 +87,8 @@ struct Chunk {
     std::unique_ptr<std::uint8_t[]> span;
     std::unique_ptr<std::uint8_t[]> lengths;  // FoundLength - 1 of every position
     std::unique_ptr<std::uint16_t[]> codes;   // position code of every position
-    std::unique_ptr<StreamFinder> finder;  // after the run: at position end - 1
-    std::unique_ptr<MatchTree> coldStart;  // the cold finder's tree at position first - 1
+    std::unique_ptr<StreamFinder> finder;     // after the run: at position end - 1
+    std::unique_ptr<MatchTree> coldStart;     // the cold finder's tree at position first - 1
     std::exception_ptr failure;
     std::jthread worker;
 
@@ -353,7 +355,8 @@ private:
             if (fills_.empty()) return input_.Fill(dst, static_cast<int>(kFillSize));
             const Fill& f = *fills_.front();
             // At the end, the bytes above the end's 0 keep what the window held.
-            std::memcpy(dst, f.bytes, static_cast<std::size_t>(std::min<int>(f.count + 1, static_cast<int>(kFillSize))));
+            std::memcpy(dst, f.bytes,
+                        static_cast<std::size_t>(std::min<int>(f.count + 1, static_cast<int>(kFillSize))));
             const int count = f.count;
             fills_.pop_front();
             return count;

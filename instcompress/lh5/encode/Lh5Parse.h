@@ -22,10 +22,10 @@ namespace qvx::lh5 {
 
 // The match found at one position of the stream.
 struct FoundMatch {
-    int length;          // 1 and less: no match; at most 256, and at most the input bytes left
-    unsigned code;       // position code (distance - 1)
-    std::uint8_t byte;   // the byte at the position
-    bool pastEnd;        // the position lies at or after the end of the input
+    int length;         // 1 and less: no match; at most 256, and at most the input bytes left
+    unsigned code;      // position code (distance - 1)
+    std::uint8_t byte;  // the byte at the position
+    bool pastEnd;       // the position lies at or after the end of the input
 };
 
 template <class Sink>

@@ -22,8 +22,8 @@ namespace qvx::lh5 {
 
 class MatchTree {
 public:
-    static constexpr int kRootBase = kWindowSize;      // 8192
-    static constexpr int kLeafEnd = 2 * kWindowSize;   // 16384: leaves end here
+    static constexpr int kRootBase = kWindowSize;     // 8192
+    static constexpr int kLeafEnd = 2 * kWindowSize;  // 16384: leaves end here
     static constexpr int kHashBase = kLeafEnd;
     static constexpr int kHashSlots = 32768;
     static_assert(kHashBase + kHashSlots <= 0x10000, "slot numbers are kept in 16-bit chain links");

@@ -63,7 +63,8 @@ public:
     int Advance(FillSource& source) {
         ++position_;
         int added = 0;
-        if (++tree_.CurrentPos == kCycleEnd) [[unlikely]] added = Slide(source);
+        if (++tree_.CurrentPos == kCycleEnd) [[unlikely]]
+            added = Slide(source);
         tree_.DeletePosition();
         tree_.InsertPosition();
         return added;

@@ -13,8 +13,8 @@
 
 namespace qvx::lh5 {
 
-inline constexpr int kCycleStart = kWindowSize;                // 8192
-inline constexpr int kCycleEnd = 2 * kWindowSize;              // 16384
+inline constexpr int kCycleStart = kWindowSize;                 // 8192
+inline constexpr int kCycleEnd = 2 * kWindowSize;               // 16384
 inline constexpr int kFirstPosition = kWindowSize + kMaxMatch;  // 8448
 inline constexpr int kTextWindowSize = kCycleEnd + kMaxMatch;   // 16640
 

@@ -53,9 +53,9 @@ private:
     }
 
     CodecEngine& engine_;
-    std::uint32_t bits_ = 0;  // bit 15 is the next stream bit
-    unsigned count_ = 0;      // valid bits in bits_
-    std::uint32_t taken_ = 0;  // bytes taken, those past the end of the input included
+    std::uint32_t bits_ = 0;     // bit 15 is the next stream bit
+    unsigned count_ = 0;         // valid bits in bits_
+    std::uint32_t taken_ = 0;    // bytes taken, those past the end of the input included
     std::uint32_t padding_ = 0;  // zero bytes taken past the end of the input
 };
 

@@ -60,7 +60,8 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
     while (produced < expandedSize) {
         const int s = LzhDecodeSymbol(model, in);
         if (s < kFirstLengthSymbol) {
-            if (in.PastEnd()) [[unlikely]] engine.UsedPastEnd();
+            if (in.PastEnd()) [[unlikely]]
+                engine.UsedPastEnd();
             const auto b = static_cast<std::uint8_t>(s);
             engine.WriteByte(b);
             window[r] = b;
@@ -68,7 +69,8 @@ void LzhExpand(CodecEngine& engine, std::int32_t expandedSize) {
             ++produced;
         } else {
             const auto offset = static_cast<unsigned>(LzhDecodeOffset(in));
-            if (in.PastEnd()) [[unlikely]] engine.UsedPastEnd();
+            if (in.PastEnd()) [[unlikely]]
+                engine.UsedPastEnd();
             const unsigned from = (r - offset - 1) & kWindowMask;
             const auto length = static_cast<unsigned>(s - kLengthSymbolBias);
             // In increasing order, one byte at a time: a match may overlap the bytes it produces.

@@ -135,7 +135,8 @@ void MatchDictionary::DictDelete(int p) noexcept {
         // Two children: the greatest string of the left subtree takes p's place.
         q = DictLeft[p];
         if (DictRight[q] != kNoNode) {
-            do q = DictRight[q]; while (DictRight[q] != kNoNode);
+            do q = DictRight[q];
+            while (DictRight[q] != kNoNode);
             if (DictLeft[q] != kNoNode) DictInheritPrefix(DictParent[q], q, DictLeft[q]);
             DictMeasurePrefix(1, q, DictLeft[p]);
             DictRight[DictParent[q]] = DictLeft[q];

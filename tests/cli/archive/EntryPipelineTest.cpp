@@ -52,8 +52,9 @@ std::string Expand(EntryPipeline::Result& r) {
 TEST_F(EntryPipelineTest, EntriesComeInOrderWhateverFinishesFirst) {
     // Large and small files mixed, so later small ones finish before earlier large ones; the files
     // above 256 KiB wait in temporary files, the others in memory.
-    std::vector<std::string> contents = {Text(600000), "a", Noise(300000, 1), "", Text(20000), Noise(10, 2),
-                                         Text(280000), "bc", Text(5000), Noise(70000, 3)};
+    std::vector<std::string> contents = {
+        Text(600000), "a",        Noise(300000, 1), "", Text(20000), Noise(10, 2), Text(280000),
+        "bc",         Text(5000), Noise(70000, 3)};
     std::vector<EntryPipeline::Job> jobs;
     for (std::size_t i = 0; i < contents.size(); ++i) {
         const std::string name = "f" + std::to_string(i);
@@ -84,9 +85,8 @@ TEST_F(EntryPipelineTest, EntriesComeInOrderWhateverFinishesFirst) {
 TEST_F(EntryPipelineTest, AFailureWaitsForItsTurnAndOthersGoOn) {
     Write("a", Text(1000));
     Write("c", Text(2000));
-    std::vector<EntryPipeline::Job> jobs = {{"a", Path("a").string(), 1000},
-                                            {"b", Path("missing").string(), 10},
-                                            {"c", Path("c").string(), 2000}};
+    std::vector<EntryPipeline::Job> jobs = {
+        {"a", Path("a").string(), 1000}, {"b", Path("missing").string(), 10}, {"c", Path("c").string(), 2000}};
     EntryPipeline pipeline(jobs, cmLH5, 2);
     EntryPipeline::Result first = pipeline.Take();
     EXPECT_EQ(Expand(first), Text(1000));

@@ -138,7 +138,8 @@ TEST(ListFormat, NamesFromTheCodePageAndStampsFromUtc) {
     l.Header.Utc = true;
     j = JsonOf(l);
     EXPECT_EQ(j["entries"][0]["name"], "caf\xD0\xB9\xD0\x83");
-    const DosStamp local = ToDosStamp(FromDosStampUtc(DosStamp{l.Entries[0].Header.FileTime, l.Entries[0].Header.FileDate}));
+    const DosStamp local =
+        ToDosStamp(FromDosStampUtc(DosStamp{l.Entries[0].Header.FileTime, l.Entries[0].Header.FileDate}));
     EXPECT_EQ(j["entries"][0]["time"], FormatDosTime(local.Time));
     EXPECT_EQ(j["entries"][0]["date"], FormatDosDate(local.Date));
 }

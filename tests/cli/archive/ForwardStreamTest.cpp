@@ -83,7 +83,8 @@ TEST(ForwardStream, InputPastTheLimitIsRefused) {
             ADD_FAILURE() << "no error past the limit";
         } catch (const platform::FileError& e) {
             EXPECT_EQ(e.File(), "in");
-            EXPECT_EQ(std::string(e.what()), "input larger than 10 bytes: sizes in the format are signed 32-bit (at most 2 GiB - 1)");
+            EXPECT_EQ(std::string(e.what()),
+                      "input larger than 10 bytes: sizes in the format are signed 32-bit (at most 2 GiB - 1)");
         }
     }
 }
@@ -91,8 +92,8 @@ TEST(ForwardStream, InputPastTheLimitIsRefused) {
 // The walk over an archive read forward sees the entries the walk over the file sees; a stream
 // that ends within the header reads as an empty archive, as a short file does.
 TEST(ForwardStream, ArchiveWalkMatchesTheFile) {
-    const std::string archive =
-        Bytes(BuildArchive({StoredEntry("a", "one"), StoredEntry("dir\\b", std::string(70000, 'b')), StoredEntry("c", "3")}));
+    const std::string archive = Bytes(
+        BuildArchive({StoredEntry("a", "one"), StoredEntry("dir\\b", std::string(70000, 'b')), StoredEntry("c", "3")}));
     for (const std::string& bytes : {archive, archive.substr(0, 20), std::string()}) {
         std::vector<std::string> seen[2];
         TMemoryStream file(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));

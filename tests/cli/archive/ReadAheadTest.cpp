@@ -25,7 +25,8 @@ TEST(ReadAhead, ReadsAndSeeksAsTheStreamBelow) {
                 ASSERT_EQ(buffered.Seek(a % 310000, SeekOrigin::Begin), direct.Seek(a % 310000, SeekOrigin::Begin));
                 break;
             case 1:
-                ASSERT_EQ(buffered.Seek(a % 2000 - 1000, SeekOrigin::Current), direct.Seek(a % 2000 - 1000, SeekOrigin::Current))
+                ASSERT_EQ(buffered.Seek(a % 2000 - 1000, SeekOrigin::Current),
+                          direct.Seek(a % 2000 - 1000, SeekOrigin::Current))
                     << step;
                 break;
             case 2:

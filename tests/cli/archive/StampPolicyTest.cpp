@@ -9,7 +9,9 @@
 namespace qvx::cli {
 namespace {
 
-constexpr std::uint16_t Date(int y, int m, int d) { return static_cast<std::uint16_t>(((y - 1980) << 9) | (m << 5) | d); }
+constexpr std::uint16_t Date(int y, int m, int d) {
+    return static_cast<std::uint16_t>(((y - 1980) << 9) | (m << 5) | d);
+}
 constexpr std::uint16_t Time(int h, int m, int s) { return static_cast<std::uint16_t>((h << 11) | (m << 5) | (s / 2)); }
 
 TEST(DosStampUtc, FieldsAreUtcBothWays) {

@@ -23,18 +23,24 @@ TEST_F(CliTest, UsageErrorsNameTheWordAndTheHelpToRead) {
         {{"list"}, 2, "qvx: list: missing argument ARCHIVE (see 'qvx list --help')\n"},
         {{"cat", "a.spis"}, 2, "qvx: cat: missing argument PATTERN (see 'qvx cat --help')\n"},
         {{"extract", "a.spis", "-C"}, 2, "qvx: extract: option --directory needs a value (see 'qvx extract --help')\n"},
-        {{"extract", "a.spis", "--directory"}, 2,
+        {{"extract", "a.spis", "--directory"},
+         2,
          "qvx: extract: option --directory needs a value (see 'qvx extract --help')\n"},
-        {{"extract", "a.spis", "-fC"}, 2, "qvx: extract: option --directory needs a value (see 'qvx extract --help')\n"},
-        {{"extract", "a.spis", "-C", "x", "-C"}, 2,
+        {{"extract", "a.spis", "-fC"},
+         2,
+         "qvx: extract: option --directory needs a value (see 'qvx extract --help')\n"},
+        {{"extract", "a.spis", "-C", "x", "-C"},
+         2,
          "qvx: extract: option --directory needs a value (see 'qvx extract --help')\n"},
         {{"list", "a.spis", "-x"}, 2, "qvx: list: option --exclude needs a value (see 'qvx list --help')\n"},
         {{"compress", "a", "b", "c"}, 2, "qvx: compress: unexpected argument 'c' (see 'qvx compress --help')\n"},
-        {{"expand", "-m", "lh5", "in", "out"}, 2,
+        {{"expand", "-m", "lh5", "in", "out"},
+         2,
          "qvx: expand: -s SIZE (the expanded size) is required for lh5 (see 'qvx expand --help')\n"},
         {{"setup"}, 2, "qvx: setup: no command given (see 'qvx setup --help')\n"},
         {{"setup", "frob"}, 2, "qvx: setup: unknown command 'frob' (see 'qvx setup --help')\n"},
-        {{"setup", "build", "-e", "x", "-o", "y"}, 2,
+        {{"setup", "build", "-e", "x", "-o", "y"},
+         2,
          "qvx: setup build: missing option --launcher (see 'qvx setup build --help')\n"},
         {{"help", "frob"}, 2, "qvx: unknown command 'frob' (see 'qvx --help')\n"},
         {{"help", "setup", "frob"}, 2, "qvx: setup: unknown command 'frob' (see 'qvx setup --help')\n"},
@@ -50,7 +56,7 @@ TEST_F(CliTest, UsageErrorsNameTheWordAndTheHelpToRead) {
 }
 
 TEST_F(CliTest, HelpOfEveryCommandShowsOptionsAndExamples) {
-    const std::vector<std::string> commands = {"",        "create",   "list",   "test",        "cat",        "extract",
+    const std::vector<std::string> commands = {"",         "create", "list",  "test",        "cat",        "extract",
                                                "compress", "expand", "setup", "setup build", "setup info", "help"};
     for (const std::string& command : commands) {
         std::vector<std::string> words;
@@ -83,7 +89,8 @@ TEST_F(CliTest, HelpOfEveryCommandShowsOptionsAndExamples) {
     // The version, and the commit when the build came from a git checkout.
     const RunResult r = Qvx({"--version"});
     EXPECT_EQ(r.Code, 0);
-    EXPECT_TRUE(std::regex_match(r.Out, std::regex(R"(qvx )" QVX_VERSION_TEXT R"(( \(commit [0-9a-f]{12,40}(-dirty)?\))?\n)")))
+    EXPECT_TRUE(
+        std::regex_match(r.Out, std::regex(R"(qvx )" QVX_VERSION_TEXT R"(( \(commit [0-9a-f]{12,40}(-dirty)?\))?\n)")))
         << r.Out;
 }
 

@@ -36,7 +36,8 @@ protected:
         const std::string script = "cd '" + (dir_ / "work").string() + "' && source ../qvx.bash && COMP_WORDS=(" +
                                    words + ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _qvx && " +
                                    "printf '%s\\n' \"${COMPREPLY[@]}\"";
-        const std::string command = "bash -c \"$(cat <<'QVX_END'\n" + script + "\nQVX_END\n)\" > '" + out.string() + "'";
+        const std::string command =
+            "bash -c \"$(cat <<'QVX_END'\n" + script + "\nQVX_END\n)\" > '" + out.string() + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << words;
         std::ifstream in(out);
         std::stringstream s;
@@ -92,8 +93,8 @@ TEST_F(CommandReferenceTest, ManualPageDocumentsEveryCommandAndOption) {
     // groff, where there is one, reads the page without a warning.
     if (std::system("command -v groff >/dev/null 2>&1") == 0) {
         std::ofstream(dir_ / "qvx.1") << page;
-        const std::string check = "groff -man -Tutf8 -ww -z '" + (dir_ / "qvx.1").string() + "' 2>'" +
-                                  (dir_ / "groff.err").string() + "'";
+        const std::string check =
+            "groff -man -Tutf8 -ww -z '" + (dir_ / "qvx.1").string() + "' 2>'" + (dir_ / "groff.err").string() + "'";
         EXPECT_EQ(std::system(check.c_str()), 0);
         std::ifstream err(dir_ / "groff.err");
         std::stringstream s;

@@ -163,7 +163,9 @@ TEST_F(CliTest, ListTableAndTotals) {
 }
 
 TEST_F(CliTest, ShortFileListsAsEmptyArchive) {
-    Write("short.spis", "SPIS\x1A" "LH5");
+    Write("short.spis",
+          "SPIS\x1A"
+          "LH5");
     const auto r = Qvx({"list", "--json", "short.spis"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     const auto j = nlohmann::json::parse(r.Out);
@@ -274,8 +276,8 @@ TEST_F(CliTest, QuietMayFollowTheSubcommand) {
 TEST_F(CliTest, CreateWritesToAPipeInPlace) {
     Write("tree/a.txt", PseudoRandomText(3000, 9));
     ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
-    const std::string command = "cd '" + dir_.string() + "' && (cat pipe > drained &) && '" QVX_BINARY
-                                "' create pipe tree && sleep 0.2";
+    const std::string command =
+        "cd '" + dir_.string() + "' && (cat pipe > drained &) && '" QVX_BINARY "' create pipe tree && sleep 0.2";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
     const RunResult r = Qvx({"cat", "drained", "tree\\a.txt"});

@@ -95,8 +95,8 @@ TEST_F(CliBombTest, Lh5ZeroBitsDeclaringManyBytesKeepMemoryFlat) {
         const Measured large = Run({"-q", command, "large.qvx"});
         EXPECT_EQ(small.Code, kExitOk) << command;
         EXPECT_EQ(large.Code, kExitOk) << command;
-        EXPECT_LT(large.PeakKb - small.PeakKb, kAllowedGrowthKb) << command << ": peak " << small.PeakKb
-                                                                  << " KB -> " << large.PeakKb << " KB";
+        EXPECT_LT(large.PeakKb - small.PeakKb, kAllowedGrowthKb)
+            << command << ": peak " << small.PeakKb << " KB -> " << large.PeakKb << " KB";
     }
 
     const Measured cat = Run({"-q", "cat", "large.qvx", "bomb.bin"});
@@ -129,8 +129,8 @@ TEST_F(CliBombTest, LzhZeroBitsDeclaringManyBytesKeepMemoryFlatAndFailTheChecksu
     // The expanded bytes are not zero, so the stored checksum 0 does not match.
     EXPECT_EQ(small.Code, kExitDataError);
     EXPECT_EQ(large.Code, kExitDataError);
-    EXPECT_LT(large.PeakKb - small.PeakKb, kAllowedGrowthKb) << "peak " << small.PeakKb << " KB -> "
-                                                             << large.PeakKb << " KB";
+    EXPECT_LT(large.PeakKb - small.PeakKb, kAllowedGrowthKb)
+        << "peak " << small.PeakKb << " KB -> " << large.PeakKb << " KB";
 }
 
 }  // namespace

@@ -91,11 +91,11 @@ namespace {
 struct FitCase {
     const char* Method;
     const char* Input;
-    long Size;                 // -s
+    long Size;  // -s
     bool Partial;
     int Code;
-    std::string ErrTail;       // after "qvx: <input>.z: "
-    long Kept;                 // bytes of the output file, -1 for none
+    std::string ErrTail;  // after "qvx: <input>.z: "
+    long Kept;            // bytes of the output file, -1 for none
 };
 
 TEST_F(CliTest, ExpandWritesExactlyTheSizeOrFails) {
@@ -185,8 +185,8 @@ TEST_F(CliTest, CodecCommandsWriteToADeviceOrPipeInPlace) {
     Write("in", PseudoRandomText(5000, 4));
     ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
     // A reader drains the pipe while qvx writes into it.
-    const std::string command = "cd '" + dir_.string() + "' && (cat pipe > drained &) && '" QVX_BINARY
-                                "' compress in pipe && sleep 0.2";
+    const std::string command =
+        "cd '" + dir_.string() + "' && (cat pipe > drained &) && '" QVX_BINARY "' compress in pipe && sleep 0.2";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_TRUE(std::filesystem::is_fifo(Path("pipe")));
     const RunResult r = Qvx({"expand", "-m", "lh5", "-s", "5000", "drained", "-"});
@@ -209,9 +209,9 @@ TEST_F(CliTest, BinaryOutputGoesToATerminalOnlyWithForce) {
         EXPECT_EQ(Read("err"),
                   "qvx: standard output: refusing to write binary data to a terminal (use -f to write it anyway)\n")
             << args;
-        EXPECT_EQ(std::system((qvx + "-q " + args.substr(0, args.find(' ')) + " -f" + args.substr(args.find(' ')) +
-                               toTerminal)
-                                  .c_str()),
+        EXPECT_EQ(std::system(
+                      (qvx + "-q " + args.substr(0, args.find(' ')) + " -f" + args.substr(args.find(' ')) + toTerminal)
+                          .c_str()),
                   0)
             << args;
     }

@@ -41,8 +41,8 @@ const ByteVector kFourA = {0x00, 0x02, 0x20, 0x04, 0x30, 0x10, 0xB6, 0x55, 0x40,
 struct DamageCase {
     const char* What;
     ByteVector Archive;
-    std::string Fault;  // as reported after "qvx: f: ", behind the entry's name for an entry's fault
-    bool OfTheEntry;    // the entry "e" is damaged; the others are whole
+    std::string Fault;                   // as reported after "qvx: f: ", behind the entry's name for an entry's fault
+    bool OfTheEntry;                     // the entry "e" is damaged; the others are whole
     std::vector<std::string> Extracted;  // what extract leaves below out/
 };
 
@@ -56,31 +56,71 @@ std::vector<DamageCase> Damages() {
     ByteVector pastEnd = BuildArchive({a, StoredEntry("e", "payload")});
     Put32(pastEnd, 21 + 25 + 1 + 5 + 12, 0x7FFFFFFF);  // e's stored size
     return {
-        {"a bit flipped in a stored entry", BuildArchive({a, flipped, z}),
-         "Bad checksum during expansion -- data may be invalid (stored entry; --skip-stored-checksums skips this check)",
-         true, {"out/a", "out/z"}},
-        {"a stored entry claiming 2 GB", BuildArchive({claims}), "stored entry of 6 bytes claims an expanded size of 2147483647",
-         true, {}},
-        {"no LH5 bytes for 2 GB, checksum 0", BuildArchive({Entry("e", cmLH5, {}, 0x7FFFFFFF, 0)}, "LH5"),
-         "compressed data ends before the entry is complete", true, {}},
-        {"no RLE bytes for 100 MB", BuildArchive({a, Entry("e", cmRLE, {}, 100000000, 0), z}, "RLE"),
-         "compressed data ends before the entry is complete", true, {"out/a", "out/z"}},
-        {"LH5 bytes cut", BuildArchive({a, Entry("e", cmLH5, ByteVector(kFourA.begin(), kFourA.end() - 4), 4, 4 * 'A'), z}, "LH5"),
-         "compressed data ends before the entry is complete", true, {"out/a", "out/z"}},
-        {"a last match past the size", BuildArchive({a, Entry("e", cmLH5, kFourA, 2, 2 * 'A'), z}, "LH5"),
-         "compressed data expands past the entry's size", true, {"out/a", "out/z"}},
-        {"an unknown method", BuildArchive({a, Entry("e", CompressMethod{200}, {1, 2, 3}, 3, 6), z}),
-         "unknown compression method 200", true, {"out/a", "out/z"}},
-        {"stored bytes cut", Cut(BuildArchive({a, StoredEntry("e", "payload")}), 3),
-         "stored bytes run past the end of the archive: stored size 7, 4 bytes left", false, {"out/a"}},
-        {"a stored size of 2 GB", pastEnd, "stored bytes run past the end of the archive: stored size 2147483647, 7 bytes left",
-         false, {"out/a"}},
-        {"total size -1", WithTotal(BuildArchive({a, z}), -1), "negative total size -1 in the archive header", false, {}},
-        {"total size 0", WithTotal(BuildArchive({a, z}), 0), "the header's total size 0 leaves out a further entry of 5 bytes",
-         false, {}},
-        {"total size short of the entries", WithTotal(BuildArchive({a, z}), 5),
-         "the header's total size 5 leaves out a further entry of 4 bytes", false, {"out/a"}},
-        {"cut between entries", Cut(BuildArchive({a, z}), 10), "archive is truncated: its entries hold 5 of 9 bytes", false,
+        {"a bit flipped in a stored entry",
+         BuildArchive({a, flipped, z}),
+         "Bad checksum during expansion -- data may be invalid (stored entry; --skip-stored-checksums skips this "
+         "check)",
+         true,
+         {"out/a", "out/z"}},
+        {"a stored entry claiming 2 GB",
+         BuildArchive({claims}),
+         "stored entry of 6 bytes claims an expanded size of 2147483647",
+         true,
+         {}},
+        {"no LH5 bytes for 2 GB, checksum 0",
+         BuildArchive({Entry("e", cmLH5, {}, 0x7FFFFFFF, 0)}, "LH5"),
+         "compressed data ends before the entry is complete",
+         true,
+         {}},
+        {"no RLE bytes for 100 MB",
+         BuildArchive({a, Entry("e", cmRLE, {}, 100000000, 0), z}, "RLE"),
+         "compressed data ends before the entry is complete",
+         true,
+         {"out/a", "out/z"}},
+        {"LH5 bytes cut",
+         BuildArchive({a, Entry("e", cmLH5, ByteVector(kFourA.begin(), kFourA.end() - 4), 4, 4 * 'A'), z}, "LH5"),
+         "compressed data ends before the entry is complete",
+         true,
+         {"out/a", "out/z"}},
+        {"a last match past the size",
+         BuildArchive({a, Entry("e", cmLH5, kFourA, 2, 2 * 'A'), z}, "LH5"),
+         "compressed data expands past the entry's size",
+         true,
+         {"out/a", "out/z"}},
+        {"an unknown method",
+         BuildArchive({a, Entry("e", CompressMethod{200}, {1, 2, 3}, 3, 6), z}),
+         "unknown compression method 200",
+         true,
+         {"out/a", "out/z"}},
+        {"stored bytes cut",
+         Cut(BuildArchive({a, StoredEntry("e", "payload")}), 3),
+         "stored bytes run past the end of the archive: stored size 7, 4 bytes left",
+         false,
+         {"out/a"}},
+        {"a stored size of 2 GB",
+         pastEnd,
+         "stored bytes run past the end of the archive: stored size 2147483647, 7 bytes left",
+         false,
+         {"out/a"}},
+        {"total size -1",
+         WithTotal(BuildArchive({a, z}), -1),
+         "negative total size -1 in the archive header",
+         false,
+         {}},
+        {"total size 0",
+         WithTotal(BuildArchive({a, z}), 0),
+         "the header's total size 0 leaves out a further entry of 5 bytes",
+         false,
+         {}},
+        {"total size short of the entries",
+         WithTotal(BuildArchive({a, z}), 5),
+         "the header's total size 5 leaves out a further entry of 4 bytes",
+         false,
+         {"out/a"}},
+        {"cut between entries",
+         Cut(BuildArchive({a, z}), 10),
+         "archive is truncated: its entries hold 5 of 9 bytes",
+         false,
          {"out/a"}},
     };
 }
@@ -117,8 +157,9 @@ TEST_F(CliTest, EveryDamageIsNamedFromAPipeToo) {
         const std::string line = "qvx: -: " + std::string(c.OfTheEntry ? "e: " : "") + fault + "\n";
         // A stored entry claiming 2 GB of stored bytes is also refused for its sizes before a pipe
         // can know they run past its end: that fault comes first.
-        const std::string before =
-            c.What == std::string("a stored size of 2 GB") ? "qvx: -: e: stored entry of 2147483647 bytes claims an expanded size of 7\n" : "";
+        const std::string before = c.What == std::string("a stored size of 2 GB")
+                                       ? "qvx: -: e: stored entry of 2147483647 bytes claims an expanded size of 7\n"
+                                       : "";
         const RunResult test = Sh("cat f | \"$QVX\" test -");
         EXPECT_EQ(test.Code, 1) << c.What;
         EXPECT_EQ(test.Err, before + line) << c.What;
@@ -143,7 +184,8 @@ TEST_F(CliTest, StoredChecksumsCanBeSkippedForOtherWriters) {
 }
 
 TEST_F(CliTest, CustomMethodEntriesAreNotVerifiedRatherThanDamaged) {
-    Write("f", BuildArchive({StoredEntry("a", "first"), Entry("e", cmCUS, {1, 2, 3}, 3, 0), StoredEntry("z", "last")}, "CUS"));
+    Write("f", BuildArchive({StoredEntry("a", "first"), Entry("e", cmCUS, {1, 2, 3}, 3, 0), StoredEntry("z", "last")},
+                            "CUS"));
     const RunResult test = Qvx({"test", "f"});
     EXPECT_EQ(test.Code, 1);
     EXPECT_EQ(test.Out, "OK      a\nSKIPPED e\nOK      z\n1 of 3 entries not verified (custom method)\n");

@@ -22,21 +22,33 @@ TEST_F(CliNames, CreateRefusesNamesWindowsOrTheCodePageCannotHold) {
         std::vector<std::string> Options;
         std::string Err;
     } cases[] = {
-        {{"\xE6\x97\xA5\xE6\x9C\xAC.txt"}, {}, "qvx: src/\xE6\x97\xA5\xE6\x9C\xAC.txt: name cannot be stored in code page 1252\n"},
+        {{"\xE6\x97\xA5\xE6\x9C\xAC.txt"},
+         {},
+         "qvx: src/\xE6\x97\xA5\xE6\x9C\xAC.txt: name cannot be stored in code page 1252\n"},
         {{"\xC3\x9C.txt"}, {"--codepage", "1251"}, "qvx: src/\xC3\x9C.txt: name cannot be stored in code page 1251\n"},
-        {{"sub/CON.txt"}, {}, "qvx: src/sub/CON.txt: cannot be archived as \"sub\\CON.txt\" (reserved device name 'CON')\n"},
+        {{"sub/CON.txt"},
+         {},
+         "qvx: src/sub/CON.txt: cannot be archived as \"sub\\CON.txt\" (reserved device name 'CON')\n"},
         {{"lpt1"}, {}, "qvx: src/lpt1: cannot be archived as \"lpt1\" (reserved device name 'lpt1')\n"},
         {{"name."}, {}, "qvx: src/name.: cannot be archived as \"name.\" (name ends in a dot)\n"},
-        {{"dir /a"}, {}, "qvx: src/dir : cannot be archived as \"dir \" (name ends in a space)\n"},  // the directory itself
+        {{"dir /a"},
+         {},
+         "qvx: src/dir : cannot be archived as \"dir \" (name ends in a space)\n"},  // the directory itself
         {{"what?"}, {}, "qvx: src/what?: cannot be archived as \"what?\" (character '?' in name)\n"},
         {{"a\tb"}, {}, "qvx: src/a^Ib: cannot be archived as \"a^Ib\" (control character 0x09 in name)\n"},
         {{"Case.txt", "case.txt"},
          {},
          "qvx: src/case.txt: cannot be archived as \"case.txt\" (same name as \"Case.txt\" ignoring case (Windows "
          "holds only one of them))\n"},
-        {{"\xC3\x9C" "ber", "\xC3\xBC" "ber"},
+        {{"\xC3\x9C"
+          "ber",
+          "\xC3\xBC"
+          "ber"},
          {},
-         "qvx: src/\xC3\xBC" "ber: cannot be archived as \"\xC3\xBC" "ber\" (same name as \"\xC3\x9C" "ber\" ignoring "
+         "qvx: src/\xC3\xBC"
+         "ber: cannot be archived as \"\xC3\xBC"
+         "ber\" (same name as \"\xC3\x9C"
+         "ber\" ignoring "
          "case (Windows holds only one of them))\n"},
     };
     for (const auto& c : cases) {
@@ -61,7 +73,11 @@ TEST_F(CliNames, NamesRoundTripThroughTheCodePage) {
         std::string Name;
         std::string Hex;
     } cases[] = {
-        {"1252", "\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9.txt", "dc6eef63f664e92e747874"},
+        {"1252",
+         "\xC3\x9Cn\xC3\xAF"
+         "c\xC3\xB6"
+         "d\xC3\xA9.txt",
+         "dc6eef63f664e92e747874"},
         {"1251", "\xD0\x9C\xD0\xB8\xD1\x80/\xD1\x84.txt", "cce8f05cf42e747874"},
         {"932", "\xE8\xA1\xA8/\xE6\x97\xA5.txt", "955c5c93fa2e747874"},
         {"utf-8", "\xE6\x97\xA5.txt", "e697a52e747874"},
@@ -185,7 +201,8 @@ TEST_F(CliNames, ClampedTimesGiveTheSameBytesInEveryTimeZone) {
         args.insert(args.end(), options.begin(), options.end());
         const auto j = nlohmann::json::parse(QvxWithEnvironment({"TZ=" + tz}, args).Out);
         std::vector<std::string> t;
-        for (const auto& e : j["entries"]) t.push_back(e["date"].get<std::string>() + " " + e["time"].get<std::string>());
+        for (const auto& e : j["entries"])
+            t.push_back(e["date"].get<std::string>() + " " + e["time"].get<std::string>());
         return t;
     };
     const std::vector<std::string> epoch = {"SOURCE_DATE_EPOCH=1700000000"};

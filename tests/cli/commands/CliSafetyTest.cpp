@@ -120,8 +120,12 @@ TEST_F(CliTest, ErrorLinesAndExitCodes) {
     EXPECT_EQ(r.Err, "qvx: missing.spis: No such file or directory\n");
 
     for (const std::vector<std::string>& usage :
-         std::vector<std::vector<std::string>>{{}, {"list"}, {"frobnicate"}, {"create", "-m", "rle", "a", "b"},
-                                               {"expand", "-m", "lh5", "in", "out"}, {"list", "--bogus", "a"}}) {
+         std::vector<std::vector<std::string>>{{},
+                                               {"list"},
+                                               {"frobnicate"},
+                                               {"create", "-m", "rle", "a", "b"},
+                                               {"expand", "-m", "lh5", "in", "out"},
+                                               {"list", "--bogus", "a"}}) {
         r = Qvx(usage);
         EXPECT_EQ(r.Code, 2) << r.Err;
         EXPECT_EQ(r.Err.rfind("qvx: ", 0), 0u) << r.Err;

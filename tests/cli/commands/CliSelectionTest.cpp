@@ -9,7 +9,7 @@ namespace qvx::cli::test {
 namespace {
 
 struct SelectionCase {
-    std::vector<std::string> Args;  // after the command and the archive
+    std::vector<std::string> Args;   // after the command and the archive
     std::vector<std::string> Names;  // entries selected, in archive order
     int Code;
     std::string Err;
@@ -78,9 +78,13 @@ TEST_F(CliSelection, ListTestCatAndExtractSelectTheSameEntries) {
             EXPECT_EQ(r.Err, c.Err) << "cat " << what;
             std::string bytes;
             for (const auto& n : c.Names) {
-                for (const auto& [name, data] : std::vector<std::pair<std::string, std::string>>{
-                         {"readme.TXT", "R"}, {"docs\\a.txt", "A"}, {"docs\\sub\\b.txt", "B"},
-                         {"docs\\a.bak", "K"}, {"bin\\c.bin", "C"}, {"Docs\\A.TXT", "2"}})
+                for (const auto& [name, data] :
+                     std::vector<std::pair<std::string, std::string>>{{"readme.TXT", "R"},
+                                                                      {"docs\\a.txt", "A"},
+                                                                      {"docs\\sub\\b.txt", "B"},
+                                                                      {"docs\\a.bak", "K"},
+                                                                      {"bin\\c.bin", "C"},
+                                                                      {"Docs\\A.TXT", "2"}})
                     if (name == n) bytes += data;
             }
             EXPECT_EQ(r.Out, bytes) << "cat " << what;
@@ -94,7 +98,8 @@ TEST_F(CliSelection, ListTestCatAndExtractSelectTheSameEntries) {
         const bool collides = std::find(c.Names.begin(), c.Names.end(), "Docs\\A.TXT") != c.Names.end();
         EXPECT_EQ(r.Code, collides ? 1 : c.Code) << "extract " << what;
         EXPECT_EQ(r.Err, collides ? "qvx: a.spis: Docs\\A.TXT: refused unsafe entry name (same name as \"docs\\a.txt\" "
-                                    "ignoring case (Windows holds only one of them))\n" + c.Err
+                                    "ignoring case (Windows holds only one of them))\n" +
+                                        c.Err
                                   : c.Err)
             << "extract " << what;
         std::set<std::string> files;

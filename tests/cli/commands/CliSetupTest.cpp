@@ -57,7 +57,7 @@ struct Layout {
     std::size_t FirstLength = 0;
     std::size_t Second = 0;  // the second archive
     std::size_t SecondLength = 0;
-    std::size_t End = 0;     // behind the second archive
+    std::size_t End = 0;  // behind the second archive
 };
 
 Layout LayoutOf(const ByteVector& file, std::size_t launcherSize) {
@@ -114,8 +114,8 @@ protected:
 
     // Runs a shell pipeline in the test directory; returns qvx's exit code and output.
     RunResult Pipe(const std::string& producer, const std::string& qvxArgs) const {
-        const std::string command = "cd '" + dir_.string() + "' && " + producer + " | '" + QVX_BINARY + "' " +
-                                    qvxArgs + " >pipe.out 2>pipe.err";
+        const std::string command = "cd '" + dir_.string() + "' && " + producer + " | '" + QVX_BINARY + "' " + qvxArgs +
+                                    " >pipe.out 2>pipe.err";
         const int status = std::system(command.c_str());
         RunResult r;
         r.Code = WEXITSTATUS(status);
@@ -138,8 +138,10 @@ std::vector<Damage> DamagesOf(bool windows, bool isSigned) {
     };
     constexpr std::size_t field = 700 + 8;  // the marker's offset field in the stand-ins
     std::vector<Damage> d = {
-        {"payload offset past the end", put(field, 0x7FFFFFF0), "the payload offset 2147483632 lies past the end of the file"},
-        {"payload offset at the end", [](ByteVector& b, const Layout&) { PutLe(b, field, static_cast<std::uint32_t>(b.size()), 4); },
+        {"payload offset past the end", put(field, 0x7FFFFFF0),
+         "the payload offset 2147483632 lies past the end of the file"},
+        {"payload offset at the end",
+         [](ByteVector& b, const Layout&) { PutLe(b, field, static_cast<std::uint32_t>(b.size()), 4); },
          "the payload offset " /* the size follows */},
         {"payload offset 0", put(field, 0), "the payload offset is 0"},
         {"negative payload offset", put(field, 0x80000000u), "the payload offset -2147483648 is negative"},
@@ -152,9 +154,11 @@ std::vector<Damage> DamagesOf(bool windows, bool isSigned) {
          "archive 1: Installer\\Quorvex.exe: "},
         {"engine's name", [](ByteVector& b, const Layout& l) { b[l.First + 21 + 25 + 3] ^= 0x01; },
          "archive 1: no engine entry Installer\\Quorvex.exe"},
-        {"first archive's total size lowered", [](ByteVector& b, const Layout& l) { PutLe(b, l.First + 8, U32(b, l.First + 8) - 1, 4); },
+        {"first archive's total size lowered",
+         [](ByteVector& b, const Layout& l) { PutLe(b, l.First + 8, U32(b, l.First + 8) - 1, 4); },
          "archive 1: the entries hold "},
-        {"first length field grown", [](ByteVector& b, const Layout& l) { PutLe(b, l.Offset, static_cast<std::uint32_t>(l.FirstLength + 1), 4); },
+        {"first length field grown",
+         [](ByteVector& b, const Layout& l) { PutLe(b, l.Offset, static_cast<std::uint32_t>(l.FirstLength + 1), 4); },
          "payload damaged: the second archive's length"},
         {"first length field past the end", [](ByteVector& b, const Layout& l) { PutLe(b, l.Offset, 0x7FFFFFFF, 4); },
          "payload damaged: the first archive's length 2147483647 exceeds"},
@@ -164,7 +168,10 @@ std::vector<Damage> DamagesOf(bool windows, bool isSigned) {
          "archive 2: Can't recognize compressed file header"},
         {"second archive's data", [](ByteVector& b, const Layout& l) { b[l.Second + l.SecondLength / 2] ^= 0xFF; },
          "archive 2: "},
-        {"second length field past the end", [](ByteVector& b, const Layout& l) { PutLe(b, l.Second - 4, static_cast<std::uint32_t>(l.SecondLength + 9), 4); },
+        {"second length field past the end",
+         [](ByteVector& b, const Layout& l) {
+             PutLe(b, l.Second - 4, static_cast<std::uint32_t>(l.SecondLength + 9), 4);
+         },
          "payload damaged: the second archive's length"},
     };
     if (windows) {
@@ -175,17 +182,18 @@ std::vector<Damage> DamagesOf(bool windows, bool isSigned) {
                      "the PE header's checksum"});
     }
     if (isSigned) {
-        d.push_back({"certificate table past the end", [](ByteVector& b, const Layout&) {
+        d.push_back({"certificate table past the end",
+                     [](ByteVector& b, const Layout&) {
                          PutLe(b, SecurityEntryAt(true) + 4, U32(b, SecurityEntryAt(true) + 4) + 1, 4);
                      },
                      "the certificate table (73 bytes at offset "});
-        d.push_back({"certificate table inside the image", [](ByteVector& b, const Layout&) { PutLe(b, SecurityEntryAt(true), 64, 4); },
+        d.push_back({"certificate table inside the image",
+                     [](ByteVector& b, const Layout&) { PutLe(b, SecurityEntryAt(true), 64, 4); },
                      "the certificate table (72 bytes at offset 64) lies inside the launcher image"});
-        d.push_back({"certificate length", [](ByteVector& b, const Layout& l) {
-                         PutLe(b, (l.End + 7) / 8 * 8, 4, 4);
-                     },
+        d.push_back({"certificate length", [](ByteVector& b, const Layout& l) { PutLe(b, (l.End + 7) / 8 * 8, 4, 4); },
                      "the certificate table is damaged: its first certificate's length 4 does not fit"});
-        d.push_back({"non-zero padding", [](ByteVector& b, const Layout& l) {
+        d.push_back({"non-zero padding",
+                     [](ByteVector& b, const Layout& l) {
                          if (l.End % 8 == 0) {  // no padding: make some by moving the table on
                              b.insert(b.begin() + static_cast<std::ptrdiff_t>(l.End), 8, 0);
                              PutLe(b, SecurityEntryAt(true), static_cast<std::uint32_t>(l.End + 8), 4);
@@ -212,8 +220,9 @@ TEST_F(SetupFileTest, GoodSetupFilesPassSignedOrNot) {
                 "archive 1: " + std::to_string(l.FirstLength) + " bytes at offset " + std::to_string(l.First) +
                 ", method LH5, 1 entry with the engine: OK\narchive 2: " + std::to_string(l.SecondLength) +
                 " bytes at offset " + std::to_string(l.Second) + ", method LH5, 2 entries: OK\n" +
-                (isSigned ? "signed: certificate table of 72 bytes at offset " + std::to_string((l.End + 7) / 8 * 8) + "\n"
-                          : "not signed\n");
+                (isSigned
+                     ? "signed: certificate table of 72 bytes at offset " + std::to_string((l.End + 7) / 8 * 8) + "\n"
+                     : "not signed\n");
             EXPECT_EQ(r.Out, expected);
         }
     }
@@ -233,12 +242,25 @@ void SetupFileTest::ExpectEveryDamageFails(bool windows, bool isSigned) {
                 Write("setup", file);
                 const RunResult r = Qvx({"setup", "test", "setup"});
                 EXPECT_EQ(r.Code, 1) << variant << damage.What;
-                EXPECT_TRUE(r.Err.starts_with("qvx: setup: " + damage.Fault)) << variant << damage.What << ": " << r.Err;
+                EXPECT_TRUE(r.Err.starts_with("qvx: setup: " + damage.Fault))
+                    << variant << damage.What << ": " << r.Err;
                 EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << variant << damage.What << ": " << r.Err;
             }
             // Cut short anywhere: on the boundaries of every part and at many points between.
-            std::set<std::size_t> cuts = {0, 1, 700, 715, l.Offset, l.Offset + 2, l.First, l.First + 20,
-                                          l.Second - 4, l.Second - 1, l.Second, l.End - 1, l.End, (l.End + 7) / 8 * 8,
+            std::set<std::size_t> cuts = {0,
+                                          1,
+                                          700,
+                                          715,
+                                          l.Offset,
+                                          l.Offset + 2,
+                                          l.First,
+                                          l.First + 20,
+                                          l.Second - 4,
+                                          l.Second - 1,
+                                          l.Second,
+                                          l.End - 1,
+                                          l.End,
+                                          (l.End + 7) / 8 * 8,
                                           good.size() - 1};
             for (std::size_t at = 0; at < good.size(); at += good.size() / 30 + 1) cuts.insert(at);
             for (const std::size_t at : cuts) {
@@ -257,7 +279,8 @@ TEST_F(SetupFileTest, ClampedBuildsAreTheSameInEveryTimeZoneAndNamesAreChecked) 
     Write("launcher", Launcher(true));
     Write("engine", Engine(true));
     Write("data/caf\xC3\xA9.txt", "coffee");
-    const std::vector<std::string> build = {"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-o", "setup"};
+    const std::vector<std::string> build = {"setup",  "build", "-l",   "launcher", "-e",
+                                            "engine", "-d",    "data", "-o",       "setup"};
     ASSERT_EQ(QvxWithEnvironment({"TZ=UTC", "SOURCE_DATE_EPOCH=1700000000"}, build).Code, 0);
     const std::string utc = Read("setup");
     ASSERT_EQ(QvxWithEnvironment({"TZ=Asia/Tokyo", "SOURCE_DATE_EPOCH=1700000000"}, build).Code, 0);
@@ -286,8 +309,8 @@ TEST_F(SetupFileTest, TheBuiltFileIsExecutableAndReplacesTheOldOne) {
     EXPECT_EQ(st.st_mode & 0111, 0111u & (st.st_mode >> 2)) << std::oct << st.st_mode;  // x wherever r
     EXPECT_NE(st.st_mode & 0100, 0u);
     EXPECT_NE(Read("setup"), "old");
-    EXPECT_EQ(Tree(), (std::vector<std::string>{"data", "data/docs", "data/docs/manual.txt", "data/readme.txt", "engine",
-                                                "launcher", "setup"}));
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"data", "data/docs", "data/docs/manual.txt", "data/readme.txt",
+                                                "engine", "launcher", "setup"}));
 }
 
 TEST_F(SetupFileTest, EveryDamagedPlainSetupFileFails) { ExpectEveryDamageFails(false, false); }
@@ -340,9 +363,10 @@ TEST_F(SetupFileTest, NamesAnOffsetTheLauncherTakesForThePlaceholder) {
     PutLe(file, 700 + 8, 0x658, 4);
     file.insert(file.end(), good.begin() + static_cast<std::ptrdiff_t>(LayoutOf(good, 1536).Offset), good.end());
     Write("setup", file);
-    const std::string fault = "qvx: setup: the payload offset 1624 begins with the byte of the placeholder \"X\": the "
-                              "launcher takes it for never patched and never starts the engine (built by a tool that "
-                              "does not pad the launcher image)\n";
+    const std::string fault =
+        "qvx: setup: the payload offset 1624 begins with the byte of the placeholder \"X\": the "
+        "launcher takes it for never patched and never starts the engine (built by a tool that "
+        "does not pad the launcher image)\n";
     for (const char* command : {"test", "info"}) {
         const RunResult r = Qvx({"setup", command, "setup"});
         EXPECT_EQ(r.Code, 1) << command;
@@ -364,9 +388,11 @@ TEST_F(SetupFileTest, BuildPadsTheImageAndRefusesASecondMarker) {
     EXPECT_EQ(Qvx({"setup", "test", "setup"}).Code, 0);
 
     Write("data/copy.bin", std::string("QVX_") + "SIZE");
-    const RunResult r = Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-m", "non", "-o", "again"});
+    const RunResult r =
+        Qvx({"setup", "build", "-l", "launcher", "-e", "engine", "-d", "data", "-m", "non", "-o", "again"});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_EQ(r.Err, "qvx: again: the setup file would hold the size marker 2 times (the payload holds a copy of it)\n");
+    EXPECT_EQ(r.Err,
+              "qvx: again: the setup file would hold the size marker 2 times (the payload holds a copy of it)\n");
     EXPECT_FALSE(Exists("again"));
 }
 
@@ -426,7 +452,9 @@ TEST_F(SetupFileTest, SetupTestQvxTestAndTheLauncherAgreeOnTheFirstArchive) {
     for (const char* method : {"lh5", "non"}) {
         Write("launcher", Launcher(false));
         Write("engine", Engine(false));
-        ASSERT_EQ(Qvx({"setup", "build", "-m", method, "-l", "launcher", "-e", "engine", "-d", "data", "-o", "good"}).Code, 0);
+        ASSERT_EQ(
+            Qvx({"setup", "build", "-m", method, "-l", "launcher", "-e", "engine", "-d", "data", "-o", "good"}).Code,
+            0);
         const std::string built = Read("good");
         const ByteVector good(built.begin(), built.end());
         const Layout l = LayoutOf(good, Launcher(false).size());
@@ -529,12 +557,14 @@ TEST_F(SetupFileTest, BuildSetsTheChecksumOfAWindowsSetupFileAndWritesToStandard
     EXPECT_FALSE(Exists("-"));
     // A builder that leaves the launcher's own checksum: accepted with a warning.
     ByteVector old = file;
-    TMemoryStream imageStream(ByteVector(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(Launcher(true).size())));
+    TMemoryStream imageStream(
+        ByteVector(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(Launcher(true).size())));
     PutLe(old, ChecksumFieldAt(), pe::PeChecksum(imageStream, static_cast<std::uint32_t>(ChecksumFieldAt())), 4);
     Write("old", old);
     const RunResult test = Qvx({"setup", "test", "old"});
     EXPECT_EQ(test.Code, 0);
-    EXPECT_EQ(test.Err, "qvx: old: warning: the PE header's checksum covers the launcher image only, not the payload\n");
+    EXPECT_EQ(test.Err,
+              "qvx: old: warning: the PE header's checksum covers the launcher image only, not the payload\n");
 }
 
 TEST_F(SetupFileTest, BuildRefusesAnEngineThatDoesNotSuitTheLauncherUnlessForced) {
@@ -545,7 +575,8 @@ TEST_F(SetupFileTest, BuildRefusesAnEngineThatDoesNotSuitTheLauncherUnlessForced
     } cases[] = {
         {true, Engine(false), "the engine is not a Windows program, the launcher is one (x86-64)"},
         {true, Engine(true, 0xAA64), "the engine is built for ARM64, the launcher for x86-64"},
-        {true, FromText("MZ, and no more"), "the engine is not a Windows program (the DOS header is cut short), the launcher is one (x86-64)"},
+        {true, FromText("MZ, and no more"),
+         "the engine is not a Windows program (the DOS header is cut short), the launcher is one (x86-64)"},
         {false, Engine(true), "the engine is a Windows program, the launcher is not"},
     };
     for (const auto& c : cases) {
@@ -610,7 +641,8 @@ TEST_F(SetupFileTest, ReadingCommandsReadEitherBlockOfASetupFile) {
     }
     // Standard output on a full device: the setup commands say so and fail.
     for (const std::string args : {"setup info setup", "setup test setup"}) {
-        const std::string command = "cd '" + dir_.string() + "' && '" + QVX_BINARY + "' " + args + " >/dev/full 2>full.err";
+        const std::string command =
+            "cd '" + dir_.string() + "' && '" + QVX_BINARY + "' " + args + " >/dev/full 2>full.err";
         const int status = std::system(command.c_str());
         EXPECT_EQ(WEXITSTATUS(status), 1) << args;
         EXPECT_EQ(Read("full.err"), "qvx: standard output: No space left on device\n") << args;
@@ -641,9 +673,11 @@ TEST_F(SetupFileTest, ReadingCommandsReportADamagedSetupFileAsADamagedArchive) {
     file.resize(l.End - 10);
     Write("setup", file);
     EXPECT_EQ(Qvx({"test", "setup"}).Code, 0);
-    EXPECT_TRUE(Qvx({"list", "--block", "2", "setup"}).Err.starts_with("qvx: setup: payload damaged: the second archive's length"));
+    EXPECT_TRUE(Qvx({"list", "--block", "2", "setup"})
+                    .Err.starts_with("qvx: setup: payload damaged: the second archive's length"));
     Write("launcher", Launcher(false));
-    EXPECT_EQ(Qvx({"list", "launcher"}).Err, "qvx: launcher: no payload: the launcher's size marker was never patched\n");
+    EXPECT_EQ(Qvx({"list", "launcher"}).Err,
+              "qvx: launcher: no payload: the launcher's size marker was never patched\n");
 }
 
 }  // namespace

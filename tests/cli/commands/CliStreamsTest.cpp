@@ -193,8 +193,10 @@ TEST_F(CliStreams, ControlCharactersInNamesAreShownInCaretNotation) {
 TEST_F(CliStreams, CodecsReadPipesAsFiles) {
     Write("in.txt", PseudoRandomText(100000, 4));
     ASSERT_EQ(Qvx({"-q", "compress", "in.txt", "file.lh5"}).Code, 0);
-    RunResult r = Sh("export TMPDIR=/nonexistent; cat in.txt | \"$QVX\" -q compress - pipe.lh5 && mkfifo fifo && (cat in.txt >fifo &) && "
-                     "\"$QVX\" -q compress -m lh5 -j 2 fifo fifo.lh5");
+    RunResult r =
+        Sh("export TMPDIR=/nonexistent; cat in.txt | \"$QVX\" -q compress - pipe.lh5 && mkfifo fifo && (cat in.txt "
+           ">fifo &) && "
+           "\"$QVX\" -q compress -m lh5 -j 2 fifo fifo.lh5");
     EXPECT_EQ(r.Code, 0) << r.Err;
     EXPECT_EQ(Read("pipe.lh5"), Read("file.lh5"));
     EXPECT_EQ(Read("fifo.lh5"), Read("file.lh5"));

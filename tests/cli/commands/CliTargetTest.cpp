@@ -177,11 +177,11 @@ TEST_F(CliTest, APathLongerThanWindowsOpensIsRefusedBeforeAnyFolder) {
 // the second is refused even with -f.
 TEST_F(CliTest, CaseCollisionsInEveryScriptAreRefused) {
     const std::vector<std::pair<std::string, std::string>> pairs = {
-        {"\xC7\x86.txt", "\xC7\x84.txt"},                  // ǆ, Ǆ
-        {"\xD5\xA1.txt", "\xD4\xB1.txt"},                  // Armenian
-        {"\xEF\xBD\x81.txt", "\xEF\xBC\xA1.txt"},          // fullwidth
-        {"\xE2\x85\xB0.txt", "\xE2\x85\xA0.txt"},          // Roman numerals
-        {"\xE2\x93\x90.txt", "\xE2\x92\xB6.txt"},          // circled letters
+        {"\xC7\x86.txt", "\xC7\x84.txt"},          // ǆ, Ǆ
+        {"\xD5\xA1.txt", "\xD4\xB1.txt"},          // Armenian
+        {"\xEF\xBD\x81.txt", "\xEF\xBC\xA1.txt"},  // fullwidth
+        {"\xE2\x85\xB0.txt", "\xE2\x85\xA0.txt"},  // Roman numerals
+        {"\xE2\x93\x90.txt", "\xE2\x92\xB6.txt"},  // circled letters
     };
     std::vector<RawEntry> entries;
     for (const auto& [first, second] : pairs) {

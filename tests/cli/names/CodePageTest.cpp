@@ -17,8 +17,9 @@ TEST(CodePage, ParsesTheNamesOfTheCodePages) {
     const struct {
         const char* Text;
         unsigned Number;
-    } accepted[] = {{"1252", 1252}, {"cp1252", 1252}, {"Windows-1250", 1250}, {"CP437", 437}, {"866", 866},
-                    {"932", 932},   {"950", 950},     {"utf-8", CodePage::kUtf8}, {"UTF8", CodePage::kUtf8}};
+    } accepted[] = {
+        {"1252", 1252}, {"cp1252", 1252}, {"Windows-1250", 1250},     {"CP437", 437},           {"866", 866},
+        {"932", 932},   {"950", 950},     {"utf-8", CodePage::kUtf8}, {"UTF8", CodePage::kUtf8}};
     for (const auto& a : accepted) EXPECT_EQ(Cp(a.Text).Number(), a.Number) << a.Text;
     for (const char* refused : {"", "1249", "1259", "65001x", "cp", "windows-", "latin1", "12522", "-1252", "utf-16"})
         EXPECT_FALSE(CodePage::Parse(refused).has_value()) << refused;
@@ -35,13 +36,28 @@ TEST(CodePage, EncodesExactlyOrRefuses) {
         std::optional<std::string> Bytes;
     } cases[] = {
         {"1252", "readme.txt", "readme.txt"},
-        {"1252", "\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9.txt", "\xDCn\xEF" "c\xF6" "d\xE9.txt"},  // Ünïcödé.txt
-        {"1252", "\xE2\x82\xAC", "\x80"},                                                          // €
-        {"1252", "\xE6\x97\xA5\xE6\x9C\xAC.txt", std::nullopt},                                    // 日本.txt
-        {"1252", "\xC5\x81" "\xC3\xB3" "d\xC5\xBA", std::nullopt},  // Łódź: no best-fit "Lodz"
-        {"1252", "\xC2\x81", std::nullopt},                         // a C1 control
-        {"1252", "bad\xFF", std::nullopt},                          // not UTF-8
-        {"1250", "\xC5\x81" "\xC3\xB3" "d\xC5\xBA", "\xA3\xF3" "d\x9F"},
+        {"1252",
+         "\xC3\x9Cn\xC3\xAF"
+         "c\xC3\xB6"
+         "d\xC3\xA9.txt",
+         "\xDCn\xEF"
+         "c\xF6"
+         "d\xE9.txt"},                                           // Ünïcödé.txt
+        {"1252", "\xE2\x82\xAC", "\x80"},                        // €
+        {"1252", "\xE6\x97\xA5\xE6\x9C\xAC.txt", std::nullopt},  // 日本.txt
+        {"1252",
+         "\xC5\x81"
+         "\xC3\xB3"
+         "d\xC5\xBA",
+         std::nullopt},                      // Łódź: no best-fit "Lodz"
+        {"1252", "\xC2\x81", std::nullopt},  // a C1 control
+        {"1252", "bad\xFF", std::nullopt},   // not UTF-8
+        {"1250",
+         "\xC5\x81"
+         "\xC3\xB3"
+         "d\xC5\xBA",
+         "\xA3\xF3"
+         "d\x9F"},
         {"1251", "\xD0\x9C\xD0\xB8\xD1\x80", "\xCC\xE8\xF0"},  // Мир
         {"866", "\xD0\x9C\xD0\xB8\xD1\x80", "\x8C\xA8\xE0"},
         {"437", "\xC3\xA9", "\x82"},
@@ -73,11 +89,14 @@ TEST(CodePage, DecodesAndShowsUndefinedBytesInHex) {
         std::string Shown;
     } cases[] = {
         {"1252", "caf\xE9", "caf\xC3\xA9", "caf\xC3\xA9"},
-        {"1252", "a\x81" "b\x9D", std::nullopt, "a\\x81b\\x9d"},
+        {"1252",
+         "a\x81"
+         "b\x9D",
+         std::nullopt, "a\\x81b\\x9d"},
         {"1251", "\x98", std::nullopt, "\\x98"},
         {"932", "\x93\xFA", "\xE6\x97\xA5", "\xE6\x97\xA5"},
-        {"932", "\x93 ", std::nullopt, "\\x93 "},        // a lead byte without its trail byte
-        {"932", "x\x93", std::nullopt, "x\\x93"},        // cut short
+        {"932", "\x93 ", std::nullopt, "\\x93 "},  // a lead byte without its trail byte
+        {"932", "x\x93", std::nullopt, "x\\x93"},  // cut short
         {"utf-8", "\xE6\x97\xA5", "\xE6\x97\xA5", "\xE6\x97\xA5"},
         {"utf-8", "ok\xFF\xE6\x97", std::nullopt, "ok\\xff\\xe6\\x97"},
         {"1252", "", "", ""},

@@ -19,9 +19,10 @@ TEST(SafePath, RelativeNamesSplitIntoComponents) {
 }
 
 TEST(SafePath, TraversalAndAbsoluteNamesAreRefused) {
-    for (const char* name : {"..\\x", "..", "a\\..\\..\\b", "a\\..", "../x", "a/../b", "\\abs", "/abs", "\\\\server\\share",
-                             "C:x", "c:\\windows", "a\\b:stream", "", "a\\\\b", "a\\", ".\\a", "a\\.\\b", "...\\x",
-                             ". .\\x", "a\\ ."}) {
+    for (const char* name :
+         {"..\\x",  "..",          "a\\..\\..\\b", "a\\..", "../x",   "a/../b", "\\abs", "/abs",    "\\\\server\\share",
+          "C:x",    "c:\\windows", "a\\b:stream",  "",      "a\\\\b", "a\\",    ".\\a",  "a\\.\\b", "...\\x",
+          ". .\\x", "a\\ ."}) {
         std::string reason;
         EXPECT_FALSE(SplitEntryName(name, &reason)) << name;
         EXPECT_FALSE(reason.empty()) << name;

@@ -18,8 +18,8 @@ TEST_F(SameFileTest, SameObjectWhateverThePathSaysAndNothingForMissingFiles) {
         const char* First;
         const char* Second;
         bool Same;
-    } cases[] = {{"a", "a", true},      {"a", "./a", true},  {"a", "hard", true}, {"soft", "a", true},
-                 {"a", "b", false},     {"a", "none", false}, {"none", "none", false}};
+    } cases[] = {{"a", "a", true},  {"a", "./a", true},   {"a", "hard", true},    {"soft", "a", true},
+                 {"a", "b", false}, {"a", "none", false}, {"none", "none", false}};
     for (const Case& c : cases) {
         EXPECT_EQ(SameFile(Path(c.First).string(), Path(c.Second).string()), c.Same) << c.First << " " << c.Second;
     }

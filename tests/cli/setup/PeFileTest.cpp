@@ -16,8 +16,8 @@ using pe::PeKind;
 
 TEST(PeFile, ReadsMachineChecksumAndCertificateTableOfBothHeaderKinds) {
     for (const bool plus : {false, true}) {
-        auto bytes = PeHeaderBytes({.Machine = 0x014C, .Pe32Plus = plus, .CertificateTableOffset = 0x12340,
-                                    .CertificateTableSize = 0x560});
+        auto bytes = PeHeaderBytes(
+            {.Machine = 0x014C, .Pe32Plus = plus, .CertificateTableOffset = 0x12340, .CertificateTableSize = 0x560});
         PutLe(bytes, ChecksumFieldAt(), 0xA1B2C3D4, 4);
         const pe::PeReadResult r = pe::ReadPeHeaders(bytes);
         ASSERT_EQ(r.Kind, PeKind::Pe) << r.Fault;
@@ -41,7 +41,12 @@ TEST(PeFile, MalformedHeadersAreTurnedDown) {
         const char* fault;
     } cases[] = {
         {"empty file", [](auto& b) { b.clear(); }, PeKind::NotPe, ""},
-        {"ELF file", [](auto& b) { b[0] = 0x7F; b[1] = 'E'; }, PeKind::NotPe, ""},
+        {"ELF file",
+         [](auto& b) {
+             b[0] = 0x7F;
+             b[1] = 'E';
+         },
+         PeKind::NotPe, ""},
         {"MZ alone", [](auto& b) { b.resize(2); }, PeKind::Malformed, "the DOS header is cut short"},
         {"DOS header cut short", [](auto& b) { b.resize(63); }, PeKind::Malformed, "the DOS header is cut short"},
         {"PE offset past the end", [](auto& b) { PutLe(b, 0x3C, static_cast<std::uint32_t>(b.size()) - 23, 4); },
@@ -70,8 +75,8 @@ TEST(PeFile, MalformedHeadersAreTurnedDown) {
 TEST(PeFile, HeadersWithoutTheSecurityEntryCarryNoCertificateTable) {
     const struct {
         const char* what;
-        std::uint32_t directories;  // NumberOfRvaAndSizes
-        std::uint32_t optionalSize; // 0: as many entries as NumberOfRvaAndSizes says
+        std::uint32_t directories;   // NumberOfRvaAndSizes
+        std::uint32_t optionalSize;  // 0: as many entries as NumberOfRvaAndSizes says
     } cases[] = {
         {"four directories", 4, 0},
         {"no directories", 0, 0},
@@ -79,7 +84,8 @@ TEST(PeFile, HeadersWithoutTheSecurityEntryCarryNoCertificateTable) {
         {"optional header ends at the directory count", 16, 108},
     };
     for (const auto& c : cases) {
-        auto bytes = PeHeaderBytes({.Directories = c.directories, .CertificateTableOffset = 100, .CertificateTableSize = 8});
+        auto bytes =
+            PeHeaderBytes({.Directories = c.directories, .CertificateTableOffset = 100, .CertificateTableSize = 8});
         if (c.optionalSize != 0) PutLe(bytes, kPeOffset + 20, c.optionalSize, 2);
         const pe::PeReadResult r = pe::ReadPeHeaders(bytes);
         ASSERT_EQ(r.Kind, PeKind::Pe) << c.what << ": " << r.Fault;

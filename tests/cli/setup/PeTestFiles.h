@@ -20,7 +20,8 @@ struct PeShape {
 inline constexpr std::uint32_t kPeOffset = 0x40;
 
 inline void PutLe(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < bytes; ++i)
+        b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 inline std::size_t OptionalHeaderAt() { return kPeOffset + 24; }
@@ -48,8 +49,8 @@ inline std::vector<std::uint8_t> PeHeaderBytes(const PeShape& shape = {}) {
     }
     if (shape.ImageEnd != 0) {
         const auto headersSize = static_cast<std::uint32_t>(headersEnd);
-        PutLe(b, kPeOffset + 4 + 2, 1, 2);                   // NumberOfSections
-        PutLe(b, OptionalHeaderAt() + 60, headersSize, 4);   // SizeOfHeaders
+        PutLe(b, kPeOffset + 4 + 2, 1, 2);                  // NumberOfSections
+        PutLe(b, OptionalHeaderAt() + 60, headersSize, 4);  // SizeOfHeaders
         const std::size_t section = OptionalHeaderAt() + optionalSize;
         PutLe(b, section + 16, shape.ImageEnd - headersSize, 4);  // SizeOfRawData
         PutLe(b, section + 20, headersSize, 4);                   // PointerToRawData

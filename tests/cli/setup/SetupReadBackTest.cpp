@@ -64,7 +64,8 @@ TEST(SetupReadBackTest, EveryLauncherSizeGivesAPayloadTheLauncherFinds) {
         setup::PadLauncherImage(image);
         ASSERT_EQ(image.size() % 16, 0u);
         ASSERT_LT(image.size() - size, 16u);
-        ASSERT_TRUE(std::all_of(image.begin() + static_cast<std::ptrdiff_t>(size), image.end(), [](char c) { return c == 0; }));
+        ASSERT_TRUE(
+            std::all_of(image.begin() + static_cast<std::ptrdiff_t>(size), image.end(), [](char c) { return c == 0; }));
         const ByteVector file = SetupFile(LauncherImage(size), first);
         ASSERT_NE(file[108], 'X') << size;
         TMemoryStream stream(file);
@@ -87,24 +88,36 @@ TEST(SetupReadBackTest, FilesTheLauncherWouldNotStartAreRefused) {
         change(file);
         cases.push_back({std::move(what), std::move(file), std::move(message)});
     };
-    damaged("a second marker in the payload", [](ByteVector& f) {
-        const auto pattern = launcher::MarkerPattern();
-        f.insert(f.end(), pattern.begin(), pattern.end());
-    }, "the setup file would hold the size marker 2 times (the payload holds a copy of it)");
-    damaged("another offset patched in", [](ByteVector& f) { PutU32(f, 108, offset + 4); },
-            "the launcher would find the payload offset 1012, not 1008");
-    damaged("the placeholder left", [](ByteVector& f) { std::fill_n(f.begin() + 108, 4, 'X'); },
-            "the launcher would find the payload offset 0, not 1008");
-    damaged("a length past the end", [](ByteVector& f) { PutU32(f, offset, static_cast<std::uint32_t>(f.size())); },
-            "the launcher would find no first archive behind the payload offset 1008");
-    damaged("a negative length", [](ByteVector& f) { PutU32(f, offset, 0x80000000u); },
-            "the launcher would find no first archive behind the payload offset 1008");
-    damaged("compressed engine damaged", [](ByteVector& f) {
-        for (std::size_t i = 0; i < 8; ++i) f[f.size() - 200 + i] ^= 0x5A;
-    }, "the launcher could not start the engine: ");
-    cases.push_back({"no engine entry", SetupFile(LauncherImage(1000), Archive(cmLH5, "Installer\\Other.exe", kEngine)),
-                     "the launcher could not start the engine: The setup archive holds no entry Installer\\Quorvex.exe"});
-    ByteVector undefined = SetupFile(LauncherImage(1000), Archive(cmNON, "Installer\\Quorvex.exe", std::string(5, '\0')));
+    damaged(
+        "a second marker in the payload",
+        [](ByteVector& f) {
+            const auto pattern = launcher::MarkerPattern();
+            f.insert(f.end(), pattern.begin(), pattern.end());
+        },
+        "the setup file would hold the size marker 2 times (the payload holds a copy of it)");
+    damaged(
+        "another offset patched in", [](ByteVector& f) { PutU32(f, 108, offset + 4); },
+        "the launcher would find the payload offset 1012, not 1008");
+    damaged(
+        "the placeholder left", [](ByteVector& f) { std::fill_n(f.begin() + 108, 4, 'X'); },
+        "the launcher would find the payload offset 0, not 1008");
+    damaged(
+        "a length past the end", [](ByteVector& f) { PutU32(f, offset, static_cast<std::uint32_t>(f.size())); },
+        "the launcher would find no first archive behind the payload offset 1008");
+    damaged(
+        "a negative length", [](ByteVector& f) { PutU32(f, offset, 0x80000000u); },
+        "the launcher would find no first archive behind the payload offset 1008");
+    damaged(
+        "compressed engine damaged",
+        [](ByteVector& f) {
+            for (std::size_t i = 0; i < 8; ++i) f[f.size() - 200 + i] ^= 0x5A;
+        },
+        "the launcher could not start the engine: ");
+    cases.push_back(
+        {"no engine entry", SetupFile(LauncherImage(1000), Archive(cmLH5, "Installer\\Other.exe", kEngine)),
+         "the launcher could not start the engine: The setup archive holds no entry Installer\\Quorvex.exe"});
+    ByteVector undefined =
+        SetupFile(LauncherImage(1000), Archive(cmNON, "Installer\\Quorvex.exe", std::string(5, '\0')));
     undefined[offset + 4 + 21 + 16] = 9;  // an undefined method writes nothing; a sum of 0 matches
     cases.push_back({"an engine that expands to nothing", undefined, "the launcher could not start the engine: "});
 

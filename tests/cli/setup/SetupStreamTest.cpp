@@ -76,18 +76,21 @@ TEST(SetupStream, FaultsInFrontOfTheBlock) {
         const char* Fault;  // empty: no setup file (nullptr)
     } cases[] = {
         {"marker past the image", [](Bytes8& b) { PutU32(b, 64 + 32, kMarkerAt); }, 1, ""},
-        {"not patched", [](Bytes8& b) { b[kMarkerAt + 8] = 'X'; }, 1, "no payload: the launcher's size marker was never patched"},
+        {"not patched", [](Bytes8& b) { b[kMarkerAt + 8] = 'X'; }, 1,
+         "no payload: the launcher's size marker was never patched"},
         {"offset 0", [](Bytes8& b) { PutU32(b, kMarkerAt + 8, 0); }, 1, "the payload offset is 0"},
         {"negative offset", [](Bytes8& b) { PutU32(b, kMarkerAt + 8, 0x80000000); }, 1,
          "the payload offset -2147483648 is negative"},
         {"offset inside the image", [](Bytes8& b) { PutU32(b, kMarkerAt + 8, 300); }, 1,
          "the payload offset 300 lies inside the launcher image, before the end of its size marker at 712"},
         {"offset past the end", [](Bytes8& b) { PutU32(b, kMarkerAt + 8, 90000); }, 1, ""},
-        {"first length cut", [](Bytes8& b) { b.resize(kImage + 2); }, 1, "payload damaged: the first length field is cut short"},
+        {"first length cut", [](Bytes8& b) { b.resize(kImage + 2); }, 1,
+         "payload damaged: the first length field is cut short"},
         {"first length negative", [](Bytes8& b) { PutU32(b, kImage, 0x80000001); }, 1,
          "payload damaged: the first archive's length 2147483649 is negative"},
         {"first archive past the end", [](Bytes8& b) { PutU32(b, kImage, 5000); }, 2, ""},
-        {"second block missing", [second](Bytes8& b) { b.resize(second); }, 2, "payload damaged: the second block is missing"},
+        {"second block missing", [second](Bytes8& b) { b.resize(second); }, 2,
+         "payload damaged: the second block is missing"},
         {"second length cut", [second](Bytes8& b) { b.resize(second + 3); }, 2,
          "payload damaged: the second length field is cut short"},
     };
@@ -103,7 +106,8 @@ TEST(SetupStream, FaultsInFrontOfTheBlock) {
             fault = e.what();
         }
         if (std::string(c.What) == "offset past the end")
-            EXPECT_EQ(fault, "the payload offset 90000 lies past the end of the file (" + std::to_string(bytes.size()) + " bytes)");
+            EXPECT_EQ(fault, "the payload offset 90000 lies past the end of the file (" + std::to_string(bytes.size()) +
+                                 " bytes)");
         else if (std::string(c.What) == "first archive past the end")
             EXPECT_EQ(fault, "payload damaged: the first archive's length 5000 exceeds the " +
                                  std::to_string(bytes.size() - kImage - 4) + " bytes behind it");

@@ -12,7 +12,8 @@ namespace qvx::cli {
 
 // Whether bytes begin with the archive magic (fewer bytes than the magic: no).
 [[nodiscard]] inline bool StartsWithArchiveMagic(std::span<const std::uint8_t> bytes) noexcept {
-    return bytes.size() >= kArchiveMagic.size() && std::equal(kArchiveMagic.begin(), kArchiveMagic.end(), bytes.begin());
+    return bytes.size() >= kArchiveMagic.size() &&
+           std::equal(kArchiveMagic.begin(), kArchiveMagic.end(), bytes.begin());
 }
 
 }  // namespace qvx::cli

@@ -109,9 +109,8 @@ void EntryPipeline::Work(CompressMethod method) {
         std::size_t i;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] {
-                return stopping_ || (nextJob_ < jobs_.size() && nextJob_ < nextTaken_ + lookAhead_);
-            });
+            changed_.wait(lock,
+                          [&] { return stopping_ || (nextJob_ < jobs_.size() && nextJob_ < nextTaken_ + lookAhead_); });
             if (stopping_) return;
             i = nextJob_++;
         }

@@ -41,8 +41,8 @@ public:
     };
     struct Result {
         PreparedEntry Entry;
-        std::unique_ptr<TStream> Data;   // the stored bytes, positioned at their start
-        std::int64_t SourceEnd = 0;      // where reading the file ended
+        std::unique_ptr<TStream> Data;  // the stored bytes, positioned at their start
+        std::int64_t SourceEnd = 0;     // where reading the file ended
     };
 
     EntryPipeline(std::vector<Job> jobs, CompressMethod method, unsigned threads);
@@ -83,8 +83,8 @@ private:
     std::size_t lookAhead_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::size_t nextJob_ = 0;    // the next job a worker takes
-    std::size_t nextTaken_ = 0;  // the next entry Take hands out
+    std::size_t nextJob_ = 0;             // the next job a worker takes
+    std::size_t nextTaken_ = 0;           // the next entry Take hands out
     std::atomic<bool> stopping_ = false;  // changed under mutex_, read by the workers' progress too
     std::vector<std::thread> workers_;
 };

@@ -126,8 +126,9 @@ bool EntryPattern::Matches(std::string_view entryName) const {
                 for (std::size_t j = 0; j < n; ++j) {
                     if (!reach[j]) continue;
                     const char c = name[j];
-                    const bool ok = t.What == Kind::Literal ? c == t.Char
-                                                            : c != kSeparator && (t.What == Kind::AnyOne || InSet(t, c));
+                    const bool ok = t.What == Kind::Literal
+                                        ? c == t.Char
+                                        : c != kSeparator && (t.What == Kind::AnyOne || InSet(t, c));
                     if (ok) next[j + 1] = 1, any = true;
                 }
                 break;

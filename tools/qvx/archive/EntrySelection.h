@@ -44,8 +44,8 @@ private:
     enum class Kind : std::uint8_t { Literal, AnyOne, Set, Star, AnyRun, AnyDirectories };
     struct Token {
         Kind What = Kind::Literal;
-        char Char = 0;                        // Literal (case-folded)
-        bool Negated = false;                 // Set
+        char Char = 0;                              // Literal (case-folded)
+        bool Negated = false;                       // Set
         std::vector<std::pair<char, char>> Ranges;  // Set: inclusive ranges, as written
     };
 

@@ -37,7 +37,8 @@ std::shared_ptr<platform::Directory> ExtractionTree::Open(const std::vector<std:
         std::shared_ptr<platform::Directory> child;
         bool made = false;
         const int error = parent->OpenChild(components[i], true, child, &made);
-        if (error == ELOOP) throw platform::FileError(parent->ChildPath(components[i]), "Refusing to follow a symbolic link");
+        if (error == ELOOP)
+            throw platform::FileError(parent->ChildPath(components[i]), "Refusing to follow a symbolic link");
         if (error != 0) platform::ThrowSystemError(parent->ChildPath(components[i]), error);
         chain_.push_back(child);
         names_.push_back(components[i]);

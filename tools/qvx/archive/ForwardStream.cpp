@@ -28,7 +28,7 @@ std::int32_t TForwardStream::Fetch(std::uint8_t* buffer, std::int32_t count) {
     fetched_ += n;
     if (fetched_ > limit_)
         throw platform::FileError(name_, "input larger than " + std::to_string(limit_) +
-                                   " bytes: sizes in the format are signed 32-bit (at most 2 GiB - 1)");
+                                             " bytes: sizes in the format are signed 32-bit (at most 2 GiB - 1)");
     return n;
 }
 

@@ -132,8 +132,8 @@ public:
 
     void Begin(const ListingHeader& header) override {
         header_ = header;
-        out_ << "{\n  \"archive\": " << Dump(json(header.Archive), 0) << ",\n  \"method\": "
-             << Dump(json(header.MethodId), 0) << ",\n  \"totalSize\": " << header.TotalSize
+        out_ << "{\n  \"archive\": " << Dump(json(header.Archive), 0)
+             << ",\n  \"method\": " << Dump(json(header.MethodId), 0) << ",\n  \"totalSize\": " << header.TotalSize
              << ",\n  \"entries\": [";
     }
 

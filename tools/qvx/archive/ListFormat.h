@@ -20,8 +20,8 @@ namespace qvx::cli {
 
 // What a listing says about the archive before its entries.
 struct ListingHeader {
-    std::string Archive;    // the archive's path as given
-    std::string MethodId;   // the header's method identifier
+    std::string Archive;   // the archive's path as given
+    std::string MethodId;  // the header's method identifier
     std::int32_t TotalSize = 0;
     CodePage Names = CodePage::Default();  // the code page the names are shown from
     bool Utc = false;                      // the stamps hold UTC: show them in local time

@@ -45,7 +45,8 @@ public:
         if (size_ < 0) {
             const auto ahead = forward_->Peek(count + kTail);
             if (static_cast<std::int32_t>(ahead.size()) > kTail) {
-                const std::int32_t n = source_.Read(buffer, std::min(count, static_cast<std::int32_t>(ahead.size()) - kTail));
+                const std::int32_t n =
+                    source_.Read(buffer, std::min(count, static_cast<std::int32_t>(ahead.size()) - kTail));
                 delivered_ += n;
                 return n;
             }

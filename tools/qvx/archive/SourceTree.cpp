@@ -40,7 +40,6 @@ bool Below(const fs::path& path, const fs::path& root) {
     return true;
 }
 
-
 struct FileId {
     std::uint64_t Device = 0;
     std::uint64_t Identity = 0;
@@ -65,10 +64,10 @@ platform::FileError CannotArchive(const std::string& path, const std::string& na
 struct Losses {
     std::size_t Executables = 0;
     std::size_t EmptyDirectories = 0;
-    std::size_t LinksOutside = 0;     // default policy: the target lies outside the tree
-    std::size_t LinksNotFollowed = 0; // --no-follow
-    std::size_t LinksBroken = 0;      // lead nowhere, or round in a loop
-    std::size_t Special = 0;          // devices, pipes, sockets
+    std::size_t LinksOutside = 0;      // default policy: the target lies outside the tree
+    std::size_t LinksNotFollowed = 0;  // --no-follow
+    std::size_t LinksBroken = 0;       // lead nowhere, or round in a loop
+    std::size_t Special = 0;           // devices, pipes, sockets
 
     std::vector<std::string> Warnings() const {
         std::vector<std::string> w;
@@ -80,7 +79,8 @@ struct Losses {
         add(EmptyDirectories, "empty directory is not stored", "empty directories are not stored");
         add(LinksOutside, "symbolic link leads out of the tree and is not stored (--follow stores what it points to)",
             "symbolic links lead out of the tree and are not stored (--follow stores what they point to)");
-        add(LinksNotFollowed, "symbolic link is not stored (--no-follow)", "symbolic links are not stored (--no-follow)");
+        add(LinksNotFollowed, "symbolic link is not stored (--no-follow)",
+            "symbolic links are not stored (--no-follow)");
         add(LinksBroken, "symbolic link leads nowhere or round in a loop and is not stored",
             "symbolic links lead nowhere or round in a loop and are not stored");
         add(Special, "special file (device, pipe or socket) is not stored",
@@ -192,8 +192,7 @@ private:
         if (!reason.empty()) throw CannotArchive(path, name, reason);
         if (!exact_.insert(name).second) return;  // named twice on the command line
         std::string earlier;
-        if (!collisions_.Take(name, &earlier))
-            throw CannotArchive(path, name, CollisionMessage(earlier));
+        if (!collisions_.Take(name, &earlier)) throw CannotArchive(path, name, CollisionMessage(earlier));
         const auto stored = options_.Names.Encode(name);
         if (!stored) throw platform::FileError(path, CannotStoreMessage(options_.Names));
         if (st.Executable) ++losses_.Executables;

@@ -26,9 +26,9 @@ namespace qvx::cli {
 enum class LinkPolicy { Inside, Follow, NoFollow };
 
 struct TreeOptions {
-    std::string Base = ".";           // entry names are relative to this directory (UTF-8)
-    std::vector<std::string> Paths;   // below Base; "." for all of it
-    std::string Excluded;             // a file never archived (the archive being written), or ""
+    std::string Base = ".";          // entry names are relative to this directory (UTF-8)
+    std::vector<std::string> Paths;  // below Base; "." for all of it
+    std::string Excluded;            // a file never archived (the archive being written), or ""
     LinkPolicy Links = LinkPolicy::Inside;
     CodePage Names = CodePage::Default();
     StampPolicy Stamps;

@@ -94,7 +94,8 @@ StampPolicy MakeStampPolicy(bool utc, const std::string& mtime, const char* sour
     } else if (sourceDateEpoch != nullptr && *sourceDateEpoch != '\0') {
         policy.Clamp = ParseSeconds(sourceDateEpoch);
         if (!policy.Clamp || *policy.Clamp < 0)
-            throw platform::FileError("SOURCE_DATE_EPOCH", std::string("'") + sourceDateEpoch + "' is not a number of seconds");
+            throw platform::FileError("SOURCE_DATE_EPOCH",
+                                      std::string("'") + sourceDateEpoch + "' is not a number of seconds");
     }
     return policy;
 }

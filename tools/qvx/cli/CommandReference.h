@@ -24,11 +24,11 @@ struct OptionReference {
 };
 
 struct CommandReference {
-    std::string Path;         // "qvx", "qvx setup build"
-    std::string Usage;        // "qvx extract [OPTIONS] ARCHIVE [PATTERN...]"
+    std::string Path;   // "qvx", "qvx setup build"
+    std::string Usage;  // "qvx extract [OPTIONS] ARCHIVE [PATTERN...]"
     std::string Description;
-    std::vector<OptionReference> Options;    // options and arguments, in the help's order
-    std::vector<std::string> Subcommands;    // names of the commands below this one
+    std::vector<OptionReference> Options;  // options and arguments, in the help's order
+    std::vector<std::string> Subcommands;  // names of the commands below this one
     std::vector<std::string> Examples;
 };
 

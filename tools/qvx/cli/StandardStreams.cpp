@@ -43,8 +43,7 @@ private:
 
 }  // namespace
 
-CheckedTextBuffer::CheckedTextBuffer(platform::StandardStream which, std::size_t size)
-    : which_(which), buffer_(size) {
+CheckedTextBuffer::CheckedTextBuffer(platform::StandardStream which, std::size_t size) : which_(which), buffer_(size) {
     setp(buffer_.data(), buffer_.data() + buffer_.size());
 }
 

@@ -45,7 +45,9 @@ InputKind KindOfFile(TStream& file) {
 
 void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options) {
     command.add_option("ARCHIVE", options.Path, "Archive or setup file (- reads standard input)")->required();
-    command.add_option("--block", options.Block, "Block of a setup file to read: 1 the engine's archive (default), 2 the data")
+    command
+        .add_option("--block", options.Block,
+                    "Block of a setup file to read: 1 the engine's archive (default), 2 the data")
         ->check(CLI::Range(1, 2));
 }
 
@@ -88,7 +90,8 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
             opened.owned_ = std::move(file);
         } else {
             const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
-            if (!layout.IsSetupFile()) throw platform::FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
+            if (!layout.IsSetupFile())
+                throw platform::FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
             opened.owned_ = setup::OpenPayloadBlock(std::move(file), layout, block, path);
             opened.setupBlock_ = block;
         }

@@ -65,7 +65,8 @@ Input OpenInput(const std::string& name, std::int64_t largest) {
     const std::int64_t size = file->Size();
     if (size < 0) throw platform::FileError(name, "Cannot determine the size of the input");
     if (size > largest)
-        throw platform::FileError(name, "input larger than " + std::to_string(largest) + " bytes, the largest a codec request can hold");
+        throw platform::FileError(
+            name, "input larger than " + std::to_string(largest) + " bytes, the largest a codec request can hold");
     input.Size = static_cast<std::int32_t>(size);
     input.File = std::move(file);
     return input;
@@ -131,7 +132,8 @@ int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App&
                 std::string message = FitProblem(r.Fit, options.Size);
                 // Standard output, a device or a pipe has taken the bytes already.
                 const bool keepsOrDrops = file && !file->WritesInPlace();
-                if (keepsOrDrops && options.Partial) message += "; kept " + std::to_string(r.Written) + " bytes (--partial)";
+                if (keepsOrDrops && options.Partial)
+                    message += "; kept " + std::to_string(r.Written) + " bytes (--partial)";
                 if (keepsOrDrops && !options.Partial) message += "; nothing written";
                 ReportError(options.Input, message);
                 exitCode = kExitDataError;
@@ -174,8 +176,9 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         cmd->add_option("-s,--size", o->Size,
                         "Expanded size in bytes (required for lzh and lh5): the output is exactly this long")
             ->check(CLI::Range(std::int64_t{0}, std::int64_t{std::numeric_limits<std::int32_t>::max()}));
-        cmd->add_flag("--partial", o->Partial,
-                      "Keep the output when the stream ends before SIZE bytes or holds more (exit code 1 all the same)");
+        cmd->add_flag(
+            "--partial", o->Partial,
+            "Keep the output when the stream ends before SIZE bytes or holds more (exit code 1 all the same)");
         cmd->add_flag("-f,--force", o->Force, "Write to standard output even when it is a terminal");
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Compressed input file, - for standard input")->required();
@@ -192,7 +195,8 @@ void RegisterCodecCommands(CLI::App& app, CommandRegistry& registry) {
         cmd->add_option("-m,--method", o->Method, "Method: lzh or lh5 (default: lh5)")
             ->check(CLI::IsMember({"lzh", "lh5"}, CLI::ignore_case));
         cmd->add_flag("-f,--force", o->Force, "Write to standard output even when it is a terminal");
-        cmd->add_option("-j,--jobs", o->Jobs, "LH5: threads searching the stream at once (default 1); the output is the same")
+        cmd->add_option("-j,--jobs", o->Jobs,
+                        "LH5: threads searching the stream at once (default 1); the output is the same")
             ->check(CLI::Range(1, 64));
         cmd->add_flag("-v,--verbose", o->Verbose, "Print sizes and the checksum to stderr");
         cmd->add_option("IN", o->Input, "Input file, - for standard input")->required();

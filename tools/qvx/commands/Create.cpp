@@ -72,7 +72,7 @@ int RunCreate(const CreateOptions& options) {
         const std::vector<SourceFile>& files = source.Files;
         if (OnlyEmptyFiles(files))
             throw platform::FileError(options.Archive,
-                            "an archive of only empty files cannot be read back (add a non-empty file)");
+                                      "an archive of only empty files cannot be read back (add a non-empty file)");
         ReportWarnings(source.Warnings);
 
         if (toOutput) {
@@ -99,9 +99,10 @@ void AddCollectOptions(CLI::App& command, const CollectOptions& options) {
         "Store no symbolic link (default: store what a link points to when it lies inside the tree)");
     follow->excludes(noFollow);
     command.add_flag("--utc", *options.Utc, "Store the times as UTC (default: local time)");
-    command.add_option("--mtime", *options.MTime,
-                       "Store no time later than TIME (@SECONDS or YYYY-MM-DD[THH:MM[:SS]] UTC), as UTC; "
-                       "default: SOURCE_DATE_EPOCH if set")
+    command
+        .add_option("--mtime", *options.MTime,
+                    "Store no time later than TIME (@SECONDS or YYYY-MM-DD[THH:MM[:SS]] UTC), as UTC; "
+                    "default: SOURCE_DATE_EPOCH if set")
         ->type_name("TIME");
 }
 

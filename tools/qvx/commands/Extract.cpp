@@ -81,7 +81,8 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 // replaced with -f, not written through.
                 platform::FileStatus st;
                 if (directory->ChildStatus(leaf, st) == 0) {
-                    if (st.Type == FileType::Directory) throw platform::FileError(target, platform::SystemMessage(EISDIR));
+                    if (st.Type == FileType::Directory)
+                        throw platform::FileError(target, platform::SystemMessage(EISDIR));
                     if (!options.Force) throw platform::FileError(target, "File exists (use -f to overwrite)");
                 }
                 AtomicFile out(directory, leaf);
@@ -100,7 +101,8 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
                 out.SetAttributes(entry.Header.Attributes);  // hidden, system, archive: kept on Windows
-                const std::time_t mtime = StampTime(DosStamp{entry.Header.FileTime, entry.Header.FileDate}, options.Utc);
+                const std::time_t mtime =
+                    StampTime(DosStamp{entry.Header.FileTime, entry.Header.FileDate}, options.Utc);
                 if (mtime != static_cast<std::time_t>(-1)) out.SetModificationTime(mtime);
                 out.Commit(options.Force);
                 tree.Done();

@@ -22,9 +22,9 @@ namespace qvx::cli {
 struct ExtractOptions {
     ArchiveInputOptions Input;
     std::string Directory = ".";
-    SelectionOptions Selection;      // no patterns: every entry
-    bool Force = false;              // replace existing files
-    bool Verbose = false;            // name each file written
+    SelectionOptions Selection;  // no patterns: every entry
+    bool Force = false;          // replace existing files
+    bool Verbose = false;        // name each file written
     bool Quiet = false;
     CodePage Names = CodePage::Default();  // code page of the stored names
     bool Utc = false;                      // the stored times are UTC

@@ -37,8 +37,8 @@ void PrintBlock(const setup::BlockSummary& block, int number) {
     for (const auto& e : block.Entries) {
         char checksum[16];
         std::snprintf(checksum, sizeof checksum, "%08X", e.Checksum);
-        std::cout << "  " << MethodName(e.Method) << "  " << e.ExpandedSize << "  " << e.StoredSize << "  "
-                  << checksum << "  " << ShownName(CodePage::Default(), e.Name) << "\n";
+        std::cout << "  " << MethodName(e.Method) << "  " << e.ExpandedSize << "  " << e.StoredSize << "  " << checksum
+                  << "  " << ShownName(CodePage::Default(), e.Name) << "\n";
     }
 }
 
@@ -58,11 +58,14 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
         build->add_option("-a,--data-archive", options->DataArchive, "Archive to carry as the data, as it is");
     dir->excludes(archive);
     build->add_option("-o,--output", options->Output, "The setup file to write")->required();
-    build->add_option("-j,--jobs", options->Jobs, "Data entries compressed at once (default: one per processor, at most 8)")
+    build
+        ->add_option("-j,--jobs", options->Jobs,
+                     "Data entries compressed at once (default: one per processor, at most 8)")
         ->check(CLI::Range(1u, 256u));
     build->add_option("-m,--method", *method, "Compression of the archives written (lh5 or non)")
         ->check(CLI::IsMember({"lh5", "non"}));
-    cli::AddCollectOptions(*build, cli::CollectOptions{&options->Names, &options->Links, &options->Utc, &options->MTime});
+    cli::AddCollectOptions(*build,
+                           cli::CollectOptions{&options->Names, &options->Links, &options->Utc, &options->MTime});
     build->add_flag("-f,--force", options->Force,
                     "Build with an engine that does not suit the launcher; write to a terminal with -o -");
     auto brand = std::make_shared<BrandArguments>();
@@ -95,7 +98,8 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
                 return static_cast<int>(kExitOk);
             }
             std::cout << "payload offset: " << summary.PayloadOffset << "\n";
-            for (std::size_t i = 0; i < summary.Blocks.size(); ++i) PrintBlock(summary.Blocks[i], static_cast<int>(i + 1));
+            for (std::size_t i = 0; i < summary.Blocks.size(); ++i)
+                PrintBlock(summary.Blocks[i], static_cast<int>(i + 1));
             if (summary.Signed)
                 std::cout << "signed: certificate table of " << summary.CertificateTableSize << " bytes at offset "
                           << summary.CertificateTableOffset << "\n";
@@ -109,8 +113,9 @@ void RegisterSetupCommands(CLI::App& app, CommandRegistry& registry) {
     auto tested = std::make_shared<std::string>();
     auto testedNames = std::make_shared<CodePage>(CodePage::Default());
     CLI::App* test = setup->add_subcommand(
-        "test", "Check a setup file: payload framing, every entry of both archives, the data's names, the engine, "
-                "the signature's place");
+        "test",
+        "Check a setup file: payload framing, every entry of both archives, the data's names, the engine, "
+        "the signature's place");
     test->add_option("file", *tested, "The setup file (- reads standard input)")->required();
     AddCodePageOption(*test, *testedNames);
     registry.Add(test, [tested, testedNames]() {

@@ -45,8 +45,9 @@ std::string TestSummary(std::size_t tested, std::size_t failed, std::size_t unve
     std::string line;
     if (failed > 0) line = std::to_string(failed) + " of " + Entries(tested) + " failed";
     if (unverified > 0)
-        line += (line.empty() ? std::to_string(unverified) + " of " + Entries(tested) : ", " + std::to_string(unverified)) +
-                " not verified (custom method)";
+        line +=
+            (line.empty() ? std::to_string(unverified) + " of " + Entries(tested) : ", " + std::to_string(unverified)) +
+            " not verified (custom method)";
     if (line.empty()) {
         if (tested == 0)
             line = "No entries";
@@ -159,7 +160,8 @@ int RunTest(const TestOptions& options) {
 void RegisterTestCommand(CLI::App& app, CommandRegistry& registry) {
     const GlobalOptions& global = registry.options;
     auto o = std::make_shared<TestOptions>();
-    CLI::App* cmd = app.add_subcommand("test", "Verify an archive: expand its entries to nowhere and check each checksum");
+    CLI::App* cmd =
+        app.add_subcommand("test", "Verify an archive: expand its entries to nowhere and check each checksum");
     AddArchiveInputOptions(*cmd, o->Input);
     AddCodePageOption(*cmd, o->Names);
     AddStoredChecksumOption(*cmd, o->Input);

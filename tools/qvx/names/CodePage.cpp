@@ -89,8 +89,8 @@ std::optional<std::string> SystemEncode(unsigned codePage, std::string_view utf8
     const std::wstring wide = Utf16Of(utf8);
     const int wideLength = static_cast<int>(wide.size());
     BOOL usedDefault = FALSE;
-    const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, nullptr, 0,
-                                           nullptr, &usedDefault);
+    const int length =
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, nullptr, 0, nullptr, &usedDefault);
     if (length <= 0 || usedDefault) return std::nullopt;
     std::string bytes(static_cast<std::size_t>(length), '\0');
     usedDefault = FALSE;

@@ -5,8 +5,8 @@
 namespace qvx::cli {
 
 std::optional<std::vector<std::string>> EntryNameComponents(const std::string& stored, CodePage names,
-                                                             NameCollisions& taken, std::string* reason,
-                                                             std::size_t directoryLength) {
+                                                            NameCollisions& taken, std::string* reason,
+                                                            std::size_t directoryLength) {
     const auto name = names.Decode(stored);
     if (!name) {
         *reason = "bytes that code page " + names.Name() + " does not define";

@@ -22,7 +22,7 @@ namespace qvx::cli {
 // directory the name goes below (UTF-16 characters), for the length Windows can open; 0 when it is
 // not known yet (a setup file's data: only a name no directory could hold is refused).
 std::optional<std::vector<std::string>> EntryNameComponents(const std::string& stored, CodePage names,
-                                                             NameCollisions& taken, std::string* reason,
-                                                             std::size_t directoryLength = 0);
+                                                            NameCollisions& taken, std::string* reason,
+                                                            std::size_t directoryLength = 0);
 
 }  // namespace qvx::cli

@@ -52,7 +52,8 @@ AtomicFile::AtomicFile(std::filesystem::path target) : display_(platform::Utf8Pa
     const std::filesystem::path parent = target.parent_path();
     std::shared_ptr<platform::Directory> directory;
     // The directory the user named, links followed.
-    const int error = platform::Directory::Open(parent.empty() ? std::string(".") : platform::Utf8Path(parent), directory);
+    const int error =
+        platform::Directory::Open(parent.empty() ? std::string(".") : platform::Utf8Path(parent), directory);
     if (error != 0) platform::ThrowSystemError(display_, error);
     CreateIn(directory);
 }

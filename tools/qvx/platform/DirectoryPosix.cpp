@@ -145,8 +145,10 @@ int TemporaryFile::CommitAs(const std::string& target, bool replace) {
     } else {
         error = -1;
 #ifdef RENAME_NOREPLACE
-        if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) error = 0;
-        else if (errno != EINVAL && errno != ENOSYS) error = errno;
+        if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0)
+            error = 0;
+        else if (errno != EINVAL && errno != ENOSYS)
+            error = errno;
 #endif
         if (error == -1) {
             // A hard link fails with EEXIST when the target exists, atomically.
@@ -158,8 +160,10 @@ int TemporaryFile::CommitAs(const std::string& target, bool replace) {
             } else {
                 // File systems without hard links: check, then rename.
                 struct stat st {};
-                if (::fstatat(dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) error = EEXIST;
-                else error = ::renameat(dir, from, dir, to) == 0 ? 0 : errno;
+                if (::fstatat(dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                    error = EEXIST;
+                else
+                    error = ::renameat(dir, from, dir, to) == 0 ? 0 : errno;
             }
         }
     }

@@ -38,7 +38,7 @@ std::wstring FinalPath(HANDLE h) {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (;;) {
         const DWORD n = ::GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (n == 0) return {};
         if (n < buffer.size()) return std::wstring(buffer.data(), n);
         buffer.resize(n + 1);
@@ -156,8 +156,8 @@ int Directory::ChildStatus(const std::string& name, FileStatus& status) const {
     if (!::GetFileInformationByHandle(h.Get(), &info)) return LastError();
     const DWORD attributes = info.dwFileAttributes;
     status.Type = IsLink(attributes, FinalPath(h.Get()), path) ? FileType::SymbolicLink
-                  : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? FileType::Directory
-                                                              : FileType::Regular;
+                  : (attributes & FILE_ATTRIBUTE_DIRECTORY)    ? FileType::Directory
+                                                               : FileType::Regular;
     status.Size = static_cast<std::int64_t>(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
     status.ReadOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     status.Device = info.dwVolumeSerialNumber;
@@ -239,13 +239,14 @@ DWORD RenameByHandle(HANDLE file, const std::wstring& path, bool replace) {
 // Clears or sets the read-only attribute of the file at path (never through a link).
 bool SetReadOnly(const std::wstring& path, bool readOnly) {
     const OwnedHandle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kAnyShare, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
     FILE_BASIC_INFO basic{};
     if (!h.Valid() || !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic)) return false;
     basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = basic.LastWriteTime.QuadPart =
         basic.ChangeTime.QuadPart = 0;  // zero: kept as they are
-    basic.FileAttributes = readOnly ? (basic.FileAttributes | FILE_ATTRIBUTE_READONLY)
-                                    : (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY);
+    basic.FileAttributes =
+        readOnly ? (basic.FileAttributes | FILE_ATTRIBUTE_READONLY) : (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY);
     if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     return ::SetFileInformationByHandle(h.Get(), FileBasicInfo, &basic, sizeof basic) != 0;
 }
@@ -268,7 +269,8 @@ int TemporaryFile::CommitAs(const std::string& target, bool replace) {
         } else if (st.Type == FileType::SymbolicLink || st.Type == FileType::Other) {
             // A link, or a FIFO or device of the POSIX side under Wine: the entry itself is removed
             // (never what it leads to) and the file takes its place.
-            if (::DeleteFileW(path.c_str()) || ::RemoveDirectoryW(path.c_str())) code = RenameByHandle(file, path, replace);
+            if (::DeleteFileW(path.c_str()) || ::RemoveDirectoryW(path.c_str()))
+                code = RenameByHandle(file, path, replace);
         }
     }
     if (code != 0) return FromSystemError(code);

@@ -128,7 +128,9 @@ std::int32_t FileStream::Write(const void* buffer, std::int32_t count) {
 
 std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
     if (::GetFileType(native_) != FILE_TYPE_DISK) return -1;
-    const DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+    const DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN
+                         : origin == SeekOrigin::Current ? FILE_CURRENT
+                                                         : FILE_END;
     LARGE_INTEGER distance{};
     distance.QuadPart = offset;
     LARGE_INTEGER result{};
@@ -147,8 +149,8 @@ int FileStream::SetAttributes(unsigned, std::uint32_t attributes, std::optional<
     FILE_BASIC_INFO info{};  // zero times stay as they are
     if (modificationTime)
         info.LastWriteTime.QuadPart = static_cast<std::int64_t>(*modificationTime) * 10000000 + kEpochDifference;
-    const DWORD kept = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                     FILE_ATTRIBUTE_ARCHIVE);
+    const DWORD kept =
+        attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     info.FileAttributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
     if (!::SetFileInformationByHandle(native_, FileBasicInfo, &info, sizeof info)) return LastError();
     return 0;

@@ -83,14 +83,14 @@ std::string ErrorText(int error) {
         return "Error " + std::to_string(error);
     }
     wchar_t* buffer = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, static_cast<DWORD>(-error), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                                     nullptr);
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(-error), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (n == 0 || buffer == nullptr) return "System error " + std::to_string(-error);
     std::wstring text(buffer, n);
     ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+    while (!text.empty() &&
+           (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
         text.pop_back();
     return Narrow(text);
 }
@@ -139,8 +139,8 @@ int ListDirectory(const std::string& path, std::vector<std::string>& names) {
     if (pattern.back() != '\\' && pattern.back() != '/' && pattern.back() != ':') pattern += '\\';
     pattern += '*';
     WIN32_FIND_DATAW data{};
-    const Search find(::FindFirstFileExW(NativePath(pattern).c_str(), FindExInfoBasic, &data,
-                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    const Search find(::FindFirstFileExW(NativePath(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH));
     names.clear();
     if (!find.Valid()) {
         const DWORD code = ::GetLastError();
@@ -189,8 +189,9 @@ int RenameFile(const std::string& from, const std::string& to, bool replace) {
         const DWORD attributes = ::GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return EISDIR;
         // A file another process holds open without letting it be deleted.
-        const OwnedHandle probe(::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const OwnedHandle probe(::CreateFileW(target.c_str(), DELETE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!probe.Valid() && ::GetLastError() == ERROR_SHARING_VIOLATION) return EBUSY;
     }
     return FromSystemError(code);

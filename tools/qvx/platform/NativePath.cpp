@@ -66,40 +66,27 @@ int FromSystemError(std::uint32_t code) noexcept {
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_DRIVE:
         case ERROR_BAD_NETPATH:
-        case ERROR_BAD_NET_NAME:
-            return ENOENT;
-        case ERROR_ACCESS_DENIED:
-            return EACCES;
+        case ERROR_BAD_NET_NAME: return ENOENT;
+        case ERROR_ACCESS_DENIED: return EACCES;
         case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            return EBUSY;
+        case ERROR_LOCK_VIOLATION: return EBUSY;
         case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS:
-            return EEXIST;
-        case ERROR_DIRECTORY:
-            return ENOTDIR;
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_DIRECTORY: return ENOTDIR;
         case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-            return ENOSPC;
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
         case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY:
-            return ENOMEM;
-        case ERROR_WRITE_PROTECT:
-            return EROFS;
-        case ERROR_NOT_SAME_DEVICE:
-            return EXDEV;
-        case ERROR_DIR_NOT_EMPTY:
-            return ENOTEMPTY;
-        case ERROR_FILENAME_EXCED_RANGE:
-            return ENAMETOOLONG;
+        case ERROR_OUTOFMEMORY: return ENOMEM;
+        case ERROR_WRITE_PROTECT: return EROFS;
+        case ERROR_NOT_SAME_DEVICE: return EXDEV;
+        case ERROR_DIR_NOT_EMPTY: return ENOTEMPTY;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
         // A pipe whose reader has gone away: Windows says ERROR_NO_DATA to a write, Wine (writing
         // to a POSIX pipe) ERROR_PIPE_NOT_CONNECTED.
         case ERROR_BROKEN_PIPE:
         case ERROR_NO_DATA:
-        case ERROR_PIPE_NOT_CONNECTED:
-            return EPIPE;
-        default:
-            return -static_cast<int>(code);
+        case ERROR_PIPE_NOT_CONNECTED: return EPIPE;
+        default: return -static_cast<int>(code);
     }
 }
 

@@ -21,8 +21,8 @@
 namespace qvx::elf {
 
 struct ElfImage {
-    bool IsElf = false;       // the bytes start with the ELF magic
-    std::int64_t End = -1;    // where the image ends; -1 with Fault when the headers cannot say
+    bool IsElf = false;     // the bytes start with the ELF magic
+    std::int64_t End = -1;  // where the image ends; -1 with Fault when the headers cannot say
     std::string Fault;
 };
 

@@ -60,7 +60,8 @@ std::size_t CountMarkers(const Container& bytes) {
 
 void RefuseMarker(const Bytes& bytes, const std::string& path) {
     if (CountMarkers(bytes) != 0)
-        throw platform::FileError(path, "holds the launcher's size marker (its eight characters); the marker must stay unique");
+        throw platform::FileError(
+            path, "holds the launcher's size marker (its eight characters); the marker must stay unique");
 }
 
 // The name and language of a type's first resource, or id 1 in the default language.
@@ -146,8 +147,8 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
     if (!options.Any()) return image;
     const pe::PeReadResult headers = pe::ReadPeHeaders(AsBytes(image).first(std::min(image.size(), pe::kHeadSize)));
     if (headers.Kind != pe::PeKind::Pe)
-        throw platform::FileError(launcherPath,
-                         "the launcher is not a Windows program: " + options.Given.front() + " needs Setup.exe");
+        throw platform::FileError(
+            launcherPath, "the launcher is not a Windows program: " + options.Given.front() + " needs Setup.exe");
 
     std::vector<branding::IconImage> icon;
     if (!options.Icon.empty()) {
@@ -184,7 +185,8 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
         throw platform::FileError(launcherPath, std::string("cannot brand the launcher: ") + e.what());
     }
     if (CountMarkers(branded) != CountMarkers(image))
-        throw platform::FileError(launcherPath, "the version strings hold the launcher's size marker (its eight characters)");
+        throw platform::FileError(launcherPath,
+                                  "the version strings hold the launcher's size marker (its eight characters)");
     return branded;
 }
 

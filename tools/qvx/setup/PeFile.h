@@ -57,8 +57,8 @@ enum class PeKind {
 
 struct PeReadResult {
     PeKind Kind = PeKind::NotPe;
-    PeHeaders Headers;   // filled when Kind is Pe
-    std::string Fault;   // what is wrong, when Kind is Malformed
+    PeHeaders Headers;  // filled when Kind is Pe
+    std::string Fault;  // what is wrong, when Kind is Malformed
 };
 
 // Reads the headers from the first bytes of a file (give it up to kHeadSize of them).

@@ -22,7 +22,10 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::string_view prefix) {
 
 InputKind KindOf(std::span<const std::uint8_t> first) {
     if (StartsWithArchiveMagic(first)) return InputKind::Archive;
-    if (StartsWith(first, "MZ") || StartsWith(first, "\x7F" "ELF")) return InputKind::Program;
+    if (StartsWith(first, "MZ") || StartsWith(first,
+                                              "\x7F"
+                                              "ELF"))
+        return InputKind::Program;
     return InputKind::Other;
 }
 

@@ -107,7 +107,8 @@ void CheckArchiveFile(const std::string& path, cli::CodePage names) {
         WalkArchive(component, *archive, [&](const ArchiveEntry& entry) -> TStream* {
             std::string reason;
             if (!cli::EntryNameComponents(entry.Name, names, taken, &reason))
-                throw platform::FileError(path, names.DecodeForDisplay(entry.Name) + ": refused unsafe entry name (" + reason + ")");
+                throw platform::FileError(
+                    path, names.DecodeForDisplay(entry.Name) + ": refused unsafe entry name (" + reason + ")");
             return nullptr;
         });
     } catch (const Exception& e) {
@@ -150,7 +151,8 @@ std::string EngineMismatch(const std::vector<char>& image, const std::string& en
         return {};
     }
     const std::string machine = pe::MachineName(launcher.Headers.Machine);
-    if (engine.Kind == pe::PeKind::NotPe) return "the engine is not a Windows program, the launcher is one (" + machine + ")";
+    if (engine.Kind == pe::PeKind::NotPe)
+        return "the engine is not a Windows program, the launcher is one (" + machine + ")";
     if (engine.Kind == pe::PeKind::Malformed)
         return "the engine is not a Windows program (" + engine.Fault + "), the launcher is one (" + machine + ")";
     if (engine.Headers.Machine != launcher.Headers.Machine)
@@ -222,16 +224,18 @@ void PadLauncherImage(std::vector<char>& image) {
 void ReadBackAsLauncher(TStream& file, std::int32_t offset, const std::string& name) {
     if (const std::int64_t markers = CountMarkers(file); markers != 1)
         throw platform::FileError(name, "the setup file would hold the size marker " + std::to_string(markers) +
-                                   " times (the payload holds a copy of it)");
+                                            " times (the payload holds a copy of it)");
     if (const std::int32_t found = launcher::PayloadLocator(file); found != offset)
-        throw platform::FileError(name, "the launcher would find the payload offset " + std::to_string(found) + ", not " +
-                                   std::to_string(offset));
+        throw platform::FileError(name, "the launcher would find the payload offset " + std::to_string(found) +
+                                            ", not " + std::to_string(offset));
     std::array<std::uint8_t, 4> field{};
     file.SetPosition(offset);
     const std::int64_t behind = file.Size() - offset - 4;
-    const auto length = static_cast<std::int64_t>(file.Read(field.data(), 4) == 4 ? LoadLe32(field.data()) : 0xFFFFFFFFu);
+    const auto length =
+        static_cast<std::int64_t>(file.Read(field.data(), 4) == 4 ? LoadLe32(field.data()) : 0xFFFFFFFFu);
     if (length > 0x7FFFFFFF || length > behind)
-        throw platform::FileError(name, "the launcher would find no first archive behind the payload offset " + std::to_string(offset));
+        throw platform::FileError(
+            name, "the launcher would find no first archive behind the payload offset " + std::to_string(offset));
     try {
         cli::TStreamWindow archive(file, offset + 4, length);
         TDiscardingStream engine;
@@ -253,8 +257,10 @@ std::vector<std::size_t> FindMarkers(const std::vector<char>& image) {
 }
 
 void BuildSetup(const BuildOptions& options) {
-    for (const std::string* input : {&options.Launcher, &options.Engine, &options.DataDirectory, &options.DataArchive}) {
-        if (*input == "-") throw platform::FileError("-", "setup build reads its inputs from files, not from standard input");
+    for (const std::string* input :
+         {&options.Launcher, &options.Engine, &options.DataDirectory, &options.DataArchive}) {
+        if (*input == "-")
+            throw platform::FileError("-", "setup build reads its inputs from files, not from standard input");
     }
     RefuseSpecialFile(options.Launcher);
     if (!options.DataArchive.empty()) RefuseSpecialFile(options.DataArchive);
@@ -264,7 +270,8 @@ void BuildSetup(const BuildOptions& options) {
     const auto markers = FindMarkers(image);
     if (markers.empty()) throw platform::FileError(options.Launcher, "no size marker: not a launcher");
     if (markers.size() > 1)
-        throw platform::FileError(options.Launcher, "the size marker occurs " + std::to_string(markers.size()) + " times");
+        throw platform::FileError(options.Launcher,
+                                  "the size marker occurs " + std::to_string(markers.size()) + " times");
     const std::size_t field = markers.front() + launcher::kMarkerPatternLength;
     if (field + 4 > image.size()) throw platform::FileError(options.Launcher, "the size marker is cut short");
     if (image[field] != launcher::kPlaceholderByte)

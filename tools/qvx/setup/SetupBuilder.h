@@ -33,13 +33,13 @@ struct BuildOptions {
     std::string DataArchive;    // use this archive file as it is (neither: an empty archive)
     std::string Output;
     CompressMethod Method = cmLH5;  // compression of the data archive the builder writes
-    unsigned Jobs = 0;            // data entries compressed at once; 0 = one per processor, at most 8
-    bool Force = false;           // build with an engine that does not suit the launcher
-    cli::CodePage Names = cli::CodePage::Default();  // code page of the data's entry names
+    unsigned Jobs = 0;              // data entries compressed at once; 0 = one per processor, at most 8
+    bool Force = false;             // build with an engine that does not suit the launcher
+    cli::CodePage Names = cli::CodePage::Default();   // code page of the data's entry names
     cli::LinkPolicy Links = cli::LinkPolicy::Inside;  // symbolic links in the data directory
-    bool Utc = false;             // store the times as UTC
-    std::string MTime;            // --mtime; empty: SOURCE_DATE_EPOCH, if set
-    BrandOptions Brand;           // resources of the Windows launcher's copy (none: as it is)
+    bool Utc = false;                                 // store the times as UTC
+    std::string MTime;                                // --mtime; empty: SOURCE_DATE_EPOCH, if set
+    BrandOptions Brand;                               // resources of the Windows launcher's copy (none: as it is)
     // The stream an Output of "-" is written to, asked for once the setup file is whole (the
     // command gives standard output).
     std::function<std::unique_ptr<TStream>()> StandardOutput;

@@ -95,8 +95,8 @@ std::string NoPayloadFault(TStream& file, std::int64_t markerOffset, std::int64_
 std::string PlaceCertificateTable(SetupLayout& layout) {
     const std::int64_t start = layout.Image.CertificateTableOffset;
     const std::int64_t end = start + layout.Image.CertificateTableSize;
-    const std::string where = " (" + std::to_string(layout.Image.CertificateTableSize) + " bytes at offset " +
-                              std::to_string(start) + ")";
+    const std::string where =
+        " (" + std::to_string(layout.Image.CertificateTableSize) + " bytes at offset " + std::to_string(start) + ")";
     if (end > layout.FileSize)
         return "the certificate table" + where + " runs past the end of the file (" + std::to_string(layout.FileSize) +
                " bytes)";
@@ -121,8 +121,8 @@ std::string ReadBlock(TStream& file, SetupLayout& layout, std::int64_t lengthPos
         return "payload damaged: the first archive's length " + std::to_string(block.Length) + " is negative";
     const std::int64_t behind = layout.PayloadEnd - block.Offset;
     if (block.Length > behind)
-        return "payload damaged: the " + which + " archive's length " + std::to_string(block.Length) +
-               " exceeds the " + std::to_string(behind) + " bytes behind it";
+        return "payload damaged: the " + which + " archive's length " + std::to_string(block.Length) + " exceeds the " +
+               std::to_string(behind) + " bytes behind it";
     layout.Blocks.push_back(block);
     return {};
 }

@@ -47,10 +47,10 @@ struct SetupLayout {
     std::int32_t PayloadOffset = 0;  // as the launcher's payload locator finds it; < 1: none
     bool NeverPatched = false;       // the marker's offset field still holds the placeholder
     pe::PeKind ImageKind = pe::PeKind::NotPe;
-    pe::PeHeaders Image;             // the launcher image's headers, when ImageKind is Pe
-    std::int64_t PayloadEnd = 0;     // where the certificate table starts, or the file's size
+    pe::PeHeaders Image;               // the launcher image's headers, when ImageKind is Pe
+    std::int64_t PayloadEnd = 0;       // where the certificate table starts, or the file's size
     std::vector<PayloadBlock> Blocks;  // the blocks whose framing holds, in file order (at most 2)
-    std::string Fault;               // the first fault of the layout; empty when it all holds
+    std::string Fault;                 // the first fault of the layout; empty when it all holds
 
     bool IsSetupFile() const noexcept { return MarkerOffset >= 0; }
     bool Signed() const noexcept { return ImageKind == pe::PeKind::Pe && Image.HasCertificateTable(); }

@@ -51,8 +51,9 @@ std::int32_t PayloadOffset(cli::TForwardStream& stream, const std::string& name)
     if (offset < 0) throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " is negative");
     const std::int64_t markerEnd = stream.Position() + static_cast<std::int64_t>(launcher::kSizeMarkerLength);
     if (offset < markerEnd)
-        throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " lies inside the launcher image, " +
-                                   "before the end of its size marker at " + std::to_string(markerEnd));
+        throw platform::FileError(name, "the payload offset " + std::to_string(offset) +
+                                            " lies inside the launcher image, " +
+                                            "before the end of its size marker at " + std::to_string(markerEnd));
     return offset;
 }
 
@@ -66,7 +67,8 @@ std::uint32_t ReadBlockLength(cli::TForwardStream& stream, int number, const std
     const std::uint32_t length = LoadLe32(field.data());
     // The launcher copies the first archive with a signed 32-bit length.
     if (number == 1 && static_cast<std::int32_t>(length) < 0)
-        throw platform::FileError(name, "payload damaged: the first archive's length " + std::to_string(length) + " is negative");
+        throw platform::FileError(
+            name, "payload damaged: the first archive's length " + std::to_string(length) + " is negative");
     return length;
 }
 
@@ -77,15 +79,16 @@ std::unique_ptr<TStream> OpenStreamedPayloadBlock(cli::TForwardStream& stream, i
     if (image.End < 0 || !SkipToMarker(stream, image.End)) return nullptr;
     const std::int32_t offset = PayloadOffset(stream, name);
     if (stream.Seek(offset, SeekOrigin::Begin) != offset)
-        throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
-                                   std::to_string(stream.Position()) + " bytes)");
+        throw platform::FileError(name, "the payload offset " + std::to_string(offset) +
+                                            " lies past the end of the file (" + std::to_string(stream.Position()) +
+                                            " bytes)");
     std::uint32_t length = ReadBlockLength(stream, 1, name);
     if (number == 2) {
         const std::int64_t start = stream.Position();
         if (stream.Seek(length, SeekOrigin::Current) != start + length)
             throw platform::FileError(name, "payload damaged: the first archive's length " + std::to_string(length) +
-                                       " exceeds the " + std::to_string(stream.Position() - start) +
-                                       " bytes behind it");
+                                                " exceeds the " + std::to_string(stream.Position() - start) +
+                                                " bytes behind it");
         length = ReadBlockLength(stream, 2, name);
     }
     return std::make_unique<cli::TStreamWindow>(stream, stream.Position(), length);

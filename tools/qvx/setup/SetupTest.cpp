@@ -56,7 +56,8 @@ ArchiveCheck CheckArchive(TStream& file, const PayloadBlock& block, int number, 
         ArchiveWalker walker(component, window);
         if (block.Length < ArchiveHeader::kSize) {
             if (block.Length != 0)
-                throw platform::FileError(name, archive + std::to_string(block.Length) + " bytes: too short for an archive header");
+                throw platform::FileError(
+                    name, archive + std::to_string(block.Length) + " bytes: too short for an archive header");
             return check;
         }
         check.MethodId = walker.MethodId();
@@ -91,13 +92,11 @@ void CheckCertificateTable(TStream& file, const SetupLayout& layout, const std::
     // WIN_CERTIFICATE: u32 dwLength (the header's 8 bytes included), u16 revision, u16 type.
     std::array<std::uint8_t, 8> header{};
     file.SetPosition(layout.Image.CertificateTableOffset);
-    const std::uint32_t length = file.Read(header.data(), 8) == 8
-                                     ? LoadLe32(header.data())
-                                     : 0;
+    const std::uint32_t length = file.Read(header.data(), 8) == 8 ? LoadLe32(header.data()) : 0;
     if (length < header.size() || length > layout.Image.CertificateTableSize)
         throw platform::FileError(name, "the certificate table is damaged: its first certificate's length " +
-                                   std::to_string(length) + " does not fit the table's " +
-                                   std::to_string(layout.Image.CertificateTableSize) + " bytes");
+                                            std::to_string(length) + " does not fit the table's " +
+                                            std::to_string(layout.Image.CertificateTableSize) + " bytes");
 }
 
 }  // namespace
@@ -143,8 +142,8 @@ void TestSetup(TStream& file, const std::string& name, std::ostream& out,
             warn("warning: the PE header's checksum covers the launcher image only, not the payload");
             return;
         }
-        throw platform::FileError(name, "the PE header's checksum " + Hex(layout.Image.Checksum) + " does not match the file's " +
-                                   Hex(computed));
+        throw platform::FileError(name, "the PE header's checksum " + Hex(layout.Image.Checksum) +
+                                            " does not match the file's " + Hex(computed));
     }
 }
 
