@@ -28,7 +28,7 @@ PreparedEntry EntryCompressor::Prepare(const std::string& name, TStream& source,
         try {
             const CodecResult result = budget_ != nullptr && method_ == cmLH5 && size >= kThreadedCompressMinimum
                                            ? CompressLh5Threaded(settings_, dest, source, size, 1, budget_)
-                                           : RunCodec(settings_, dest, source, size, 0, method_, false);
+                                           : CompressCodec(settings_, dest, source, size, method_);
             if (result.Cancelled) throw EOperationCancelled("Archive entry cancelled: " + name);
             entry.StoredSize = result.OutputCount;
             entry.Checksum = result.Checksum;

@@ -219,11 +219,11 @@ std::uint32_t Lh5FastDecoder::Decode(Run& run, Lh5BitInput& bits, CodecEngine& e
     // Hand the bits back the way the careful reader holds them: 16 to 23 unconsumed bits, the
     // bytes behind them given back to the engine's buffer.
     std::uint64_t acc = bitbuf >> (64 - left);
-    while (left < 16) {
+    while (left < Lh5BitInput::kLookAheadBits) {
         acc = (acc << 8) | *in++;
         left += 8;
     }
-    while (left >= 24) {
+    while (left >= Lh5BitInput::kLookAheadBits + 8) {
         --in;
         acc >>= 8;
         left -= 8;

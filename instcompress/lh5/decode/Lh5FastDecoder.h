@@ -58,7 +58,7 @@ public:
     // The margins of a run. A refill loads one 8-byte word and keeps the whole bytes that fit below
     // the valid bits, so at least kRefillBits bits are valid after it and it advances the input by
     // at most kRefillBytes - 1 bytes.
-    static constexpr unsigned kRefillBytes = 8;
+    static constexpr unsigned kRefillBytes = sizeof(std::uint64_t);  // 8
     static constexpr unsigned kRefillBits = 8 * (kRefillBytes - 1);  // 56
     // A pass: up to kPassLiterals literals before a match or one more literal.
     static constexpr unsigned kPassLiterals = 3;
@@ -78,14 +78,9 @@ public:
     // bits.
     static constexpr std::size_t kMaxDistance = std::size_t{2} << kMaxPositionExtraBits;  // 8192
 
-    static_assert(kRefillBytes == sizeof(std::uint64_t),
-                  "a refill loads one 64-bit word (left | kRefillBits counts its bits)");
     static_assert((kPassLiterals + 1) * kLiteralTableBits <= kRefillBits,
                   "four literals from the table follow one refill");
     static_assert(kRefillBits - kLiteralTableBits >= kMatchBits, "a whole match follows one literal after a refill");
-    static_assert(kRefillBits >= kMatchBits, "a whole match follows a refill");
-    static_assert(kInputMargin >= (kRefillBytes - 1) + kRefillBytes,
-                  "the second refill of a pass reads a word at most 7 bytes past the pass's start");
     static_assert(kMaxDistance <= kWindowSize, "a match copies from the window of history before a run");
     static_assert(Lh5Workspace::kOutputSlack >= kCopyOvershoot,
                   "a match that ends at the output span's end has room for its word copies");

@@ -127,7 +127,7 @@ RawExpansion Expand(const CodecSettings& settings, TStream& dest, MeteredInput& 
     // comes from the metering above, and --partial keeps what they decoded.
     CodecSettings own = settings;
     own.CheckedExpansion = false;
-    const CodecResult result = RunCodec(own, output, input, input.EngineSize(), destSize, method, true);
+    const CodecResult result = ExpandCodec(own, output, input, input.EngineSize(), destSize, method);
 
     RawExpansion r;
     r.Produced = result.OutputCount;
