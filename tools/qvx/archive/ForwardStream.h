@@ -43,7 +43,6 @@ public:
     bool AtEnd() { return Peek(1).empty(); }
     // A forward move met the end of the input before it reached its target.
     bool MovedPastEnd() const noexcept { return movedPastEnd_; }
-    const std::string& Name() const noexcept { return name_; }
 
 private:
     // Reads from the source into buffer, at most count bytes, checking the limit; 0 at the end.

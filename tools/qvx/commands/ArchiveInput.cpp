@@ -55,24 +55,21 @@ bool OpenedArchive::HoldsArchiveHeader() {
     constexpr auto kHeader = static_cast<std::int32_t>(ArchiveHeader::kSize);
     if (forward_) {
         // Nothing of the archive has been read yet: it starts at the input's position.
-        if (archive_ != forward_.get() && archive_->Size() < kHeader) return false;
+        if (owned_ && owned_->Size() < kHeader) return false;
         const auto head = forward_->Peek(kHeader);
         return head.size() == static_cast<std::size_t>(kHeader) && StartsWithArchiveMagic(head);
     }
-    const std::int64_t start = archive_->Position();
-    if (start < 0 || archive_->Size() - start < kHeader) return false;
+    const std::int64_t start = owned_->Position();
+    if (start < 0 || owned_->Size() - start < kHeader) return false;
     std::array<std::uint8_t, kArchiveMagic.size()> magic{};
-    const std::int32_t n = archive_->Read(magic.data(), static_cast<std::int32_t>(magic.size()));
-    archive_->SetPosition(start);
+    const std::int32_t n = owned_->Read(magic.data(), static_cast<std::int32_t>(magic.size()));
+    owned_->SetPosition(start);
     return StartsWithArchiveMagic(std::span(magic.data(), n > 0 ? static_cast<std::size_t>(n) : 0));
 }
 
-std::string OpenedArchive::TruncationProblem(const ArchiveWalker& walker) const {
-    const std::int64_t total = walker.Header().TotalSize;
-    if (walker.WalkedSize() < total)
-        return "archive is truncated: its entries hold " + std::to_string(walker.WalkedSize()) + " of " +
-               std::to_string(total) + " bytes";
+std::string OpenedArchive::TruncationProblem() const {
     // A stream cannot tell its size in advance: an entry skipped past its end shows only now.
+    // (Entries that fall short of the header's total size end the walk itself, ETruncatedArchive.)
     if (forward_ && forward_->MovedPastEnd()) return kStoredPastEndMessage;
     return {};
 }
@@ -95,7 +92,6 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
             opened.owned_ = setup::OpenPayloadBlock(std::move(file), layout, block, path);
             opened.setupBlock_ = block;
         }
-        opened.archive_ = opened.owned_.get();
         return opened;
     }
     opened.forward_ = std::make_unique<TForwardStream>(std::move(file), path);
@@ -104,13 +100,11 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
     if (kind == InputKind::Other) throw platform::FileError(path, "not an archive");
     if (kind == InputKind::Archive) {
         if (options.Block != 0) throw platform::FileError(path, kNotASetupFile);
-        opened.archive_ = &in;
         return opened;
     }
     opened.owned_ = setup::OpenStreamedPayloadBlock(in, block, path);
     if (!opened.owned_) throw platform::FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
     opened.setupBlock_ = block;
-    opened.archive_ = opened.owned_.get();
     return opened;
 }
 
@@ -145,6 +139,16 @@ void ExpandEntry(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest
         throw EBadChecksum(e.Message() + " (stored entry; --skip-stored-checksums skips this check)");
     } catch (const ECustomMethodUnavailable&) {
         throw ECustomMethodUnavailable("entry uses a custom method that qvx cannot expand");
+    }
+}
+
+void ExpandEntryTo(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest, const std::string& where) {
+    try {
+        ExpandEntry(walker, entry, dest);
+    } catch (const ETruncatedArchive&) {
+        throw;  // read forward, the input ended inside this entry: the archive's fault, as for a file
+    } catch (const qvx::Exception& e) {
+        throw platform::FileError(where, e.Message());
     }
 }
 

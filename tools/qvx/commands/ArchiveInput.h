@@ -41,20 +41,24 @@ void SetUpReadingComponent(TQuorvexCompress& component, const ArchiveInputOption
 // faults: a stored entry's bad checksum names --skip-stored-checksums, and a CUS entry is one
 // "that qvx cannot expand" (ECustomMethodUnavailable, with that message).
 void ExpandEntry(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest);
+// ExpandEntry for a command that writes the entry out (cat, extract): a fault of the entry's data
+// becomes a FileError named `where` ("ARCHIVE: NAME"); an input that ended inside the entry (read
+// forward) stays ETruncatedArchive, the archive's fault.
+void ExpandEntryTo(ArchiveWalker& walker, const ArchiveEntry& entry, TStream& dest, const std::string& where);
 
 // An archive opened for reading.
 class OpenedArchive {
 public:
-    // The archive, positioned at its first byte.
-    TStream& Stream() noexcept { return *archive_; }
+    // The archive, positioned at its first byte: the file or block window, else the stream read
+    // forward.
+    TStream& Stream() noexcept { return owned_ ? *owned_ : static_cast<TStream&>(*forward_); }
     // Whether the archive holds a whole archive header that starts with the magic (test asks
     // this of the file; the library reads a short stream as an empty archive). Reads nothing.
     bool HoldsArchiveHeader();
-    // After a walk that ended: why the archive is not whole ("archive is truncated: its entries
-    // hold 10 of 20 bytes"; read forward, "stored bytes run past the end of the archive" when an
-    // entry skipped ran past the input's end), or empty when the entries walked reach the
-    // header's total size and the input held their stored bytes.
-    std::string TruncationProblem(const ArchiveWalker& walker) const;
+    // After a walk that ended (the walk itself raises when the entries fall short of the header's
+    // total size): read forward, "stored bytes run past the end of the archive" when an entry
+    // skipped ran past the input's end; otherwise empty.
+    std::string TruncationProblem() const;
     // The number of the setup file's block opened (1 or 2), or 0 when the input is an archive.
     int SetupBlock() const noexcept { return setupBlock_; }
 
@@ -63,7 +67,6 @@ private:
 
     std::unique_ptr<TForwardStream> forward_;  // the input, when it is read forward
     std::unique_ptr<TStream> owned_;           // the file or the block's window over it
-    TStream* archive_ = nullptr;
     int setupBlock_ = 0;
 };
 

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include <instcompress/ArchiveWalker.h>
-#include <instcompress/Exceptions.h>
 #include <instcompress/QuorvexCompress.h>
 
 #include "commands/Commands.h"
@@ -40,13 +39,7 @@ int RunCat(const CatOptions& options) {
         entries.Walk({.Selected = [&](const ArchiveEntry& entry) {
             const std::string name = ShownName(options.Names, entry.Name);
             progress.Start(name);
-            try {
-                ExpandEntry(walker, entry, *out);
-            } catch (const ETruncatedArchive&) {
-                throw;  // read forward, the input ended inside this entry: the archive's fault, as for a file
-            } catch (const qvx::Exception& e) {
-                throw platform::FileError(options.Input.Path + ": " + name, e.Message());
-            }
+            ExpandEntryTo(walker, entry, *out, options.Input.Path + ": " + name);
             progress.Finish();
         }});
         if (const std::string truncation = entries.TruncationProblem(); !truncation.empty())

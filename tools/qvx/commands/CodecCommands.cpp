@@ -2,13 +2,11 @@
 // method, through the codec engine. "-" stands for standard input or output. Neither command
 // writes over its own input, nor binary data to a terminal unless -f is given; expand writes
 // exactly -s bytes and fails when the stream holds fewer or more (RawExpansion.h).
-#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <limits>
 #include <map>
 #include <memory>
-#include <optional>
 
 #include <instcompress/ArchiveFormat.h>
 #include <instcompress/CodecSettings.h>
@@ -144,7 +142,7 @@ int RunCodecCommand(const CodecOptions& options, bool expanding, const CLI::App&
             const std::int32_t size = input.Forward ? static_cast<std::int32_t>(TForwardStream::kLimit) : input.Size;
             const CodecResult r = method == cmLH5 && options.Jobs > 1
                                       ? CompressLh5Threaded(settings, *dest, source, size, options.Jobs)
-                                      : RunCodec(settings, *dest, source, size, 0, method, false);
+                                      : CompressCodec(settings, *dest, source, size, method);
             progress.Finish();
             // A stream that holds more than the engine took raises here.
             if (input.Forward) static_cast<void>(input.Forward->AtEnd());

@@ -88,16 +88,7 @@ int RunExtract(const ExtractOptions& options, const TShowProgressEvent& observer
                 AtomicFile out(directory, leaf);
                 out.SetSync(options.Sync);
                 progress.Start(name);
-                try {
-                    ExpandEntry(walker, entry, out.Stream());
-                } catch (const platform::FileError&) {
-                    throw;
-                } catch (const ETruncatedArchive&) {
-                    // Read forward, the input ended inside this entry: the archive's fault, as for a file.
-                    throw;
-                } catch (const qvx::Exception& e) {
-                    throw platform::FileError(options.Input.Path + ": " + name, e.Message());
-                }
+                ExpandEntryTo(walker, entry, out.Stream(), options.Input.Path + ": " + name);
                 progress.Finish();
                 out.SetReadOnly((entry.Header.Attributes & kReadOnlyAttribute) != 0);
                 out.SetAttributes(entry.Header.Attributes);  // hidden, system, archive: kept on Windows

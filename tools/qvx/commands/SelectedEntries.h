@@ -56,7 +56,7 @@ public:
     void Walk(const EntryVisitor& visitor);
 
     // After the walk: why the archive is not whole, or empty (OpenedArchive::TruncationProblem).
-    std::string TruncationProblem() const { return archive_.TruncationProblem(*walker_); }
+    std::string TruncationProblem() const { return archive_.TruncationProblem(); }
 
     // Reports "<archive>: <pattern>: no such entry" for every include pattern that selected no
     // entry, in the order given; returns the data-error exit code when it reported one, else

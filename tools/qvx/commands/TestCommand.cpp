@@ -4,8 +4,6 @@
 // file too short for an archive header, or one that does not start with the archive magic, is "not
 // an archive": the library reads a short stream as an empty archive, but test is asked about the
 // file.
-#include <algorithm>
-#include <array>
 #include <iostream>
 #include <memory>
 #include <optional>

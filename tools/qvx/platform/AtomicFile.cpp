@@ -76,8 +76,6 @@ TStream& AtomicFile::Stream() noexcept {
     return temporary_->Stream();
 }
 
-std::string AtomicFile::TemporaryName() const { return temporary_ ? temporary_->Name() : std::string(); }
-
 void AtomicFile::Commit(bool overwrite) {
     if (WritesInPlace()) {
         if (!overwrite) throw platform::FileError(display_, kFileExists, EEXIST);

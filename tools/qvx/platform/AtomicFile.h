@@ -48,9 +48,6 @@ public:
     TStream& Stream() noexcept;
     // The target's path, as shown in messages.
     const std::string& Target() const noexcept { return display_; }
-    // The temporary file's name inside the target's directory; empty when the target is written
-    // in place.
-    std::string TemporaryName() const;
     bool WritesInPlace() const noexcept { return inPlace_ != nullptr; }
 
     // The committed file loses its write permissions (the read-only attribute).

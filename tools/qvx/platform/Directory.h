@@ -93,7 +93,6 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     FileStream& Stream() noexcept { return *stream_; }
-    const std::string& Name() const noexcept { return name_; }
     const Directory& Parent() const noexcept { return *directory_; }
 
     // Writes the file's data through to the disk (fsync, FlushFileBuffers); 0 or the error.

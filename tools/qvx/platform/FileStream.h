@@ -69,7 +69,6 @@ public:
     std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
 
     // The name failures are reported under: the path the stream was opened with unless set.
-    const std::string& Name() const noexcept { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
 
     // Whether the open file is a regular file (not a pipe, device or terminal).
@@ -82,8 +81,6 @@ public:
     int SetAttributes(unsigned mode, std::uint32_t attributes, std::optional<std::time_t> modificationTime);
     // Writes the file's data through to the disk; 0 or the error.
     int Flush();
-    // Writes the file's data through to the disk, then closes it. 0 or the error.
-    int FlushAndClose();
 
 #ifdef _WIN32
     using Native = void*;

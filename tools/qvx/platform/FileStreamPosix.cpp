@@ -130,13 +130,6 @@ int FileStream::SetAttributes(unsigned mode, std::uint32_t, std::optional<std::t
 
 int FileStream::Flush() { return ::fsync(native_) == 0 ? 0 : errno; }
 
-int FileStream::FlushAndClose() {
-    if (::fsync(native_) != 0) return errno;
-    const int fd = native_;
-    native_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
-}
-
 bool IsTerminal(StandardStream which) noexcept { return ::isatty(static_cast<int>(which)) == 1; }
 
 }  // namespace qvx::platform

@@ -158,13 +158,6 @@ int FileStream::SetAttributes(unsigned, std::uint32_t attributes, std::optional<
 
 int FileStream::Flush() { return ::FlushFileBuffers(native_) ? 0 : LastError(); }
 
-int FileStream::FlushAndClose() {
-    if (!::FlushFileBuffers(native_)) return LastError();
-    const HANDLE h = native_;
-    native_ = nullptr;
-    return ::CloseHandle(h) ? 0 : LastError();
-}
-
 bool IsTerminal(StandardStream which) noexcept {
     const DWORD id = which == StandardStream::Input    ? STD_INPUT_HANDLE
                      : which == StandardStream::Output ? STD_OUTPUT_HANDLE
