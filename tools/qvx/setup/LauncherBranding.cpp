@@ -192,9 +192,7 @@ std::vector<char> BrandLauncher(std::vector<char> image, const BrandOptions& opt
 
 LauncherResources ReadLauncherResources(TStream& file) {
     LauncherResources result;
-    Bytes head(pe::kHeadSize);
-    file.SetPosition(0);
-    head.resize(static_cast<std::size_t>(std::max(0, file.Read(head.data(), static_cast<std::int32_t>(head.size())))));
+    const Bytes head = pe::ReadHead(file);
     if (pe::ReadPeHeaders(head).Kind != pe::PeKind::Pe) return result;
     result.Windows = true;
     const branding::PeImage image = branding::ReadPeImage(head);

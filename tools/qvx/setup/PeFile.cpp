@@ -91,7 +91,7 @@ PeReadResult ReadPeHeaders(std::span<const std::uint8_t> head) {
     return result;
 }
 
-PeReadResult ReadPeHeaders(TStream& file) {
+std::vector<std::uint8_t> ReadHead(TStream& file) {
     std::vector<std::uint8_t> head(kHeadSize);
     file.SetPosition(0);
     std::size_t have = 0;
@@ -101,8 +101,10 @@ PeReadResult ReadPeHeaders(TStream& file) {
         have += static_cast<std::size_t>(n);
     }
     head.resize(have);
-    return ReadPeHeaders(head);
+    return head;
 }
+
+PeReadResult ReadPeHeaders(TStream& file) { return ReadPeHeaders(ReadHead(file)); }
 
 std::string MachineName(std::uint16_t machine) {
     switch (machine) {

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include <instcompress/Stream.h>
 
@@ -63,6 +64,9 @@ struct PeReadResult {
 
 // Reads the headers from the first bytes of a file (give it up to kHeadSize of them).
 PeReadResult ReadPeHeaders(std::span<const std::uint8_t> head);
+
+// The first kHeadSize bytes of a stream (fewer when it is shorter); the stream is left anywhere.
+std::vector<std::uint8_t> ReadHead(TStream& file);
 
 // The same from the start of a stream; the stream is left anywhere.
 PeReadResult ReadPeHeaders(TStream& file);

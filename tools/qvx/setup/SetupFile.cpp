@@ -23,20 +23,6 @@ bool ReadAt(TStream& file, std::int64_t offset, void* buffer, std::int32_t count
     return file.Read(buffer, count) == count;
 }
 
-// The first bytes of the file, as many as a program's headers need.
-std::vector<std::uint8_t> ReadHead(TStream& file) {
-    std::vector<std::uint8_t> head(pe::kHeadSize);
-    file.SetPosition(0);
-    std::size_t have = 0;
-    while (have < head.size()) {
-        const std::int32_t n = file.Read(head.data() + have, static_cast<std::int32_t>(head.size() - have));
-        if (n <= 0) break;
-        have += static_cast<std::size_t>(n);
-    }
-    head.resize(have);
-    return head;
-}
-
 // Calls found(offset) for each occurrence of the marker characters that starts before limit, in
 // file order, until it returns false; returns the offset it stopped at, or -1 when no further
 // occurrence starts before limit.
@@ -72,8 +58,7 @@ std::int64_t FindFirstMarker(TStream& file, std::int64_t imageEnd) {
 // Why the launcher finds no payload behind the marker at markerOffset.
 std::string NoPayloadFault(TStream& file, std::int64_t markerOffset, std::int64_t fileSize, bool& neverPatched) {
     std::array<std::uint8_t, 4> field{};
-    if (!ReadAt(file, markerOffset + launcher::kMarkerPatternLength, field.data(), 4))
-        return "the size marker is cut short";
+    if (!ReadAt(file, markerOffset + launcher::kMarkerPatternLength, field.data(), 4)) return kMarkerCutShort;
     const auto offset = static_cast<std::int32_t>(LoadLe32(field.data()));
     if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte)) {
         // An offset behind the marker, inside the file, was patched in: its first byte happens to be
@@ -83,12 +68,10 @@ std::string NoPayloadFault(TStream& file, std::int64_t markerOffset, std::int64_
                    " begins with the byte of the placeholder \"X\": the launcher takes it for never patched and "
                    "never starts the engine (built by a tool that does not pad the launcher image)";
         neverPatched = true;
-        return "no payload: the launcher's size marker was never patched";
+        return kNeverPatched;
     }
-    if (offset == 0) return "the payload offset is 0";
-    if (offset < 0) return "the payload offset " + std::to_string(offset) + " is negative";
-    return "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
-           std::to_string(fileSize) + " bytes)";
+    if (offset <= 0) return NotPositiveOffset(offset);
+    return OffsetPastEnd(offset, fileSize);
 }
 
 // The certificate table of a signed file: where the payload ends, or the fault.
@@ -108,21 +91,18 @@ std::string PlaceCertificateTable(SetupLayout& layout) {
 // Reads the framing of one block at lengthPosition; appends it to the layout or returns the fault.
 std::string ReadBlock(TStream& file, SetupLayout& layout, std::int64_t lengthPosition) {
     const bool first = layout.Blocks.empty();
-    const std::string which = first ? "first" : "second";
-    if (!first && lengthPosition == layout.PayloadEnd) return "payload damaged: the second block is missing";
+    const int number = first ? 1 : 2;
+    if (!first && lengthPosition == layout.PayloadEnd) return kSecondBlockMissing;
     std::array<std::uint8_t, 4> b{};
     if (lengthPosition + 4 > layout.PayloadEnd || !ReadAt(file, lengthPosition, b.data(), 4))
-        return "payload damaged: the " + which + " length field is cut short";
+        return LengthFieldCutShort(number);
     PayloadBlock block;
     block.Offset = lengthPosition + 4;
     block.Length = LoadLe32(b.data());
     // The launcher copies the first archive with a signed 32-bit length.
-    if (first && static_cast<std::int32_t>(block.Length) < 0)
-        return "payload damaged: the first archive's length " + std::to_string(block.Length) + " is negative";
+    if (first && static_cast<std::int32_t>(block.Length) < 0) return NegativeFirstLength(block.Length);
     const std::int64_t behind = layout.PayloadEnd - block.Offset;
-    if (block.Length > behind)
-        return "payload damaged: the " + which + " archive's length " + std::to_string(block.Length) + " exceeds the " +
-               std::to_string(behind) + " bytes behind it";
+    if (block.Length > behind) return LengthExceeds(number, block.Length, behind);
     layout.Blocks.push_back(block);
     return {};
 }
@@ -157,6 +137,28 @@ std::string EngineEntryProblem(std::size_t count, std::int64_t expandedSize) {
     return {};
 }
 
+std::string NotPositiveOffset(std::int32_t offset) {
+    return offset == 0 ? "the payload offset is 0" : "the payload offset " + std::to_string(offset) + " is negative";
+}
+
+std::string OffsetPastEnd(std::int64_t offset, std::int64_t fileSize) {
+    return "the payload offset " + std::to_string(offset) + " lies past the end of the file (" +
+           std::to_string(fileSize) + " bytes)";
+}
+
+std::string LengthFieldCutShort(int block) {
+    return std::string("payload damaged: the ") + (block == 1 ? "first" : "second") + " length field is cut short";
+}
+
+std::string NegativeFirstLength(std::uint32_t length) {
+    return "payload damaged: the first archive's length " + std::to_string(length) + " is negative";
+}
+
+std::string LengthExceeds(int block, std::uint32_t length, std::int64_t behind) {
+    return std::string("payload damaged: the ") + (block == 1 ? "first" : "second") + " archive's length " +
+           std::to_string(length) + " exceeds the " + std::to_string(behind) + " bytes behind it";
+}
+
 std::string BytesFollow(std::int64_t count, const std::string& what) {
     return std::to_string(count) + (count == 1 ? " byte follows " : " bytes follow ") + what;
 }
@@ -170,7 +172,8 @@ SetupLayout ReadSetupLayout(TStream& file) {
     SetupLayout layout;
     layout.FileSize = file.Size();
     layout.PayloadEnd = layout.FileSize;
-    const cli::ImageExtent extent = cli::ProgramImageExtent(ReadHead(file));
+    const std::vector<std::uint8_t> head = pe::ReadHead(file);
+    const cli::ImageExtent extent = cli::ProgramImageExtent(head);
     if (extent.End < 0) {
         layout.Fault = "not a setup file: " + extent.Fault;
         return layout;
@@ -185,7 +188,7 @@ SetupLayout ReadSetupLayout(TStream& file) {
         layout.Fault = NoPayloadFault(file, layout.MarkerOffset, layout.FileSize, layout.NeverPatched);
         return layout;
     }
-    const pe::PeReadResult image = pe::ReadPeHeaders(file);
+    const pe::PeReadResult image = pe::ReadPeHeaders(head);
     layout.ImageKind = image.Kind;
     layout.Image = image.Headers;
     if (layout.Signed()) layout.Fault = PlaceCertificateTable(layout);

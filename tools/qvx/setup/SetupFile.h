@@ -64,6 +64,19 @@ std::int64_t CountMarkers(TStream& file);
 // "<count> bytes follow <what>", with "byte follows" for one.
 std::string BytesFollow(std::int64_t count, const std::string& what);
 
+// The faults of a payload's framing, in the words of both readers (ReadSetupLayout in place, the
+// forward reader of SetupStream.h).
+inline constexpr char kMarkerCutShort[] = "the size marker is cut short";
+inline constexpr char kNeverPatched[] = "no payload: the launcher's size marker was never patched";
+inline constexpr char kSecondBlockMissing[] = "payload damaged: the second block is missing";
+// "the payload offset is 0", "the payload offset -5 is negative" (for an offset <= 0).
+std::string NotPositiveOffset(std::int32_t offset);
+std::string OffsetPastEnd(std::int64_t offset, std::int64_t fileSize);
+// "payload damaged: the first length field is cut short" (block 1 or 2).
+std::string LengthFieldCutShort(int block);
+std::string NegativeFirstLength(std::uint32_t length);
+std::string LengthExceeds(int block, std::uint32_t length, std::int64_t behind);
+
 // Reads the layout of the file held by the stream (from position 0; the stream is left
 // anywhere). The size marker is looked for within the program image that starts the file
 // (ProgramImage.h), never in the payload. Never raises for damaged contents: the first fault found

@@ -43,12 +43,11 @@ bool SkipToMarker(cli::TForwardStream& stream, std::int64_t imageEnd) {
 // The payload offset in the marker's field at the stream's position, or the fault.
 std::int32_t PayloadOffset(cli::TForwardStream& stream, const std::string& name) {
     const auto field = stream.Peek(launcher::kSizeMarkerLength).subspan(launcher::kMarkerPatternLength);
-    if (field.size() < 4) throw platform::FileError(name, "the size marker is cut short");
+    if (field.size() < 4) throw platform::FileError(name, kMarkerCutShort);
     if (field[0] == static_cast<std::uint8_t>(launcher::kPlaceholderByte))
-        throw platform::FileError(name, "no payload: the launcher's size marker was never patched");
+        throw platform::FileError(name, kNeverPatched);
     const auto offset = static_cast<std::int32_t>(LoadLe32(field.data()));
-    if (offset == 0) throw platform::FileError(name, "the payload offset is 0");
-    if (offset < 0) throw platform::FileError(name, "the payload offset " + std::to_string(offset) + " is negative");
+    if (offset <= 0) throw platform::FileError(name, NotPositiveOffset(offset));
     const std::int64_t markerEnd = stream.Position() + static_cast<std::int64_t>(launcher::kSizeMarkerLength);
     if (offset < markerEnd)
         throw platform::FileError(name, "the payload offset " + std::to_string(offset) +
@@ -59,16 +58,13 @@ std::int32_t PayloadOffset(cli::TForwardStream& stream, const std::string& name)
 
 // Reads the length field of a block; the stream is then at the block's archive.
 std::uint32_t ReadBlockLength(cli::TForwardStream& stream, int number, const std::string& name) {
-    const std::string which = number == 1 ? "first" : "second";
-    if (number == 2 && stream.AtEnd()) throw platform::FileError(name, "payload damaged: the second block is missing");
+    if (number == 2 && stream.AtEnd()) throw platform::FileError(name, kSecondBlockMissing);
     std::array<std::uint8_t, 4> field{};
-    if (stream.Read(field.data(), 4) != 4)
-        throw platform::FileError(name, "payload damaged: the " + which + " length field is cut short");
+    if (stream.Read(field.data(), 4) != 4) throw platform::FileError(name, LengthFieldCutShort(number));
     const std::uint32_t length = LoadLe32(field.data());
     // The launcher copies the first archive with a signed 32-bit length.
     if (number == 1 && static_cast<std::int32_t>(length) < 0)
-        throw platform::FileError(
-            name, "payload damaged: the first archive's length " + std::to_string(length) + " is negative");
+        throw platform::FileError(name, NegativeFirstLength(length));
     return length;
 }
 
@@ -79,16 +75,12 @@ std::unique_ptr<TStream> OpenStreamedPayloadBlock(cli::TForwardStream& stream, i
     if (image.End < 0 || !SkipToMarker(stream, image.End)) return nullptr;
     const std::int32_t offset = PayloadOffset(stream, name);
     if (stream.Seek(offset, SeekOrigin::Begin) != offset)
-        throw platform::FileError(name, "the payload offset " + std::to_string(offset) +
-                                            " lies past the end of the file (" + std::to_string(stream.Position()) +
-                                            " bytes)");
+        throw platform::FileError(name, OffsetPastEnd(offset, stream.Position()));
     std::uint32_t length = ReadBlockLength(stream, 1, name);
     if (number == 2) {
         const std::int64_t start = stream.Position();
         if (stream.Seek(length, SeekOrigin::Current) != start + length)
-            throw platform::FileError(name, "payload damaged: the first archive's length " + std::to_string(length) +
-                                                " exceeds the " + std::to_string(stream.Position() - start) +
-                                                " bytes behind it");
+            throw platform::FileError(name, LengthExceeds(1, length, stream.Position() - start));
         length = ReadBlockLength(stream, 2, name);
     }
     return std::make_unique<cli::TStreamWindow>(stream, stream.Position(), length);
