@@ -1,6 +1,7 @@
-// LzhWorkspace: the working storage of one LZH run (compression or expansion): the window, the
-// adaptive model and the match dictionary. Each run allocates its own and releases it however the
-// run ends; nothing carries over between runs.
+// LzhWorkspace: the working storage every LZH run (compression or expansion) needs: the window and
+// the adaptive model. Each run allocates its own and releases it however the run ends; nothing
+// carries over between runs. The compressor's storage holds one and adds the match dictionary
+// (encode/LzhCompress.cpp), which the expander never needs.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,6 @@
 
 #include "AdaptiveModel.h"
 #include "LzhWindow.h"
-#include "MatchDictionary.h"
 
 namespace qvx::lzh {
 
@@ -19,11 +19,16 @@ struct LzhWorkspace {
     // The ring window, its mirror bytes and the slack of the dictionary's word compares.
     std::uint8_t LzhWindow[kWindowBytes + kWindowSlack];
     AdaptiveModel Model;
-    MatchDictionary Dict{LzhWindow};
 };
 
-// Allocates a workspace with every byte cleared, so that a run never depends on leftover memory
-// (the compressor's output is a function of its input alone).
-std::unique_ptr<LzhWorkspace> LzhAllocateWorkspace();
+// Allocates a run's storage (a workspace, or a structure that holds one) with every byte cleared:
+// value-initialisation of a type without a user-provided default constructor zeroes the whole
+// object first, so a run never depends on leftover memory (the compressor's choices near the end
+// of short inputs read window bytes the run has not written; its output is a function of its input
+// alone).
+template <typename Storage = LzhWorkspace>
+std::unique_ptr<Storage> LzhAllocateWorkspace() {
+    return std::make_unique<Storage>();
+}
 
 }  // namespace qvx::lzh

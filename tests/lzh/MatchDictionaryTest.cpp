@@ -6,7 +6,7 @@
 #include <random>
 #include <set>
 
-#include "lzh/MatchDictionary.h"
+#include "lzh/encode/MatchDictionary.h"
 
 namespace qvx::lzhtest {
 namespace {

@@ -8,12 +8,19 @@
 #include "../../CodecEngine.h"
 #include "LzhBitOutput.h"
 #include "LzhCompress.h"
+#include "MatchDictionary.h"
 #include "../LzhWorkspace.h"
 #include "../OffsetCode.h"
 
 namespace qvx::lzh {
 
 namespace {
+
+// The compressor's storage: the run's workspace and the match dictionary over its window.
+struct CompressStorage {
+    LzhWorkspace Run;
+    MatchDictionary Dict{Run.LzhWindow};
+};
 
 void LzhEncodeSymbol(AdaptiveModel& model, LzhBitOutput& out, int s) {
     // Collect the path from the leaf up; the bit nearest the root ends in bit 31.
@@ -43,10 +50,10 @@ void LzhEncodeOffset(LzhBitOutput& out, int o) {
 }  // namespace
 
 void LzhCompress(CodecEngine& engine) {
-    const std::unique_ptr<LzhWorkspace> workspace = LzhAllocateWorkspace();
-    AdaptiveModel& model = workspace->Model;
-    MatchDictionary& dict = workspace->Dict;
-    std::uint8_t* const window = workspace->LzhWindow;
+    const std::unique_ptr<CompressStorage> storage = LzhAllocateWorkspace<CompressStorage>();
+    AdaptiveModel& model = storage->Run.Model;
+    MatchDictionary& dict = storage->Dict;
+    std::uint8_t* const window = storage->Run.LzhWindow;
     model.ModelInit();
     dict.DictInit();
     LzhBitOutput out(engine);

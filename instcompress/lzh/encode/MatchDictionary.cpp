@@ -1,4 +1,4 @@
-#include "../MatchDictionary.h"
+#include "MatchDictionary.h"
 
 #include <bit>
 #include <cstring>

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "LzhWindow.h"
+#include "../LzhWindow.h"
 
 namespace qvx::lzh {
 
