@@ -41,6 +41,16 @@ RawEntry StoredEntry(std::string name, const std::string& data) {
     return e;
 }
 
+RawEntry BadChecksumRleEntry(std::string name, std::uint8_t count) {
+    RawEntry e;
+    e.Name = std::move(name);
+    e.Method = cmRLE;
+    e.Stored = {'A', 0x94, count};
+    e.ExpandedSize = count;
+    e.Checksum = count * 'A' + 1u;
+    return e;
+}
+
 std::vector<std::uint8_t> BuildArchive(const std::vector<RawEntry>& entries, const char* methodId) {
     ArchiveHeader header;
     header.Magic = kArchiveMagic;

@@ -33,6 +33,8 @@ struct RawEntry {
 
 // A NON entry holding data, with its byte sum as the checksum.
 RawEntry StoredEntry(std::string name, const std::string& data);
+// An RLE entry expanding to `count` (3..255) bytes 'A' whose stored checksum is off by one.
+RawEntry BadChecksumRleEntry(std::string name, std::uint8_t count);
 // An archive of the entries; TotalSize is the sum of their expanded sizes.
 std::vector<std::uint8_t> BuildArchive(const std::vector<RawEntry>& entries, const char* methodId = "NON");
 

@@ -10,15 +10,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // An RLE entry expanding to "AAAAA" whose stored checksum is off by one.
-RawEntry CorruptRleEntry(std::string name) {
-    RawEntry e;
-    e.Name = std::move(name);
-    e.Method = cmRLE;
-    e.Stored = {'A', 0x94, 0x05};
-    e.ExpandedSize = 5;
-    e.Checksum = 5 * 'A' + 1;
-    return e;
-}
+RawEntry CorruptRleEntry(std::string name) { return BadChecksumRleEntry(std::move(name), 5); }
 
 TEST_F(CliTest, TraversalNamesAreRefusedAndNothingLeavesTheDirectory) {
     const std::vector<std::string> unsafe = {"..\\x", "\\abs", "C:x", "a\\..\\..\\b", "../y", "/z"};

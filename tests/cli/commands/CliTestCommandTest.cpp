@@ -13,15 +13,7 @@ struct VerdictCase {
 };
 
 // An RLE entry expanding to "AAAA" (4 bytes, as "1111" does) whose stored checksum is off by one.
-RawEntry BadChecksum(std::string name) {
-    RawEntry e;
-    e.Name = std::move(name);
-    e.Method = cmRLE;
-    e.Stored = {'A', 0x94, 0x04};
-    e.ExpandedSize = 4;
-    e.Checksum = 4 * 'A' + 1;
-    return e;
-}
+RawEntry BadChecksum(std::string name) { return BadChecksumRleEntry(std::move(name), 4); }
 
 TEST_F(CliTest, TestVerdictsAndCounts) {
     const std::string two = Bytes(BuildArchive({StoredEntry("one", "1111"), StoredEntry("two", "2222")}));

@@ -41,6 +41,13 @@ InputKind KindOfFile(TStream& file) {
     return KindOf(std::span(first.data(), have));
 }
 
+// Block number of the setup file read in place, or null when the file is not a setup file.
+std::unique_ptr<TStream> OpenBlockInPlace(std::unique_ptr<FileStream> file, int number, const std::string& path) {
+    const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
+    if (!layout.IsSetupFile()) return nullptr;
+    return setup::OpenPayloadBlock(std::move(file), layout, number, path);
+}
+
 }  // namespace
 
 void AddArchiveInputOptions(CLI::App& command, ArchiveInputOptions& options) {
@@ -79,30 +86,18 @@ OpenedArchive OpenArchiveInput(const ArchiveInputOptions& options) {
     const int block = options.Block == 0 ? 1 : options.Block;
     OpenedArchive opened;
     auto file = OpenInput(path);
-    if (ReadsInPlace(*file, path)) {
-        const InputKind kind = KindOfFile(*file);
-        if (kind == InputKind::Other) throw platform::FileError(path, "not an archive");
-        if (kind == InputKind::Archive) {
-            if (options.Block != 0) throw platform::FileError(path, kNotASetupFile);
-            opened.owned_ = std::move(file);
-        } else {
-            const setup::SetupLayout layout = setup::ReadSetupLayout(*file);
-            if (!layout.IsSetupFile())
-                throw platform::FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
-            opened.owned_ = setup::OpenPayloadBlock(std::move(file), layout, block, path);
-            opened.setupBlock_ = block;
-        }
-        return opened;
-    }
-    opened.forward_ = std::make_unique<TForwardStream>(std::move(file), path);
-    TForwardStream& in = *opened.forward_;
-    const InputKind kind = KindOf(in.Peek(static_cast<std::int32_t>(kKindBytes)));
+    const bool inPlace = ReadsInPlace(*file, path);
+    if (!inPlace) opened.forward_ = std::make_unique<TForwardStream>(std::move(file), path);
+    const InputKind kind =
+        inPlace ? KindOfFile(*file) : KindOf(opened.forward_->Peek(static_cast<std::int32_t>(kKindBytes)));
     if (kind == InputKind::Other) throw platform::FileError(path, "not an archive");
     if (kind == InputKind::Archive) {
         if (options.Block != 0) throw platform::FileError(path, kNotASetupFile);
+        if (inPlace) opened.owned_ = std::move(file);
         return opened;
     }
-    opened.owned_ = setup::OpenStreamedPayloadBlock(in, block, path);
+    opened.owned_ = inPlace ? OpenBlockInPlace(std::move(file), block, path)
+                            : setup::OpenStreamedPayloadBlock(*opened.forward_, block, path);
     if (!opened.owned_) throw platform::FileError(path, options.Block != 0 ? kNotASetupFile : "not an archive");
     opened.setupBlock_ = block;
     return opened;
