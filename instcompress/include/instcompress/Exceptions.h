@@ -23,40 +23,39 @@ private:
     std::string message_;
 };
 
-// Declares an exception class with its class name and its fixed message (empty for classes whose
-// message always carries details).
-#define QVX_EXCEPTION_CLASS(Name, DefaultMessage)                             \
-    class INSTCOMPRESS_API Name : public Exception {                          \
-    public:                                                                   \
-        Name() : Exception(DefaultMessage) {}                                 \
-        explicit Name(std::string message) : Exception(std::move(message)) {} \
-        const char* ClassName() const noexcept override { return #Name; }     \
-    };
-
-// Declares an exception class for a file that could not be opened or created. Besides the
-// message it may carry the file's path and the system's error number (errno on POSIX systems,
+// A file that could not be opened or created (the base of EFOpenError and EFCreateError). Besides
+// the message it may carry the file's path and the system's error number (errno on POSIX systems,
 // GetLastError() on Windows), so a caller can tell why without reading the message.
-#define QVX_FILE_EXCEPTION_CLASS(Name, DefaultMessage)                                                    \
-    class INSTCOMPRESS_API Name : public Exception {                                                      \
-    public:                                                                                               \
-        Name() : Exception(DefaultMessage) {}                                                             \
-        explicit Name(std::string message) : Exception(std::move(message)) {}                             \
-        Name(std::string message, std::string fileName, int systemError)                                  \
-            : Exception(std::move(message)), fileName_(std::move(fileName)), systemError_(systemError) {} \
-        const char* ClassName() const noexcept override { return #Name; }                                 \
-        /* The path, when the raiser gave it; empty otherwise. */                                         \
-        const std::string& FileName() const noexcept { return fileName_; }                                \
-        /* Why the system refused (errno, or GetLastError() on Windows); 0 when not said. */              \
-        int SystemError() const noexcept { return systemError_; }                                         \
-                                                                                                          \
-    private:                                                                                              \
-        std::string fileName_;                                                                            \
-        int systemError_ = 0;                                                                             \
+class INSTCOMPRESS_API EFileError : public Exception {
+public:
+    using Exception::Exception;
+    EFileError(std::string message, std::string fileName, int systemError)
+        : Exception(std::move(message)), fileName_(std::move(fileName)), systemError_(systemError) {}
+    const char* ClassName() const noexcept override { return "EFileError"; }
+    // The path, when the raiser gave it; empty otherwise.
+    const std::string& FileName() const noexcept { return fileName_; }
+    // Why the system refused (errno, or GetLastError() on Windows); 0 when not said.
+    int SystemError() const noexcept { return systemError_; }
+
+private:
+    std::string fileName_;
+    int systemError_ = 0;
+};
+
+// Declares an exception class derived from Base with its class name and its fixed message (empty
+// for classes whose message always carries details); it takes Base's constructors as well.
+#define QVX_EXCEPTION_CLASS_OF(Name, Base, DefaultMessage)                \
+    class INSTCOMPRESS_API Name : public Base {                           \
+    public:                                                               \
+        Name() : Base(DefaultMessage) {}                                  \
+        using Base::Base;                                                 \
+        const char* ClassName() const noexcept override { return #Name; } \
     };
+#define QVX_EXCEPTION_CLASS(Name, DefaultMessage) QVX_EXCEPTION_CLASS_OF(Name, Exception, DefaultMessage)
 
 // Streams.
-QVX_FILE_EXCEPTION_CLASS(EFOpenError, "Cannot open file")
-QVX_FILE_EXCEPTION_CLASS(EFCreateError, "Cannot create file")
+QVX_EXCEPTION_CLASS_OF(EFOpenError, EFileError, "Cannot open file")
+QVX_EXCEPTION_CLASS_OF(EFCreateError, EFileError, "Cannot create file")
 QVX_EXCEPTION_CLASS(EReadError, "Stream read error")
 QVX_EXCEPTION_CLASS(EWriteError, "Stream write error")
 
@@ -87,7 +86,7 @@ QVX_EXCEPTION_CLASS(ETruncatedArchive, "archive is truncated")
 QVX_EXCEPTION_CLASS(ECustomMethodUnavailable, "entry uses a custom method and no OnExpand handler is set")
 
 #undef QVX_EXCEPTION_CLASS
-#undef QVX_FILE_EXCEPTION_CLASS
+#undef QVX_EXCEPTION_CLASS_OF
 
 // The message of EUnrecognizedCompressionMethod raised for an unknown header identifier.
 INSTCOMPRESS_API std::string UnrecognizedMethodMessage(const std::string& methodId);

@@ -20,8 +20,7 @@ namespace {
 // A stream of the library that could not be opened or created: the path and the system's reason
 // it carries (in the words of the tool's own files: a file another opener holds is "in use"), or
 // its own message about the file the caller names.
-template <typename StreamError>
-ErrorLine DescribeStreamError(const StreamError& e, std::string_view file) {
+ErrorLine DescribeStreamError(const EFileError& e, std::string_view file) {
     const std::string path = e.FileName().empty() ? std::string(file) : e.FileName();
     const int error = platform::ErrorNumber(e.SystemError());
     if (error == 0) return ErrorLine{path, e.Message()};
@@ -54,9 +53,7 @@ std::optional<ErrorLine> DescribeCurrentException(std::string_view file) {
         return ErrorLine{e.File(), e.what()};
     } catch (const platform::StreamFailure& e) {
         return ErrorLine{e.File(), platform::SystemMessage(e.Error())};
-    } catch (const EFOpenError& e) {
-        return DescribeStreamError(e, file);
-    } catch (const EFCreateError& e) {
+    } catch (const EFileError& e) {
         return DescribeStreamError(e, file);
     } catch (const qvx::Exception& e) {
         return ErrorLine{here, e.Message()};
