@@ -159,8 +159,6 @@ std::vector<std::string> CliTest::Tree(const std::string& relative) const {
     return paths;
 }
 
-bool CodecMissing(const RunResult& r) { return r.Err.find("is not available in this build") != std::string::npos; }
-
 std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
 std::string PseudoRandomText(std::size_t size, std::uint32_t seed) {

@@ -67,9 +67,6 @@ private:
                   const std::string& stdinFile) const;
 };
 
-// True when a run failed only because a codec is not in this build yet.
-bool CodecMissing(const RunResult& r);
-
 std::string Bytes(const std::vector<std::uint8_t>& v);
 std::string PseudoRandomText(std::size_t size, std::uint32_t seed);
 

@@ -9,9 +9,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An RLE entry expanding to "AAAAA" whose stored checksum is off by one.
-RawEntry CorruptRleEntry(std::string name) { return BadChecksumRleEntry(std::move(name), 5); }
-
 TEST_F(CliTest, TraversalNamesAreRefusedAndNothingLeavesTheDirectory) {
     const std::vector<std::string> unsafe = {"..\\x", "\\abs", "C:x", "a\\..\\..\\b", "../y", "/z"};
     std::vector<RawEntry> entries;
@@ -45,7 +42,7 @@ TEST_F(CliTest, SymbolicLinkInTheWayIsNotFollowed) {
 }
 
 TEST_F(CliTest, BadChecksumLeavesNoPartialFile) {
-    Write("a.spis", BuildArchive({CorruptRleEntry("dir\\runs"), StoredEntry("after", "fine")}));
+    Write("a.spis", BuildArchive({BadChecksumRleEntry("dir\\runs", 5), StoredEntry("after", "fine")}));
     const auto r = Qvx({"extract", "-C", "out", "a.spis"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "qvx: a.spis: dir\\runs: Bad checksum during expansion -- data may be invalid\n");
@@ -56,7 +53,7 @@ TEST_F(CliTest, BadChecksumLeavesNoPartialFile) {
 
 TEST_F(CliTest, BadChecksumKeepsTheExistingFileEvenWithForce) {
     Write("out/runs", "precious");
-    Write("a.spis", BuildArchive({CorruptRleEntry("runs")}));
+    Write("a.spis", BuildArchive({BadChecksumRleEntry("runs", 5)}));
     const auto r = Qvx({"extract", "-f", "-C", "out", "a.spis"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(Read("out/runs"), "precious");

@@ -12,9 +12,6 @@ struct VerdictCase {
     std::string Err;
 };
 
-// An RLE entry expanding to "AAAA" (4 bytes, as "1111" does) whose stored checksum is off by one.
-RawEntry BadChecksum(std::string name) { return BadChecksumRleEntry(std::move(name), 4); }
-
 TEST_F(CliTest, TestVerdictsAndCounts) {
     const std::string two = Bytes(BuildArchive({StoredEntry("one", "1111"), StoredEntry("two", "2222")}));
     std::string wrongType = two;
@@ -24,7 +21,7 @@ TEST_F(CliTest, TestVerdictsAndCounts) {
     std::string negative = Bytes(BuildArchive({StoredEntry("one", "1111"), StoredEntry("neg", "x")}));
     // The second entry header starts after 21 + 25 + 3 + 4 bytes; its StoredSize field is at +12.
     negative[21 + 25 + 3 + 4 + 12 + 3] = '\xFF';
-    const std::string badThenCut = Bytes(BuildArchive({BadChecksum("bad"), StoredEntry("two", "2222")}));
+    const std::string badThenCut = Bytes(BuildArchive({BadChecksumRleEntry("bad", 4), StoredEntry("two", "2222")}));
 
     const std::vector<VerdictCase> cases = {
         {"empty file", "", 1, "", "qvx: f: not an archive\n"},
@@ -40,7 +37,7 @@ TEST_F(CliTest, TestVerdictsAndCounts) {
         {"second entry header cut", two.substr(0, two.size() - 10), 1,
          "OK      one\n1 entry OK; archive is truncated\n",
          "qvx: f: archive is truncated: its entries hold 4 of 8 bytes\n"},
-        {"bad checksum", Bytes(BuildArchive({BadChecksum("bad"), StoredEntry("two", "2222")})), 1,
+        {"bad checksum", Bytes(BuildArchive({BadChecksumRleEntry("bad", 4), StoredEntry("two", "2222")})), 1,
          "FAILED  bad\nOK      two\n1 of 2 entries failed\n",
          "qvx: f: bad: Bad checksum during expansion -- data may be invalid\n"},
         {"bad checksum and cut", badThenCut.substr(0, badThenCut.size() - 10), 1,

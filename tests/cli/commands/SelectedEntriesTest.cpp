@@ -40,7 +40,6 @@ TEST_F(SelectedEntriesTest, SelectsInArchiveOrderAndReportsWhatSelectedNothing) 
         SelectedEntries entries(component, input, c.selection, CodePage::Default());
         std::vector<std::string> seen;
         std::vector<std::string> selected;
-        std::vector<std::string> contents;
         entries.Walk({
             .Each = [&](const ArchiveEntry& entry) { seen.push_back(entry.Name); },
             .Selected =
