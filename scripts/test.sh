@@ -5,7 +5,8 @@
 #             preset (warnings as errors) and all tests
 #   consumer  the library installed alone as a shared library and the example built against it
 #   sanitize  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
-#   windows   the mingw-w64 build of Setup.exe, run end to end under Wine
+#   windows   the mingw-w64 build of Setup.exe, run end to end under Wine, and the launcher test
+#             that reads it
 #   fuzz      every libFuzzer target for QVX_FUZZ_SECONDS seconds (default 15)
 #   release   the release bundles (scripts/release.sh), checked as their users get them: made twice
 #             with the same bytes, the .deb unpacked and built against, the zip's programs under Wine
@@ -39,7 +40,13 @@ stage_debug() {
 }
 stage_consumer() { ./scripts/consumer-test.sh; }
 stage_sanitize() { run_preset sanitize; }
-stage_windows() { QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh; }
+stage_windows() {
+  QVX_NATIVE_PRESET=debug ./scripts/wine-tests.sh
+  # The launcher test that reads the mingw tree's Setup.exe skips in the debug stage, which runs
+  # before that tree exists: it runs here, where it does.
+  cmake --build --preset debug -j "$jobs" --target launcher_end_to_end_tests
+  ctest --preset debug -R '^SetupEndToEnd[.]WindowsLauncherHoldsTheMarkerExactlyOnce$' --no-tests=error
+}
 stage_fuzz() { ./fuzz/run.sh "${QVX_FUZZ_SECONDS:-15}"; }
 # The Windows programs come from the windows stage's mingw tree: the same preset, so the same bytes.
 stage_release() { QVX_RELEASE_WINDOWS_BUILD=build/mingw ./scripts/release-tests.sh; }
